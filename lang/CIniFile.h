@@ -1,0 +1,41 @@
+// Reader of the UTF-16 little-endian INI text of the language files. Standard C++ only: the
+// Qt side converts its strings at the boundary.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class CIniSection
+{
+public:
+    std::vector<std::u16string> m_values;
+    std::vector<std::u16string> m_keys;
+};
+
+class CIniFile
+{
+public:
+    CIniFile() = default;
+
+    void SetPath(const std::u16string& path);
+    std::u16string GetPath() const;
+
+    // Reads the file at the path and merges its entries into those already held. True when the
+    // file was opened; a missing file gives false and leaves m_lastError as it was.
+    bool Load();
+
+    // The stored value, or an empty string when the section or the key is missing.
+    std::u16string GetString(const std::u16string& section, const std::u16string& key);
+
+    int FindSection(const std::u16string& section) const;
+    int FindKey(int sectionIndex, const std::u16string& key) const;
+    bool SetValue(const std::u16string& section, const std::u16string& key, const std::u16string& value);
+
+    const std::u16string& LastError() const { return m_lastError; }
+
+private:
+    std::vector<CIniSection> m_sections;
+    std::vector<std::u16string> m_sectionNames;
+    std::u16string m_path;
+    std::u16string m_lastError;
+};

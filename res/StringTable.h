@@ -1,0 +1,76 @@
+// The program's fixed English texts, keyed by their string ids. Message boxes are never
+// translated: every message the program shows comes from here, whatever the interface language.
+// Standard C++ only, so the command line and the dialogs share one table.
+#pragma once
+
+#include <string>
+
+namespace zelvo {
+
+enum StringId : int {
+    IDR_MAINFRAME = 128,               // "Zelvo for File"
+    AFX_IDS_APP_TITLE = 57344,         // "Zelvo"
+    AFX_IDS_IDLEMESSAGE = 57345,       // "Ready"
+    ID_INDICATOR_CAPS = 59137,
+    ID_INDICATOR_NUM = 59138,
+    ID_INDICATOR_SCRL = 59139,
+
+    // Command prompts (status bar), stored under the command ids.
+    ID_FILE_COMMINUTE = 32771,
+    ID_FILE_MERGE = 32772,
+    ID_APP_ABOUT = 57664,
+    ID_APP_EXIT = 57665,
+    ID_LANG_ENG = 61215,
+    ID_LANG_CHS = 61216,
+    ID_LANG_CHT = 61217,
+    ID_LANG_JAP = 61218,
+
+    IDS_SOURCE_TOO_SMALL = 61204,
+    IDS_TOO_MANY_CHIPS = 61205,
+    IDS_COMMINUTE_FINISHED = 61206,
+    IDS_SELECT_SOURCE = 61207,
+    IDS_SELECT_DEST_FOLDER = 61208,
+    IDS_INVALID_SIZE = 61209,
+    IDS_MERGE_FINISHED = 61210,
+    IDS_BAD_HEADER = 61211,
+    IDS_INSTANCE_RUNNING = 61212,
+    IDS_MERGE_CANCELED = 61213,
+    IDS_LANG_FILE_FAILED = 61214,
+    IDS_CONFIRM_CANCEL_MERGE = 61219,
+    IDS_OPEN_CHIP_ERROR = 61220,
+    IDS_CONFIRM_CANCEL_COMMINUTE = 61221,
+    IDS_COMMINUTE_CANCELED = 61222,
+    IDS_OPEN_SOURCE_ERROR = 61223,
+
+    // A read or write failed during a run (a full disk, a folder that went away). Shown with the
+    // file-error text of the file that failed on the next line.
+    IDS_COMMINUTE_IO_ERROR = 61224,
+    IDS_MERGE_IO_ERROR = 61225,
+    // A run cannot start while the worker of an earlier run of the same kind is still finishing.
+    IDS_WORKER_BUSY = 61226,
+
+    // The framework's file-error texts; %1 stands for the path.
+    AFX_IDP_FILE_NONE = 61856,
+    AFX_IDP_FILE_GENERIC = 61857,
+    AFX_IDP_FILE_NOT_FOUND = 61858,
+    AFX_IDP_FILE_BAD_PATH = 61859,
+    AFX_IDP_FILE_TOO_MANY_OPEN = 61860,
+    AFX_IDP_FILE_ACCESS_DENIED = 61861,
+    AFX_IDP_FILE_INVALID_FILE = 61862,
+    AFX_IDP_FILE_REMOVE_CURRENT = 61863,
+    AFX_IDP_FILE_DIR_FULL = 61864,
+    AFX_IDP_FILE_BAD_SEEK = 61865,
+    AFX_IDP_FILE_HARD_IO = 61866,
+    AFX_IDP_FILE_SHARING = 61867,
+    AFX_IDP_FILE_LOCKING = 61868,
+    AFX_IDP_FILE_DISKFULL = 61869,
+    AFX_IDP_FILE_EOF = 61870,
+};
+
+// The UTF-8 text stored under id, or an empty string for an id the table does not hold.
+std::string LoadString(int id);
+
+// Replaces every "%1" in text with arg (the framework's AfxFormatString1).
+std::string FormatString1(const std::string& text, const std::string& arg);
+
+} // namespace zelvo

@@ -1,0 +1,31 @@
+// Every message box of the program goes through ZelvoMessageBox: caption "Zelvo", modal to the
+// active window, the exclamation icon when the caller names none. Tests install an answerer so
+// that no test ever blocks on a real modal box.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace zelvo::ui {
+
+enum class MsgButtons { Ok, YesNo };
+enum class MsgIcon { Exclamation, Stop, Question, Information };
+enum class MsgAnswer { Ok, Yes, No };
+
+MsgAnswer ZelvoMessageBox(const QString& text, MsgButtons buttons = MsgButtons::Ok,
+                          MsgIcon icon = MsgIcon::Exclamation);
+
+// The text of string id (StringTable.h), shown as above.
+MsgAnswer ZelvoMessageBox(int stringId, MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::Exclamation);
+
+// The framework's file-error box: the file-error text of stringId with path in place of "%1",
+// OK button, stop icon.
+void ShowFileError(int fileErrorStringId, const QString& path);
+
+// Test seam: while set, boxes are not shown; the answerer sees what would have been shown and
+// returns the button "pressed". Pass an empty function to show real boxes again.
+using MessageBoxAnswerer = std::function<MsgAnswer(const QString& text, MsgButtons buttons, MsgIcon icon)>;
+void SetMessageBoxAnswerer(MessageBoxAnswerer answerer);
+
+} // namespace zelvo::ui
