@@ -1,0 +1,146 @@
+#include "CPercentProgressCtrl.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+namespace zelvo::ui {
+namespace {
+
+// trunc(offset / span × scale) for span > 0. The widths are clamped to Qt's widget size limit
+// (2^24), so the 33-bit offset times the scale stays far inside 64 bits; integer division rounds
+// toward zero, which is exactly trunc. The result is saturated, since a position far past the end
+// of a short range can exceed an int.
+int scaledTrunc(int position, int lower, int upper, int scale)
+{
+    const std::int64_t offset = std::int64_t{position} - lower;
+    const std::int64_t span = std::int64_t{upper} - lower;
+    const std::int64_t value = offset * scale / span;
+    return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
+}
+
+} // namespace
+
+int ProgressFilledWidth(int position, int lower, int upper, int width)
+{
+    if (lower >= upper)
+        return 0;
+    return scaledTrunc(position, lower, upper, std::clamp(width, 0, QWIDGETSIZE_MAX));
+}
+
+ProgressLayout ComputeProgressLayout(int position, int lower, int upper, int width, const QString& label)
+{
+    ProgressLayout layout;
+    layout.paints = lower < upper;
+    if (layout.paints) {
+        layout.filledWidth = ProgressFilledWidth(position, lower, upper, width);
+        layout.percent = scaledTrunc(position, lower, upper, 100);
+    }
+    layout.text = label.isEmpty() ? QString::asprintf("%d%%", layout.percent) : label;
+    return layout;
+}
+
+CPercentProgressCtrl::CPercentProgressCtrl(QWidget* parent) : QProgressBar(parent)
+{
+    // The colours are taken once, as the bar is built. Qt's Base role is the colour of a window's
+    // client area (white in most themes); its Window role is the grey dialog face, against which an
+    // empty bar would vanish.
+    const QPalette colours = palette();
+    m_crFill = colours.color(QPalette::Active, QPalette::Highlight);
+    m_crEmpty = colours.color(QPalette::Active, QPalette::Base);
+    m_crLabelOnEmpty = m_crFill;
+    m_crLabelOnFill = m_crEmpty;
+    // Every pixel is covered by the paint pass, so Qt need not clear the background first.
+    setAttribute(Qt::WA_OpaquePaintEvent, m_nLower < m_nUpper);
+}
+
+CPercentProgressCtrl::~CPercentProgressCtrl() = default;
+
+bool CPercentProgressCtrl::HasWindow() const
+{
+    return testAttribute(Qt::WA_WState_Created);
+}
+
+void CPercentProgressCtrl::SetRange(int lower, int upper)
+{
+    m_nLower = lower;
+    m_nUpper = upper;
+    // An empty range paints nothing; then the parent's background has to show through rather than
+    // whatever was left in the back buffer.
+    setAttribute(Qt::WA_OpaquePaintEvent, m_nLower < m_nUpper);
+}
+
+int CPercentProgressCtrl::SetPos(int position)
+{
+    if (!HasWindow())
+        return -1;
+    const int previous = m_nPosition;
+    m_nPosition = position;
+    const int filled = ProgressFilledWidth(m_nPosition, m_nLower, m_nUpper, width());
+    if (filled != m_nFilledWidth) {
+        m_nFilledWidth = filled;
+        repaint(); // now, not at the next idle moment: the GUI thread may be busy with more updates
+    }
+    return previous;
+}
+
+void CPercentProgressCtrl::ShowLabel(bool show)
+{
+    if (HasWindow() && show != m_bShowLabel)
+        update();
+    m_bShowLabel = show;
+}
+
+void CPercentProgressCtrl::SetWindowText(const QString& text)
+{
+    if (text == m_strLabel)
+        return;
+    m_strLabel = text;
+    update();
+}
+
+QString CPercentProgressCtrl::text() const
+{
+    if (!m_bShowLabel || m_nLower >= m_nUpper)
+        return {};
+    return ComputeProgressLayout(m_nPosition, m_nLower, m_nUpper, width(), m_strLabel).text;
+}
+
+void CPercentProgressCtrl::paintEvent(QPaintEvent* /*event*/)
+{
+    const QRect area = rect();
+    const ProgressLayout layout = ComputeProgressLayout(m_nPosition, m_nLower, m_nUpper, area.width(), m_strLabel);
+    if (!layout.paints)
+        return;
+    ++m_nPaintCount;
+
+    // Past the end the bar is simply full; a position below the start leaves it empty.
+    const int edge = area.left() + std::clamp(layout.filledWidth, 0, area.width());
+    const QRect filled(area.left(), area.top(), edge - area.left(), area.height());
+    const QRect empty(edge, area.top(), area.right() + 1 - edge, area.height());
+
+    QPainter painter(this);
+    painter.fillRect(filled, m_crFill);
+    painter.fillRect(empty, m_crEmpty);
+    if (!m_bShowLabel)
+        return;
+    // The same text twice, each time clipped to one part: the halves meet exactly at the edge.
+    const int flags = Qt::AlignCenter | Qt::TextSingleLine;
+    painter.setClipRect(filled);
+    painter.setPen(m_crLabelOnFill);
+    painter.drawText(area, flags, layout.text);
+    painter.setClipRect(empty);
+    painter.setPen(m_crLabelOnEmpty);
+    painter.drawText(area, flags, layout.text);
+}
+
+void CPercentProgressCtrl::resizeEvent(QResizeEvent* event)
+{
+    QProgressBar::resizeEvent(event);
+    m_nFilledWidth = -1; // the same position may now cover a different number of pixels
+}
+
+} // namespace zelvo::ui

@@ -1,0 +1,83 @@
+// The progress bar of the Comminute and Merge dialogs: a bar in the highlight colour up to the
+// position, the rest in the window colour, and the percentage (or a label) centred over both, each
+// half of the text in the colour of the other half's background so it reads on either part.
+//
+// The control keeps its own range and position; QProgressBar's value, range and painting are not
+// used (only its role, size hint and style metrics). A worker posts one position per 64 KiB block,
+// far more updates than the bar has pixels, so SetPos repaints only when the filled width in
+// pixels changes.
+#pragma once
+
+#include <QColor>
+#include <QProgressBar>
+#include <QString>
+
+namespace zelvo::ui {
+
+// What one paint pass of the bar shows; a pure function of the fields, so tests call it directly.
+struct ProgressLayout
+{
+    bool paints = false; // false when the lower end is not below the upper end: nothing is drawn
+    int filledWidth = 0; // trunc(f × width), f = (position − lower) / (upper − lower); not clamped
+    int percent = 0;     // trunc(f × 100)
+    QString text;        // the label when not empty, otherwise the percent as "%d%%"
+};
+
+// trunc(f × width), computed exactly in integers so that, say, 29 of 100 is 29 % and not the
+// 28.999… that the double f × 100 gives. An empty range (lower ≥ upper) yields 0.
+int ProgressFilledWidth(int position, int lower, int upper, int width);
+ProgressLayout ComputeProgressLayout(int position, int lower, int upper, int width, const QString& label = {});
+
+class CPercentProgressCtrl : public QProgressBar
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CPercentProgressCtrl)
+
+public:
+    explicit CPercentProgressCtrl(QWidget* parent = nullptr);
+    ~CPercentProgressCtrl() override;
+
+    // Stores the range only; nothing is repainted (the dialogs set the position right after).
+    void SetRange(int lower, int upper);
+    // Returns the previous position, or −1 without storing anything when the control has no
+    // window yet (see HasWindow). Repaints at once when the filled width in pixels changes.
+    int SetPos(int position);
+    // Stored even without a window, so a dialog can hide the text before it is first shown.
+    void ShowLabel(bool show);
+
+    // The control's "window text": a non-empty label replaces the percentage; an empty one brings
+    // the percentage back. Reading it yields the label, never the native text.
+    void SetWindowText(const QString& text);
+    QString GetWindowText() const { return m_strLabel; }
+
+    // The text as painted (label or percent; empty while the text is hidden), for accessibility.
+    QString text() const override;
+
+    int GetPos() const { return m_nPosition; }
+    int GetLower() const { return m_nLower; }
+    int GetUpper() const { return m_nUpper; }
+    bool IsLabelShown() const { return m_bShowLabel; }
+    // Paint passes that drew the bar since construction: tests and the benchmark count repaints.
+    int PaintCount() const { return m_nPaintCount; }
+    // The control has a window once Qt has created it (it, or the dialog it sits in, was shown).
+    bool HasWindow() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    int m_nPosition = 0;
+    int m_nUpper = 100;
+    int m_nLower = 0;
+    QString m_strLabel;
+    bool m_bShowLabel = true;
+    int m_nFilledWidth = -1; // −1 forces the next SetPos to repaint
+    QColor m_crFill;
+    QColor m_crEmpty;
+    QColor m_crLabelOnEmpty;
+    QColor m_crLabelOnFill;
+    int m_nPaintCount = 0;
+};
+
+} // namespace zelvo::ui
