@@ -79,25 +79,20 @@ void CStaticLink::ApplyLinkLook()
 
 bool CStaticLink::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != m_label)
+    // Only mouse events are looked at, and only then is the label compared: a label being
+    // destroyed still sends events, and by then it is no longer a QLabel.
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::MouseButtonRelease)
         return false;
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-        // A plain label passes presses on to its dialog; on a link the press belongs to the link.
-        return static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
-    case QEvent::MouseButtonRelease: {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() != Qt::LeftButton)
-            return false;
-        // Released outside the label is a click abandoned, as it is for a button.
-        if (m_label->rect().contains(mouse->position().toPoint()))
-            OnClick();
-        return true;
-    }
-    default:
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton || watched != m_label)
         return false;
-    }
+
+    // A plain label passes presses on to its dialog; on a link they belong to the link. A release
+    // outside the label is a click abandoned, as it is for a button.
+    if (type == QEvent::MouseButtonRelease && m_label->rect().contains(mouse->position().toPoint()))
+        OnClick();
+    return true;
 }
 
 void CStaticLink::OnClick()
