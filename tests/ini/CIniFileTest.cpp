@@ -45,9 +45,11 @@ struct Section
 };
 
 // Checks the whole model: section order, key order, values, and that nothing else is held. The
-// counts are found by adding a probe entry to a copy: a new name always lands at the end.
+// counts are found by adding a probe entry to a copy: a new name always lands at the end. The probe
+// is one unit longer than a read can take, so no file can hold it.
 void ExpectModel(const CIniFile& loaded, const std::vector<Section>& expected)
 {
+    const std::u16string probe(500, u'#');
     CIniFile ini = loaded;
     for (std::size_t s = 0; s < expected.size(); ++s) {
         const Section& section = expected[s];
@@ -58,12 +60,12 @@ void ExpectModel(const CIniFile& loaded, const std::vector<Section>& expected)
             EXPECT_EQ(ini.FindKey(static_cast<int>(s), section.entries[k].first), static_cast<int>(k));
             EXPECT_EQ(ini.GetString(section.name, section.entries[k].first), section.entries[k].second);
         }
-        ini.SetValue(section.name, u"\uFFFFprobe", u"");
-        EXPECT_EQ(ini.FindKey(static_cast<int>(s), u"\uFFFFprobe"), static_cast<int>(section.entries.size()))
+        ini.SetValue(section.name, probe, u"");
+        EXPECT_EQ(ini.FindKey(static_cast<int>(s), probe), static_cast<int>(section.entries.size()))
             << "the section holds more keys than expected";
     }
-    ini.SetValue(u"\uFFFFprobe", u"k", u"");
-    EXPECT_EQ(ini.FindSection(u"\uFFFFprobe"), static_cast<int>(expected.size()))
+    ini.SetValue(probe, u"k", u"");
+    EXPECT_EQ(ini.FindSection(probe), static_cast<int>(expected.size()))
         << "the file holds more sections than expected";
 }
 
