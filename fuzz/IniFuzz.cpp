@@ -16,10 +16,15 @@
 
 namespace {
 
+const std::filesystem::path& InputPath();
+
 void Check(bool ok, const char* what)
 {
     if (!ok) {
         std::fprintf(stderr, "ini_fuzz: %s\n", what);
+        // libFuzzer keeps the input as an artifact; the scratch copy goes.
+        std::error_code ignored;
+        std::filesystem::remove(InputPath(), ignored);
         std::abort();
     }
 }
