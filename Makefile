@@ -4,8 +4,11 @@
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# The INI reader's fuzzer: its own clang build inside the build folder, where the corpus grows too.
+FUZZ_BUILD ?= $(BUILD)/fuzz
+FUZZ_SECONDS ?= 300
 
-.PHONY: all deps build test run bench fuzz clean
+.PHONY: all deps build test run bench fuzz fuzz-build fuzz-short clean
 
 all: build
 
@@ -20,6 +23,7 @@ build: deps $(BUILD)/build.ninja
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory fuzz-short
 
 run:
 	@scripts/install-deps.sh run
@@ -30,6 +34,20 @@ run:
 bench: build
 	cmake --build $(BUILD) --target benchmarks
 	@for b in $(BUILD)/bench/*; do [ -f "$$b" ] && [ -x "$$b" ] && echo "== $$b" && "$$b"; done; true
+
+fuzz-build: deps
+	cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+fuzz: fuzz-build
+	@mkdir -p $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/ini_fuzz $(FUZZ_BUILD)/corpus fuzz/corpus -dict=fuzz/ini.dict -max_len=16384 \
+		-max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+		-artifact_prefix=$(FUZZ_BUILD)/
+
+# The bounded run of `make test`.
+fuzz-short:
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=60
 
 clean:
 	rm -rf $(BUILD)

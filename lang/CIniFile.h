@@ -21,7 +21,10 @@ public:
     std::u16string GetPath() const;
 
     // Reads the file at the path and merges its entries into those already held. True when the
-    // file was opened; a missing file gives false and leaves m_lastError as it was.
+    // file was opened; a missing file gives false and leaves m_lastError as it was. Anything that
+    // exists but is not a regular file (a folder, a pipe, a device) counts as unopenable.
+    // A line that is not blank, not a comment, not a section header and holds no "=" is skipped:
+    // it names no key, so it stores nothing and creates no section.
     bool Load();
 
     // The stored value, or an empty string when the section or the key is missing.
@@ -34,6 +37,8 @@ public:
     const std::u16string& LastError() const { return m_lastError; }
 
 private:
+    void LoadLine(std::u16string& line, std::u16string& section);
+
     std::vector<CIniSection> m_sections;
     std::vector<std::u16string> m_sectionNames;
     std::u16string m_path;
