@@ -21,9 +21,10 @@ $(BUILD)/build.ninja:
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The bounded fuzz run goes first so that CTest's summary is the last thing printed.
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory fuzz-short
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 run:
 	@scripts/install-deps.sh run
