@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTimer>
 
 using namespace zelvo;
 
@@ -162,9 +163,31 @@ private slots:
         QVERIFY(frame);
         QMenuBar* bar = AppFixture::Bar(frame);
         QVERIFY(AppFixture::FindCommand(bar, ID_APP_EXIT)->isEnabled());
+        QVERIFY(AppFixture::FindCommand(bar, ID_APP_ABOUT)->isEnabled());
         // The dialogs behind these commands are not part of the program yet.
         QVERIFY(!AppFixture::FindCommand(bar, ID_FILE_COMMINUTE)->isEnabled());
         QVERIFY(!AppFixture::FindCommand(bar, ID_FILE_MERGE)->isEnabled());
+    }
+
+    void aboutCommandOpensTheAboutBox()
+    {
+        CMainFrame* frame = startFrame();
+        QVERIFY(frame);
+        QVERIFY(!frame->windowIcon().isNull());
+
+        // The box is closed from the event loop it runs, so the test never waits on it.
+        QString opened;
+        bool mainWindowBlocked = false;
+        QTimer::singleShot(0, frame, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            opened = box ? QString::fromLatin1(box->metaObject()->className()) : QString();
+            mainWindowBlocked = box && QApplication::activeModalWidget() != frame && box->isModal();
+            if (box)
+                box->close();
+        });
+        AppFixture::FindCommand(AppFixture::Bar(frame), ID_APP_ABOUT)->trigger();
+        QCOMPARE(opened, QStringLiteral("CAboutDlg"));
+        QVERIFY(mainWindowBlocked);
     }
 
     void exitAndCloseBoxEndTheWindowWithoutWriting_data()
