@@ -139,24 +139,6 @@ private slots:
         QCOMPARE(image.pixelColor(image.width() / 2, 3), view->palette().color(QPalette::Base));
     }
 
-    void lockKeyPanesShowOnlyLocksThatAreOn()
-    {
-        CMainFrame* frame = startFrame();
-        QVERIFY(frame);
-        auto paneText = [frame](int id) { return frame->statusBar()->findChild<QLabel*>(QString::number(id))->text(); };
-        // Offscreen cannot tell the lock state: the panes are there but empty.
-        QCOMPARE(paneText(ID_INDICATOR_CAPS), QString());
-        QCOMPARE(paneText(ID_INDICATOR_NUM), QString());
-        QCOMPARE(paneText(ID_INDICATOR_SCRL), QString());
-        frame->ShowLockKeys(true, false, true);
-        QCOMPARE(paneText(ID_INDICATOR_CAPS), QStringLiteral("CAP"));
-        QCOMPARE(paneText(ID_INDICATOR_NUM), QString());
-        QCOMPARE(paneText(ID_INDICATOR_SCRL), QStringLiteral("SCRL"));
-        frame->ShowLockKeys(false, true, false);
-        QCOMPARE(paneText(ID_INDICATOR_CAPS), QString());
-        QCOMPARE(paneText(ID_INDICATOR_NUM), QStringLiteral("NUM"));
-    }
-
     void builtInItemsEnabledOnlyWhereAHandlerExists()
     {
         CMainFrame* frame = startFrame();
