@@ -29,7 +29,7 @@ run:
 
 bench: build
 	cmake --build $(BUILD) --target benchmarks
-	@for b in $(BUILD)/bench/*; do [ -x "$$b" ] && echo "== $$b" && "$$b"; done; true
+	@for b in $(BUILD)/bench/*; do [ -f "$$b" ] && [ -x "$$b" ] && echo "== $$b" && "$$b"; done; true
 
 clean:
 	rm -rf $(BUILD)
