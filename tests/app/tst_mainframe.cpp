@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTimer>
 
 using namespace zelvo;
 
@@ -138,32 +139,36 @@ private slots:
         QCOMPARE(image.pixelColor(image.width() / 2, 3), view->palette().color(QPalette::Base));
     }
 
-    void lockKeyPanesShowOnlyLocksThatAreOn()
-    {
-        CMainFrame* frame = startFrame();
-        QVERIFY(frame);
-        auto paneText = [frame](int id) { return frame->statusBar()->findChild<QLabel*>(QString::number(id))->text(); };
-        // Offscreen cannot tell the lock state: the panes are there but empty.
-        QCOMPARE(paneText(ID_INDICATOR_CAPS), QString());
-        QCOMPARE(paneText(ID_INDICATOR_NUM), QString());
-        QCOMPARE(paneText(ID_INDICATOR_SCRL), QString());
-        frame->ShowLockKeys(true, false, true);
-        QCOMPARE(paneText(ID_INDICATOR_CAPS), QStringLiteral("CAP"));
-        QCOMPARE(paneText(ID_INDICATOR_NUM), QString());
-        QCOMPARE(paneText(ID_INDICATOR_SCRL), QStringLiteral("SCRL"));
-        frame->ShowLockKeys(false, true, false);
-        QCOMPARE(paneText(ID_INDICATOR_CAPS), QString());
-        QCOMPARE(paneText(ID_INDICATOR_NUM), QStringLiteral("NUM"));
-    }
-
     void builtInItemsEnabledOnlyWhereAHandlerExists()
     {
         CMainFrame* frame = startFrame();
         QVERIFY(frame);
         QMenuBar* bar = AppFixture::Bar(frame);
         QVERIFY(AppFixture::FindCommand(bar, ID_APP_EXIT)->isEnabled());
+        QVERIFY(AppFixture::FindCommand(bar, ID_APP_ABOUT)->isEnabled());
         QVERIFY(AppFixture::FindCommand(bar, ID_FILE_COMMINUTE)->isEnabled());
         QVERIFY(AppFixture::FindCommand(bar, ID_FILE_MERGE)->isEnabled());
+    }
+
+    void aboutCommandOpensTheAboutBox()
+    {
+        CMainFrame* frame = startFrame();
+        QVERIFY(frame);
+        QVERIFY(!frame->windowIcon().isNull());
+
+        // The box is closed from the event loop it runs, so the test never waits on it.
+        QString opened;
+        bool mainWindowBlocked = false;
+        QTimer::singleShot(0, frame, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            opened = box ? QString::fromLatin1(box->metaObject()->className()) : QString();
+            mainWindowBlocked = box && QApplication::activeModalWidget() != frame && box->isModal();
+            if (box)
+                box->close();
+        });
+        AppFixture::FindCommand(AppFixture::Bar(frame), ID_APP_ABOUT)->trigger();
+        QCOMPARE(opened, QStringLiteral("CAboutDlg"));
+        QVERIFY(mainWindowBlocked);
     }
 
     void exitAndCloseBoxEndTheWindowWithoutWriting_data()
