@@ -176,6 +176,11 @@ int main(int argc, char** argv)
                 worstSplitGap);
     std::printf("  merge  cli %.3f s  dialog %.3f s  ratio %.3f  worst GUI gap %.1f ms\n", mm, dm, dm / mm,
                 worstMergeGap);
+    const auto best = [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); };
+    std::printf("  fastest runs: split cli %.3f s dialog %.3f s (ratio %.3f); merge cli %.3f s dialog %.3f s "
+                "(ratio %.3f)\n",
+                best(cliSplit), best(dlgSplit), best(dlgSplit) / best(cliSplit), best(cliMerge), best(dlgMerge),
+                best(dlgMerge) / best(cliMerge));
     std::printf("  rebuilt file has the source's length: %s\n", same ? "yes" : "NO");
     return same ? 0 : 1;
 }
