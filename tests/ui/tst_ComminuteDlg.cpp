@@ -12,10 +12,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QTemporaryDir>
-#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace zelvo;
@@ -142,15 +140,7 @@ void TestComminuteDlg::opensReadyWithTemplateArrangement()
 
     // Tab order: Comminute, Close, source field, its button, size, count, folder, its button; the
     // disabled unit box is skipped and the chain comes back round.
-    QStringList visited;
-    QWidget* w = Control(dlg, 1);
-    for (int i = 0; i < 9; ++i) {
-        visited << w->objectName();
-        w = w->nextInFocusChain();
-        while (!(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled() || !w->isVisible())
-            w = w->nextInFocusChain();
-    }
-    QCOMPARE(visited, QStringList({"1", "2", "1000", "1001", "1002", "1005", "1006", "1007", "1"}));
+    QCOMPARE(TabChain(dlg, 9), QStringList({"1", "2", "1000", "1001", "1002", "1005", "1006", "1007", "1"}));
 
     // Source left of destination, bar under both, the buttons under the bar.
     const auto at = [&](int id) { return Control(dlg, id)->mapTo(&dlg, QPoint(0, 0)); };
@@ -474,31 +464,6 @@ void TestComminuteDlg::sourceLockedAfterThePress()
     QVERIFY(Control(dlg, 1)->isEnabled());
     QVERIFY(QDir(Dir() + "/out").isEmpty());
 }
-
-// Files may not grow past `limit` bytes while this lives; SIGXFSZ is ignored so that a write
-// fails with EFBIG (reported as a full disk) instead of ending the process.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_previous);
-        rlimit next = m_previous;
-        next.rlim_cur = limit;
-        ::setrlimit(RLIMIT_FSIZE, &next);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_previous);
-        std::signal(SIGXFSZ, m_previousHandler);
-    }
-    Q_DISABLE_COPY_MOVE(FileSizeLimit)
-
-private:
-    rlimit m_previous{};
-    void (*m_previousHandler)(int) = nullptr;
-};
 
 void TestComminuteDlg::writeFailureIsReportedNotFinished()
 {

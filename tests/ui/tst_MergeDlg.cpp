@@ -11,8 +11,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QTemporaryDir>
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace zelvo;
 
@@ -123,15 +121,7 @@ void TestMergeDlg::opensReadyWithTemplateArrangement()
     for (int id : {1011, 1012, 1006, 1009})
         QVERIFY(Control<QLineEdit>(dlg, id)->isReadOnly());
 
-    QStringList visited;
-    QWidget* w = Control(dlg, 1);
-    for (int i = 0; i < 9; ++i) {
-        visited << w->objectName();
-        w = w->nextInFocusChain();
-        while (!(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled() || !w->isVisible())
-            w = w->nextInFocusChain();
-    }
-    QCOMPARE(visited, QStringList({"1", "2", "1011", "1001", "1012", "1006", "1007", "1009", "1"}));
+    QCOMPARE(TabChain(dlg, 9), QStringList({"1", "2", "1011", "1001", "1012", "1006", "1007", "1009", "1"}));
 
     const auto at = [&](int id) { return Control(dlg, id)->mapTo(&dlg, QPoint(0, 0)); };
     QVERIFY(at(1027).x() < at(1026).x());
@@ -450,31 +440,6 @@ void TestMergeDlg::cancelThenMergeAgainRewritesFromStart()
     QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_MERGE_FINISHED)});
     QCOMPARE(ReadBytes(Out() + "/again.bin"), chips[0] + chips[1] + chips[2]);
 }
-
-// Files may not grow past `limit` bytes while this lives; SIGXFSZ is ignored so that a write
-// fails with EFBIG (reported as a full disk) instead of ending the process.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_previous);
-        rlimit next = m_previous;
-        next.rlim_cur = limit;
-        ::setrlimit(RLIMIT_FSIZE, &next);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_previous);
-        std::signal(SIGXFSZ, m_previousHandler);
-    }
-    Q_DISABLE_COPY_MOVE(FileSizeLimit)
-
-private:
-    rlimit m_previous{};
-    void (*m_previousHandler)(int) = nullptr;
-};
 
 void TestMergeDlg::writeFailureIsReportedNotFinished()
 {
