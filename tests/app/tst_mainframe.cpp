@@ -150,6 +150,34 @@ private slots:
         QVERIFY(AppFixture::FindCommand(bar, ID_FILE_MERGE)->isEnabled());
     }
 
+    void fileCommandsRunTheirDialogsModally_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("dialog");
+        QTest::newRow("File Comminute") << int(ID_FILE_COMMINUTE) << "CComminuteDlg";
+        QTest::newRow("File Merge") << int(ID_FILE_MERGE) << "CMergeDlg";
+    }
+
+    void fileCommandsRunTheirDialogsModally()
+    {
+        QFETCH(int, command);
+        QFETCH(QString, dialog);
+        CMainFrame* frame = startFrame();
+        QVERIFY(frame);
+        QString opened;
+        bool modal = false;
+        QTimer::singleShot(0, frame, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            opened = box ? QString::fromLatin1(box->metaObject()->className()) : QString();
+            modal = box && box->isModal() && !box->parentWidget();
+            if (box)
+                box->close();
+        });
+        AppFixture::FindCommand(AppFixture::Bar(frame), command)->trigger();
+        QCOMPARE(opened, dialog);
+        QVERIFY(modal);
+    }
+
     void aboutCommandOpensTheAboutBox()
     {
         CMainFrame* frame = startFrame();

@@ -119,6 +119,11 @@ void TestComminuteDlg::opensReadyWithTemplateArrangement()
     QVERIFY(Control<QPushButton>(dlg, 1)->isDefault());
     QCOMPARE(dlg.focusWidget(), Control(dlg, 1));
 
+    // Enter presses Comminute, whose first check fails on the empty source.
+    QTest::keyClick(&dlg, Qt::Key_Return);
+    QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_SELECT_SOURCE)});
+    Control(dlg, 1)->setFocus();
+
     // Browsing: the one filter; a cancelled file-open or folder dialog changes nothing.
     BrowseFile(dlg, 1001, QDir(Dir()).filePath("x.bin"));
     QCOMPARE(LastOpenFilter(), QStringLiteral("All Files (*.*)"));

@@ -120,6 +120,10 @@ void TestMergeDlg::opensReadyWithTemplateArrangement()
     QCOMPARE(dlg.focusWidget(), Control(dlg, 1));
     for (int id : {1011, 1012, 1006, 1009})
         QVERIFY(Control<QLineEdit>(dlg, id)->isReadOnly());
+    QTest::keyClick(&dlg, Qt::Key_Return); // presses Merge
+    QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_SELECT_SOURCE)});
+    QCOMPARE(dlg.focusWidget(), Control(dlg, 1011));
+    Control(dlg, 1)->setFocus();
 
     QCOMPARE(TabChain(dlg, 9), QStringList({"1", "2", "1011", "1001", "1012", "1006", "1007", "1009", "1"}));
 
