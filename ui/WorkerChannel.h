@@ -77,6 +77,8 @@ public:
     // A new channel for one run; the previous one (if any) is detached.
     std::shared_ptr<WorkerChannel> OpenChannel(uint32_t progressMessage, uint32_t doneMessage);
     void CloseChannel();
+    // A run of this receiver's owner is between its start and its outcome.
+    bool HasChannel() const { return m_channel != nullptr; }
 
     static int ProgressEventType();
     static int DoneEventType();

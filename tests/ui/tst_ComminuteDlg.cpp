@@ -58,6 +58,7 @@ private slots:
     void doubleClickDuringRun();
     void doubleClickFallbackAndControls();
     void workerOutlivesItsDialogAndBlocksANewRun();
+    void closeDoesNotAskAboutAnotherDialogsRun();
     void endToEndSplit_data();
     void endToEndSplit();
 
@@ -588,6 +589,30 @@ void TestComminuteDlg::workerOutlivesItsDialogAndBlocksANewRun()
     Click(second, 1);
     QTRY_VERIFY(!second.isVisible());
     QCOMPARE(second.result(), int(QDialog::Accepted));
+}
+
+void TestComminuteDlg::closeDoesNotAskAboutAnotherDialogsRun()
+{
+    const QString source = QDir(Dir()).filePath(QStringLiteral("other.bin"));
+    QVERIFY(WriteBytes(source, PatternBytes(2 * MB, 9)));
+    const auto gate = WorkerGate::HoldAt(WM_COMMINUTE_PROGRESS, 1);
+    auto first = std::make_unique<CComminuteDlg>();
+    first->show();
+    Fill(*first, source, "1", QDir(Dir()).filePath("out"));
+    Click(*first, 1);
+    QTRY_VERIFY(gate->Reached());
+    first.reset(); // gone while its run goes on
+    QCOMPARE(ComminuteJob.runState.load(), kRunRunning);
+
+    CComminuteDlg second;
+    second.show();
+    second.reject();
+    QCOMPARE(m_boxes.Texts(), QStringList());
+    QCOMPARE(second.result(), int(QDialog::Rejected));
+    gate->Release();
+    QTRY_VERIFY(!ComminuteWorkerBusy());
+    QCoreApplication::processEvents();
+    QCOMPARE(m_boxes.Texts(), QStringList());
 }
 
 void TestComminuteDlg::endToEndSplit_data()
