@@ -1,5 +1,7 @@
 #include "CMainFrame.h"
 
+#include "CComminuteDlg.h"
+#include "CMergeDlg.h"
 #include "CSplitterApp.h"
 #include "CTitleView.h"
 #include "LangMenu.h"
@@ -16,11 +18,6 @@
 #include <new>
 
 namespace {
-
-// The Comminute and Merge dialogs do not exist yet: their items stay disabled until they do, as
-// the framework disables any item that no handler on the route takes.
-constexpr bool kComminuteDialogAvailable = false;
-constexpr bool kMergeDialogAvailable = false;
 
 QString loadText(int id)
 {
@@ -142,12 +139,11 @@ bool CMainFrame::OnCmdMsg(unsigned commandId, int code, QAction* item)
     if (commandId == zelvo::ID_FILE_COMMINUTE || commandId == zelvo::ID_FILE_MERGE) {
         const bool comminute = commandId == zelvo::ID_FILE_COMMINUTE;
         if (code == CN_COMMAND) {
-            if (comminute ? kComminuteDialogAvailable : kMergeDialogAvailable)
-                comminute ? OnFileComminute() : OnFileMerge();
+            comminute ? OnFileComminute() : OnFileMerge();
             return true;
         }
         if (code == CN_UPDATE_COMMAND_UI && item) {
-            item->setEnabled(comminute ? kComminuteDialogAvailable : kMergeDialogAvailable);
+            item->setEnabled(true);
             return true;
         }
         return false;
@@ -157,12 +153,16 @@ bool CMainFrame::OnCmdMsg(unsigned commandId, int code, QAction* item)
 
 void CMainFrame::OnFileComminute()
 {
-    // Runs CComminuteDlg modally, without a parent, ignoring its result (the dialog is to come).
+    // Modal, without a parent; the result is not used.
+    CComminuteDlg dlg;
+    dlg.exec();
 }
 
 void CMainFrame::OnFileMerge()
 {
-    // Runs CMergeDlg modally, without a parent, ignoring its result (the dialog is to come).
+    // Modal, without a parent; the result is not used.
+    CMergeDlg dlg;
+    dlg.exec();
 }
 
 bool CMainFrame::event(QEvent* event)

@@ -146,9 +146,36 @@ private slots:
         QMenuBar* bar = AppFixture::Bar(frame);
         QVERIFY(AppFixture::FindCommand(bar, ID_APP_EXIT)->isEnabled());
         QVERIFY(AppFixture::FindCommand(bar, ID_APP_ABOUT)->isEnabled());
-        // The dialogs behind these commands are not part of the program yet.
-        QVERIFY(!AppFixture::FindCommand(bar, ID_FILE_COMMINUTE)->isEnabled());
-        QVERIFY(!AppFixture::FindCommand(bar, ID_FILE_MERGE)->isEnabled());
+        QVERIFY(AppFixture::FindCommand(bar, ID_FILE_COMMINUTE)->isEnabled());
+        QVERIFY(AppFixture::FindCommand(bar, ID_FILE_MERGE)->isEnabled());
+    }
+
+    void fileCommandsRunTheirDialogsModally_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("dialog");
+        QTest::newRow("File Comminute") << int(ID_FILE_COMMINUTE) << "CComminuteDlg";
+        QTest::newRow("File Merge") << int(ID_FILE_MERGE) << "CMergeDlg";
+    }
+
+    void fileCommandsRunTheirDialogsModally()
+    {
+        QFETCH(int, command);
+        QFETCH(QString, dialog);
+        CMainFrame* frame = startFrame();
+        QVERIFY(frame);
+        QString opened;
+        bool modal = false;
+        QTimer::singleShot(0, frame, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            opened = box ? QString::fromLatin1(box->metaObject()->className()) : QString();
+            modal = box && box->isModal() && !box->parentWidget();
+            if (box)
+                box->close();
+        });
+        AppFixture::FindCommand(AppFixture::Bar(frame), command)->trigger();
+        QCOMPARE(opened, dialog);
+        QVERIFY(modal);
     }
 
     void aboutCommandOpensTheAboutBox()
