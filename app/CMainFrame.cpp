@@ -1,5 +1,6 @@
 #include "CMainFrame.h"
 
+#include "CComminuteDlg.h"
 #include "CSplitterApp.h"
 #include "CTitleView.h"
 #include "LangMenu.h"
@@ -17,9 +18,9 @@
 
 namespace {
 
-// The Comminute and Merge dialogs do not exist yet: their items stay disabled until they do, as
-// the framework disables any item that no handler on the route takes.
-constexpr bool kComminuteDialogAvailable = false;
+// A dialog that does not exist yet keeps its item disabled, as the framework disables any item
+// that no handler on the route takes.
+constexpr bool kComminuteDialogAvailable = true;
 constexpr bool kMergeDialogAvailable = false;
 
 QString loadText(int id)
@@ -157,7 +158,9 @@ bool CMainFrame::OnCmdMsg(unsigned commandId, int code, QAction* item)
 
 void CMainFrame::OnFileComminute()
 {
-    // Runs CComminuteDlg modally, without a parent, ignoring its result (the dialog is to come).
+    // Modal, without a parent; the result is not used.
+    CComminuteDlg dlg;
+    dlg.exec();
 }
 
 void CMainFrame::OnFileMerge()
