@@ -147,8 +147,68 @@ answer_message() {
     wait_gone "$pid" '^Zelvo$' || fail "the message box did not close ($name)"
 }
 
+# Opens File > Comminute (the menu with the mouse, the item by its mnemonic) and fills the dialog
+# the way a keyboard user does, following its tab order from the default button: Comminute,
+# Close, source field, source "...", size field, chip count, folder field, folder "...". Leaves
+# the dialog's window id in $dlg and the focus on the Comminute button.
+fill_comminute_dialog() {
+    local source=$1 size=$2 folder=$3 tag=$4
+    xdotool mousemove --window "$main" 20 10 click 1
+    sleep 0.2
+    shot "$tag-file-menu"
+    keys "$main" c
+    dlg=$(wait_window "$first" '^File Comminute$') || fail "the Comminute dialog did not open"
+    keys "$dlg" Tab Tab Tab space
+    choose_in_file_dialog "$first" '^Open$' "$source" "$tag-source-typed"
+    keys "$dlg" Tab
+    type_text "$dlg" "$size"
+    keys "$dlg" Tab Tab Tab space
+    choose_in_file_dialog "$first" '^Select folder for destination files:$' "$folder" "$tag-folder-typed"
+    # The unit box is disabled, so Tab wraps round to the Comminute button.
+    keys "$dlg" Tab
+    shot "$tag-ready"
+}
+
 comminute_and_merge() {
-    :
+    local name="big source 源文件.bin"
+    local source="$work/src/$name" chips="$work/chips" rebuilt="$work/rebuilt"
+    head -c $((20 * 1024 * 1024)) /dev/urandom >"$source" || fail "could not write the source file"
+
+    # A run held in the middle, then cancelled. Chip 2 is a named pipe that nobody reads yet: the
+    # worker writes chip 1, then blocks on chip 2 with the dialog showing its progress. That gives
+    # a steady picture of a dialog during a run and a cancel that surely comes before the end.
+    mkfifo "$chips/$name.D02" || fail "mkfifo"
+    fill_comminute_dialog "$source" 3 "$chips" "cancel"
+    keys "$dlg" space
+    poll "$WAIT" find "$chips" -name "$name.D01" -size +3071k || fail "the split did not write chip 1"
+    sleep 0.5 # the progress notifications of chip 1 reach the screen
+    shot "comminute-running"
+    window_shot "$dlg" "comminute-running"
+    keys "$dlg" Escape
+    local box
+    box=$(wait_window "$first" '^Zelvo$') || fail "Esc during the run did not ask to cancel"
+    shot "comminute-cancel-question"
+    keys "$box" alt+y
+    wait_gone "$first" '^Zelvo$' || fail "the cancel question did not close"
+    cat "$chips/$name.D02" >/dev/null & # let the blocked write finish: the worker then sees the cancel
+    answer_message "$first" "comminute-cancelled"
+    [[ ! -e $chips/$name.DAV ]] || fail "a cancelled split wrote a header chip"
+    [[ $(stat -c %s "$chips/$name.D01") == $((3 * 1024 * 1024)) ]] || fail "chip 1 of the cancelled run is not 3 MB"
+    windows_of "$first" '^File Comminute$' >/dev/null || fail "the Comminute dialog closed after the cancel"
+    keys "$dlg" Escape
+    wait_gone "$first" '^File Comminute$' || fail "Esc did not close the idle Comminute dialog"
+    rm -f "$chips"/*
+
+    # The whole split: 20 MB in 3 MB chips gives 7 chips and the header chip.
+    fill_comminute_dialog "$source" 3 "$chips" "comminute"
+    keys "$dlg" space
+    answer_message "$first" "comminute-finished"
+    wait_gone "$first" '^File Comminute$' || fail "the Comminute dialog stayed open after the finished message"
+    local count
+    count=$(find "$chips" -type f | wc -l)
+    ((count == 8)) || fail "expected 7 chips and a header chip, found $count files"
+    [[ $(od -An -tu4 "$chips/$name.DAV" | tr -d ' ') == 7 ]] || fail "the header chip does not hold 7"
+    log "comminute: 7 chips and the header chip written"
 }
 
 # --- the display -----------------------------------------------------------------------------
