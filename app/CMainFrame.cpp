@@ -1,6 +1,7 @@
 #include "CMainFrame.h"
 
 #include "CComminuteDlg.h"
+#include "CMergeDlg.h"
 #include "CSplitterApp.h"
 #include "CTitleView.h"
 #include "LangMenu.h"
@@ -21,7 +22,7 @@ namespace {
 // A dialog that does not exist yet keeps its item disabled, as the framework disables any item
 // that no handler on the route takes.
 constexpr bool kComminuteDialogAvailable = true;
-constexpr bool kMergeDialogAvailable = false;
+constexpr bool kMergeDialogAvailable = true;
 
 QString loadText(int id)
 {
@@ -165,7 +166,9 @@ void CMainFrame::OnFileComminute()
 
 void CMainFrame::OnFileMerge()
 {
-    // Runs CMergeDlg modally, without a parent, ignoring its result (the dialog is to come).
+    // Modal, without a parent; the result is not used.
+    CMergeDlg dlg;
+    dlg.exec();
 }
 
 bool CMainFrame::event(QEvent* event)

@@ -147,8 +147,7 @@ private slots:
         QVERIFY(AppFixture::FindCommand(bar, ID_APP_EXIT)->isEnabled());
         QVERIFY(AppFixture::FindCommand(bar, ID_APP_ABOUT)->isEnabled());
         QVERIFY(AppFixture::FindCommand(bar, ID_FILE_COMMINUTE)->isEnabled());
-        // The dialog behind this command is not part of the program yet.
-        QVERIFY(!AppFixture::FindCommand(bar, ID_FILE_MERGE)->isEnabled());
+        QVERIFY(AppFixture::FindCommand(bar, ID_FILE_MERGE)->isEnabled());
     }
 
     void aboutCommandOpensTheAboutBox()
