@@ -334,4 +334,10 @@ grep -q '^Language=CHS' "$XDG_CONFIG_HOME/Quorvex/Zelvo.conf" ||
     fail "the settings file does not hold Language=CHS"
 exit_through_menu "$third" "$main"
 
+if [[ -n $docs ]]; then
+    mkdir -p "$docs"
+    for picture in main-window comminute-running; do
+        convert "$out/$picture.png" -strip "$docs/$picture.png" && log "copied $picture.png to $docs"
+    done
+fi
 log "PASS"
