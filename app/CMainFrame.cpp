@@ -19,11 +19,6 @@
 
 namespace {
 
-// A dialog that does not exist yet keeps its item disabled, as the framework disables any item
-// that no handler on the route takes.
-constexpr bool kComminuteDialogAvailable = true;
-constexpr bool kMergeDialogAvailable = true;
-
 QString loadText(int id)
 {
     return QString::fromStdString(zelvo::LoadString(id));
@@ -144,12 +139,11 @@ bool CMainFrame::OnCmdMsg(unsigned commandId, int code, QAction* item)
     if (commandId == zelvo::ID_FILE_COMMINUTE || commandId == zelvo::ID_FILE_MERGE) {
         const bool comminute = commandId == zelvo::ID_FILE_COMMINUTE;
         if (code == CN_COMMAND) {
-            if (comminute ? kComminuteDialogAvailable : kMergeDialogAvailable)
-                comminute ? OnFileComminute() : OnFileMerge();
+            comminute ? OnFileComminute() : OnFileMerge();
             return true;
         }
         if (code == CN_UPDATE_COMMAND_UI && item) {
-            item->setEnabled(comminute ? kComminuteDialogAvailable : kMergeDialogAvailable);
+            item->setEnabled(true);
             return true;
         }
         return false;
