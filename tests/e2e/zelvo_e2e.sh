@@ -18,7 +18,7 @@ docs=${3:-}
 readonly SKIP=77
 readonly WAIT=${ZELVO_E2E_WAIT:-30} # seconds any single step may take on a busy machine
 
-for tool in Xvfb xdotool import; do
+for tool in Xvfb xdotool xwininfo import; do
     if ! command -v "$tool" >/dev/null; then
         echo "SKIP: $tool is not installed (scripts/install-deps.sh test installs it)"
         exit $SKIP
@@ -82,14 +82,31 @@ poll() {
     return 1
 }
 
-# The visible windows of process PID whose title matches REGEX, one id per line.
-windows_of() { xdotool search --all --onlyvisible --pid "$1" --name "$2"; }
+# Popup menus are override-redirect windows; Qt titles them with the application name, like the
+# message boxes, so they are told apart by that flag.
+override_redirect() { xwininfo -id "$1" 2>/dev/null | grep -q 'Override Redirect State: yes'; }
+# The visible top-level windows (not popups) of process PID whose title matches REGEX.
+windows_of() {
+    local id
+    for id in $(xdotool search --all --onlyvisible --pid "$1" --name "$2"); do
+        override_redirect "$id" || echo "$id"
+    done
+}
+# Echoes something once process PID shows at least COUNT popup menus.
+popups_open() {
+    local id count=0
+    for id in $(xdotool search --all --onlyvisible --pid "$1" --name ''); do
+        override_redirect "$id" && count=$((count + 1))
+    done
+    ((count >= $2)) && echo "$count"
+}
+wait_popups() { poll "$WAIT" popups_open "$1" "$2" || fail "no menu opened ($3)"; }
 # Echoes the window id once process PID shows a window titled REGEX.
 wait_window() {
     poll "$WAIT" windows_of "$1" "$2" || return 1
     head -n1 <<<"$polled"
 }
-gone() { ! windows_of "$1" "$2" >/dev/null 2>&1 && echo gone; }
+gone() { [[ -z $(windows_of "$1" "$2" 2>/dev/null) ]] && echo gone; }
 wait_gone() { poll "$WAIT" gone "$1" "$2"; }
 caption_is() { [[ $(xdotool getwindowname "$1") == "$2" ]] && echo yes; }
 wait_caption() { poll "$WAIT" caption_is "$1" "$2"; }
@@ -155,7 +172,7 @@ answer_message() {
 fill_comminute_dialog() {
     local source=$1 size=$2 folder=$3 tag=$4
     xdotool mousemove --window "$main" 20 10 click 1
-    sleep 0.2
+    wait_popups "$first" 1 "File"
     shot "$tag-file-menu"
     keys "$main" c
     dlg=$(wait_window "$first" '^File Comminute$') || fail "the Comminute dialog did not open"
@@ -196,7 +213,7 @@ comminute_and_merge() {
     answer_message "$first" "comminute-cancelled"
     [[ ! -e $chips/$src_name.DAV ]] || fail "a cancelled split wrote a header chip"
     [[ $(stat -c %s "$chips/$src_name.D01") == $((3 * 1024 * 1024)) ]] || fail "chip 1 of the cancelled run is not 3 MB"
-    windows_of "$first" '^File Comminute$' >/dev/null || fail "the Comminute dialog closed after the cancel"
+    [[ -n $(windows_of "$first" '^File Comminute$') ]] || fail "the Comminute dialog closed after the cancel"
     keys "$dlg" Escape
     wait_gone "$first" '^File Comminute$' || fail "Esc did not close the idle Comminute dialog"
     rm -f "$chips"/*
@@ -215,7 +232,7 @@ comminute_and_merge() {
     # File > Merge: the header chip, a folder, Merge. Tab order from the default button: Merge,
     # Close, header field, header "...", chip total, folder field, folder "...", file name field.
     xdotool mousemove --window "$main" 20 10 click 1
-    sleep 0.2
+    wait_popups "$first" 1 "File"
     keys "$main" m
     dlg=$(wait_window "$first" '^File Merge$') || fail "the Merge dialog did not open"
     shot "merge-dialog"
@@ -293,16 +310,17 @@ start_zelvo
 second=$started
 box=$(wait_window "$second" '^Zelvo$') || fail "the second start showed no message box"
 shot "second-instance-message"
+# While the second start shows its message, the first process still has the only main window.
+if [[ -n $(windows_of "$second" 'Zelvo for File' 2>/dev/null) ]]; then
+    fail "the second start opened a main window"
+fi
+mains=$(xdotool search --onlyvisible --name '^Zelvo for File' | wc -l)
+((mains == 1)) || fail "expected one main window during the second start, found $mains"
 keys "$box" Return
 poll "$WAIT" exited "$second" || fail "the second start did not end after its message"
 wait "$second"
-log "second start ended with status $?"
-# Only the first process may have a main window.
-mains=$(xdotool search --onlyvisible --name '^Zelvo for File' | wc -l)
-((mains == 1)) || fail "expected one main window after the second start, found $mains"
-if windows_of "$second" 'Zelvo for File' >/dev/null 2>&1; then
-    fail "the second start opened a main window"
-fi
+log "second start ended with status $? after its message"
+[[ -n $(windows_of "$first" '^Zelvo for File$') ]] || fail "the first program's window went away"
 
 # --- File > Comminute, File > Merge ---------------------------------------------------------
 comminute_and_merge
@@ -311,9 +329,9 @@ comminute_and_merge
 # The menu is opened from the keyboard; the item texts come from the English language file:
 # "&Setting", "&Language", "&Simplified Chinese".
 keys "$main" alt+s
-sleep 0.2
+wait_popups "$first" 1 "Setting"
 keys "$main" l
-sleep 0.2
+wait_popups "$first" 2 "Setting > Language"
 shot "language-menu"
 keys "$main" s
 chs_title='Zelvo for File - 文件分割与合并'
