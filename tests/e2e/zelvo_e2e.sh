@@ -30,6 +30,7 @@ zelvo="$(cd "$(dirname "$zelvo")" && pwd)/$(basename "$zelvo")"
 
 mkdir -p "$out"
 rm -f "$out"/*.png
+: >"$out/zelvo.log"
 # A folder name with a space and CJK characters: such paths are ordinary input.
 work=$(mktemp -d "${TMPDIR:-/tmp}/zelvo e2e 测试.XXXXXX")
 step=0
