@@ -63,6 +63,11 @@ void WorkerChannel::Detach()
     m_receiver = nullptr;
 }
 
+void WorkerChannel::Synchronize()
+{
+    const std::lock_guard lock(m_mutex);
+}
+
 uint64_t WorkerChannel::TakeProgress()
 {
     m_progressQueued.store(false);
@@ -117,6 +122,8 @@ int WorkerReceiver::DoneEventType()
 
 bool WorkerReceiver::event(QEvent* event)
 {
+    if (m_channel)
+        m_channel->Synchronize();
     if (event->type() == ProgressEventType()) {
         // The event stays pending until the frame ends, so the worker posts no other meanwhile.
         if (m_channel) {

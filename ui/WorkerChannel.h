@@ -38,6 +38,11 @@ public:
     // After this no event is posted any more. Called on the GUI thread.
     void Detach();
 
+    // Takes and releases the lock the poster holds while it posts. An event is built on the
+    // worker's thread; doing this before reading it makes the hand-off visible to thread
+    // checkers, which cannot see the locking inside the toolkit's event queue.
+    void Synchronize();
+
     // GUI side: the count of the queued progress event; clears the "queued" mark first so that a
     // count stored meanwhile posts a new event.
     uint64_t TakeProgress();

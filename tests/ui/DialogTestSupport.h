@@ -147,10 +147,21 @@ inline void Click(QWidget& dialog, int id)
     button->click();
 }
 
-// Puts path into a read-only field the way a user does: through its browse button.
+// The filter the last file-open dialog was given.
+inline QString& LastOpenFilter()
+{
+    static QString filter;
+    return filter;
+}
+
+// Puts path into a read-only field the way a user does: through its browse button. An empty
+// path is a cancelled file-open dialog.
 inline void BrowseFile(QWidget& dialog, int buttonId, const QString& path)
 {
-    zelvo::ui::SetOpenFileAnswerer([path](const QString&) { return path; });
+    zelvo::ui::SetOpenFileAnswerer([path](const QString& filter) {
+        LastOpenFilter() = filter;
+        return path;
+    });
     Click(dialog, buttonId);
     zelvo::ui::SetOpenFileAnswerer({});
 }

@@ -121,6 +121,16 @@ void TestComminuteDlg::opensReadyWithTemplateArrangement()
     QVERIFY(Control<QPushButton>(dlg, 1)->isDefault());
     QCOMPARE(dlg.focusWidget(), Control(dlg, 1));
 
+    // Browsing: the one filter; a cancelled file-open or folder dialog changes nothing.
+    BrowseFile(dlg, 1001, QDir(Dir()).filePath("x.bin"));
+    QCOMPARE(LastOpenFilter(), QStringLiteral("All Files (*.*)"));
+    BrowseFile(dlg, 1001, QString());
+    QCOMPARE(Control<QLineEdit>(dlg, 1000)->text(), QDir::toNativeSeparators(QDir(Dir()).filePath("x.bin")));
+    BrowseFolder(dlg, Dir());
+    BrowseFolder(dlg, QString());
+    QCOMPARE(Control<QLineEdit>(dlg, 1006)->text(), QDir::toNativeSeparators(Dir()));
+    QCOMPARE(dlg.focusWidget(), Control(dlg, 1));
+
     // Path fields take no typing; the size field takes digits only.
     QVERIFY(Control<QLineEdit>(dlg, 1000)->isReadOnly());
     QVERIFY(Control<QLineEdit>(dlg, 1006)->isReadOnly());

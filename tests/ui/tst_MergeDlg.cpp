@@ -228,6 +228,7 @@ void TestMergeDlg::headerPathChange()
     CMergeDlg dlg;
     dlg.show();
     BrowseFile(dlg, 1001, QDir(Dir()).filePath(chosen));
+    QCOMPARE(LastOpenFilter(), QStringLiteral("First Chip Files (*.DAV)"));
     QCOMPARE(m_boxes.Texts(), QStringList());
     QCOMPARE(Control<QLineEdit>(dlg, 1011)->text(), QDir::toNativeSeparators(QDir(Dir()).filePath(chosen)));
     QCOMPARE(Control<QLineEdit>(dlg, 1012)->text(), total);
@@ -285,6 +286,7 @@ void TestMergeDlg::pressRefusals_data()
     QTest::newRow("no header: only the header message")
         << false << false << Header(3) << 3 << Text(IDS_SELECT_SOURCE) << 1011;
     QTest::newRow("no destination") << true << false << Header(3) << 3 << Text(IDS_SELECT_DEST_FOLDER) << 1006;
+    QTest::newRow("header removed since it was chosen") << true << true << Header(3) << -1 << "DAV" << 0;
     QTest::newRow("chip 1 missing") << true << true << Header(3) << 0 << "D01" << 0;
     QTest::newRow("last chip missing") << true << true << Header(3) << 2 << "D03" << 0;
     QTest::newRow("FF FF FF FF passes the count test, chip .D-1 is missing")
@@ -302,7 +304,7 @@ void TestMergeDlg::pressRefusals()
 
     const QString base = QDir(Dir()).filePath("set.bin");
     QList<QByteArray> all{PatternBytes(MB, 1), PatternBytes(MB, 2), PatternBytes(1000, 3)};
-    QVERIFY(MakeSet(base, all.mid(0, chips), false));
+    QVERIFY(MakeSet(base, all.mid(0, std::max(chips, 0)), false));
     QVERIFY(WriteBytes(base + ".DAV", headerBytes));
     if (message.startsWith('D'))
         message = FileErrorText(AFX_IDP_FILE_NOT_FOUND, base + "." + message);
@@ -313,6 +315,8 @@ void TestMergeDlg::pressRefusals()
         BrowseFile(dlg, 1001, base + ".DAV");
     if (withDest)
         BrowseFolder(dlg, Out());
+    if (chips < 0)
+        QVERIFY(QFile::remove(base + ".DAV"));
     Control(dlg, 2)->setFocus();
     const QString total = Control<QLineEdit>(dlg, 1012)->text();
     Click(dlg, 1);
