@@ -29,6 +29,7 @@ done
 zelvo="$(cd "$(dirname "$zelvo")" && pwd)/$(basename "$zelvo")"
 
 mkdir -p "$out"
+out=$(cd "$out" && pwd) # the program runs in its own folder; its log still lands here
 rm -f "$out"/*.png
 : >"$out/zelvo.log"
 # A folder name with a space and CJK characters: such paths are ordinary input.
