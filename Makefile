@@ -34,6 +34,7 @@ run:
 
 # A Debian package of the install tree (zelvo, zelvo-cli, Lang/, desktop entry, icon, metainfo).
 package: build
+	@scripts/install-deps.sh package
 	cmake --build $(BUILD) --target package
 
 bench: build
