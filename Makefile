@@ -8,7 +8,7 @@ CMAKE_FLAGS ?=
 FUZZ_BUILD ?= $(BUILD)/fuzz
 FUZZ_SECONDS ?= 300
 
-.PHONY: all deps build test run bench fuzz fuzz-build fuzz-short clean
+.PHONY: all deps build test run package bench fuzz fuzz-build fuzz-short clean
 
 all: build
 
@@ -31,6 +31,11 @@ run:
 	@$(MAKE) --no-print-directory $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 	$(BUILD)/bin/zelvo
+
+# A Debian package of the install tree (zelvo, zelvo-cli, Lang/, desktop entry, icon, metainfo).
+package: build
+	@scripts/install-deps.sh package
+	cmake --build $(BUILD) --target package
 
 bench: build
 	cmake --build $(BUILD) --target benchmarks

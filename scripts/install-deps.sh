@@ -4,19 +4,22 @@
 #   scripts/install-deps.sh build   compiler, CMake, Qt, GoogleTest
 #   scripts/install-deps.sh test    build + what the headless tests need
 #   scripts/install-deps.sh run     build + what a desktop session needs (fonts, platform plugins)
+#   scripts/install-deps.sh package build + what `make package` needs (dpkg-shlibdeps)
 set -euo pipefail
 
 profile=${1:-test}
 
 build=(cmake ninja-build g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev libgmock-dev libx11-dev)
-test=(clang libclang-rt-14-dev xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk qt6-qpa-plugins)
+test=(clang libclang-rt-14-dev xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk qt6-qpa-plugins desktop-file-utils appstream x11-xserver-utils)
 run=(qt6-qpa-plugins fonts-noto-cjk)
+package=(dpkg-dev)
 
 case "$profile" in
 build) wanted=("${build[@]}") ;;
 test) wanted=("${build[@]}" "${test[@]}") ;;
 run) wanted=("${build[@]}" "${run[@]}") ;;
-*) echo "usage: $0 build|test|run" >&2; exit 64 ;;
+package) wanted=("${build[@]}" "${package[@]}") ;;
+*) echo "usage: $0 build|test|run|package" >&2; exit 64 ;;
 esac
 
 missing=()
