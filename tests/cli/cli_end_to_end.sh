@@ -81,19 +81,30 @@ tty_out=$(script -qec "'$cli' split '$src' out --size 1" /dev/null 2>&1)
 [[ $tty_out == *"100%"*"chip 4/4"* ]] || fail "progress line on a terminal: $tty_out"
 [[ $("$cli" split "$src" out --size 1 2>&1) != *"%"* ]] || fail "progress line drawn into a pipe"
 
-# SIGTERM during a run: cancelled, chips so far kept, no header chip.
-truncate -s $((4 * 1073741824 + 5)) big.iso
+# SIGTERM during a run: cancelled, chips so far kept, no header chip. Chip 2 is a named pipe that
+# nobody reads yet, so the run is held there however fast the machine is; the signal is sent while
+# it waits, then the pipe is drained so that the worker reaches its next check.
+head -c $((3 * 1048576)) /dev/urandom >held.bin
 mkdir cancel
-coproc RUN { exec "$cli" split big.iso cancel --size 64 2>&1; }
+mkfifo cancel/held.bin.D02
+coproc RUN { exec "$cli" split held.bin cancel --size 1 2>&1; }
 pid=$RUN_PID
-read -r first <&"${RUN[0]}" # "Files Total: 65" comes just before the worker starts
+read -r first <&"${RUN[0]}" # "Files Total: 3" comes just before the worker starts
+for _ in $(seq 100); do [[ -s cancel/held.bin.D01 && $(stat -c %s cancel/held.bin.D01) -eq 1048576 ]] && break; sleep 0.1; done
 kill -TERM "$pid"
+# Drain only once the signal has been taken off the process's pending set (its handler has run).
+for _ in $(seq 100); do grep -q '^ShdPnd:[[:space:]]*0*$' "/proc/$pid/status" 2>/dev/null && break; sleep 0.05; done
+cat cancel/held.bin.D02 >/dev/null &
+drain=$!
 rest=$(cat <&"${RUN[0]}")
 wait "$pid"
 rc=$?
-[[ $first == "Files Total: 65" ]] || fail "cancel: first line '$first'"
+kill "$drain" 2>/dev/null
+wait "$drain" 2>/dev/null
+[[ $first == "Files Total: 3" ]] || fail "cancel: first line '$first'"
 [[ $rc -eq 1 && $rest == *"The File Comminuting is canceled!"* ]] || fail "cancel: exit $rc, $rest"
-[[ ! -e cancel/big.iso.DAV && ! -e cancel/big.iso.D65 ]] || fail "cancel: files $(ls cancel | tail -3)"
+[[ ! -e cancel/held.bin.DAV && ! -e cancel/held.bin.D03 ]] || fail "cancel: files $(ls cancel)"
+cmp -s -n 1048576 held.bin cancel/held.bin.D01 || fail "cancel: chip 1 differs from the source"
 
 if ((failures)); then
     echo "$failures failure(s)" >&2
