@@ -10,11 +10,9 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 #include <climits>
 
 using namespace zelvo;
@@ -64,9 +62,7 @@ void CComminuteDlg::BuildControls()
     m_labelFolder = MakeLabel(m_groupDest, 1021, QStringLiteral("Saved into Folder:"));
     m_editDest = MakeReadOnlyField(m_groupDest, 1006, du.X(98));
     m_btnBrowseDest = MakeBrowseButton(m_groupDest, 1007, du);
-    m_progress = new CPercentProgressCtrl(this);
-    m_progress->setObjectName(QStringLiteral("1008"));
-    m_progress->setFixedHeight(qMax(du.Y(8), m_progress->fontMetrics().height() + 4));
+    m_progress = MakeProgressBar(this, 1008, du);
 
     // Source: the prompt over the path field and its button, in the lower half of the group as in
     // the template.
@@ -94,25 +90,7 @@ void CComminuteDlg::BuildControls()
     dest->setRowMinimumHeight(2, du.Y(10));
     dest->setColumnStretch(1, 1);
 
-    auto* groups = new QHBoxLayout;
-    groups->setSpacing(du.X(9));
-    groups->addWidget(m_groupSource, 1);
-    groups->addWidget(m_groupDest, 1);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_btnComminute);
-    buttons->addSpacing(du.X(16));
-    buttons->addWidget(m_btnClose);
-    buttons->addStretch(1);
-
-    auto* top = new QVBoxLayout(this);
-    top->setContentsMargins(du.X(7), du.Y(16), du.X(7), du.Y(7));
-    top->addLayout(groups, 1);
-    top->addSpacing(du.Y(18));
-    top->addWidget(m_progress);
-    top->addSpacing(du.Y(10));
-    top->addLayout(buttons);
+    LayOutRunDialog(this, du, 16, m_groupSource, m_groupDest, m_progress, m_btnComminute, m_btnClose, 16);
 
     // Tab order of the template: Comminute, Close, the source field and its button, the size
     // field, the chip count, the folder field and its button, the unit box (never enabled).

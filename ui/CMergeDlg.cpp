@@ -9,11 +9,9 @@
 
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 #include <climits>
 
 using namespace zelvo;
@@ -57,9 +55,7 @@ void CMergeDlg::BuildControls()
     m_editDest = MakeReadOnlyField(m_groupDest, 1006, du.X(99));
     m_btnBrowseDest = MakeBrowseButton(m_groupDest, 1007, du);
     m_labelFolder = MakeLabel(m_groupDest, 1024, QStringLiteral("Saved into Folder:"));
-    m_progress = new CPercentProgressCtrl(this);
-    m_progress->setObjectName(QStringLiteral("1013"));
-    m_progress->setFixedHeight(qMax(du.Y(8), m_progress->fontMetrics().height() + 4));
+    m_progress = MakeProgressBar(this, 1013, du);
     m_labelName = MakeLabel(m_groupDest, 1025, QStringLiteral("File Name:"));
     m_editName = MakeReadOnlyField(m_groupDest, 1009, du.X(99));
 
@@ -88,25 +84,7 @@ void CMergeDlg::BuildControls()
     dest->addWidget(m_btnBrowseDest, 4, 1);
     dest->setColumnStretch(0, 1);
 
-    auto* groups = new QHBoxLayout;
-    groups->setSpacing(du.X(9));
-    groups->addWidget(m_groupSource, 1);
-    groups->addWidget(m_groupDest, 1);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_btnMerge);
-    buttons->addSpacing(du.X(29));
-    buttons->addWidget(m_btnClose);
-    buttons->addStretch(1);
-
-    auto* top = new QVBoxLayout(this);
-    top->setContentsMargins(du.X(7), du.Y(7), du.X(7), du.Y(7));
-    top->addLayout(groups, 1);
-    top->addSpacing(du.Y(18));
-    top->addWidget(m_progress);
-    top->addSpacing(du.Y(10));
-    top->addLayout(buttons);
+    LayOutRunDialog(this, du, 7, m_groupSource, m_groupDest, m_progress, m_btnMerge, m_btnClose, 29);
 
     // Tab order of the template: Merge, Close, the header field and its button, the chip total,
     // the folder field and its button, the file name.

@@ -2,6 +2,8 @@
 
 #include "CWorkerDlg.h"
 
+#include <QBoxLayout>
+#include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -59,6 +61,39 @@ QPushButton* MakePushButton(QWidget* parent, int id, const QString& text, const 
     button->setMinimumSize(du.X(50), du.Y(14));
     button->setDefault(id == 1);
     return button;
+}
+
+CPercentProgressCtrl* MakeProgressBar(QWidget* parent, int id, const DialogUnits& du)
+{
+    auto* progress = new CPercentProgressCtrl(parent);
+    progress->setObjectName(QString::number(id));
+    progress->setFixedHeight(qMax(du.Y(8), progress->fontMetrics().height() + 4));
+    return progress;
+}
+
+void LayOutRunDialog(QDialog* dialog, const DialogUnits& du, int topMarginUnits, QWidget* sourceGroup,
+                     QWidget* destGroup, CPercentProgressCtrl* progress, QPushButton* start, QPushButton* close,
+                     int gapUnits)
+{
+    auto* groups = new QHBoxLayout;
+    groups->setSpacing(du.X(9));
+    groups->addWidget(sourceGroup, 1);
+    groups->addWidget(destGroup, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(start);
+    buttons->addSpacing(du.X(gapUnits));
+    buttons->addWidget(close);
+    buttons->addStretch(1);
+
+    auto* top = new QVBoxLayout(dialog);
+    top->setContentsMargins(du.X(7), du.Y(topMarginUnits), du.X(7), du.Y(7));
+    top->addLayout(groups, 1);
+    top->addSpacing(du.Y(18));
+    top->addWidget(progress);
+    top->addSpacing(du.Y(10));
+    top->addLayout(buttons);
 }
 
 } // namespace zelvo::ui

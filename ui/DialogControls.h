@@ -5,6 +5,7 @@
 #include <QString>
 
 class QComboBox;
+class QDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -13,6 +14,7 @@ class QWidget;
 
 namespace zelvo::ui {
 
+class CPercentProgressCtrl;
 class DialogUnits;
 
 QLabel* MakeLabel(QWidget* parent, int id, const QString& text);
@@ -25,5 +27,13 @@ QLineEdit* MakeDigitsField(QWidget* parent, int id, int minWidth);
 QPushButton* MakeBrowseButton(QWidget* parent, int id, const DialogUnits& du);
 // The start (id 1, the default button) and Close (id 2) buttons.
 QPushButton* MakePushButton(QWidget* parent, int id, const QString& text, const DialogUnits& du);
+// The percent bar under the two groups, at least as tall as its text.
+CPercentProgressCtrl* MakeProgressBar(QWidget* parent, int id, const DialogUnits& du);
+
+// The frame both templates share: the source and destination groups side by side, the bar below
+// them, and the start and Close buttons centred under it, gapUnits apart.
+void LayOutRunDialog(QDialog* dialog, const DialogUnits& du, int topMarginUnits, QWidget* sourceGroup,
+                     QWidget* destGroup, CPercentProgressCtrl* progress, QPushButton* start, QPushButton* close,
+                     int gapUnits);
 
 } // namespace zelvo::ui
