@@ -73,6 +73,13 @@ std::string LoadString(int id)
     return {};
 }
 
+int FileErrorStringId(int cause)
+{
+    if (cause < 0 || cause > AFX_IDP_FILE_EOF - AFX_IDP_FILE_NONE)
+        return AFX_IDP_FILE_GENERIC;
+    return AFX_IDP_FILE_NONE + cause;
+}
+
 std::string FormatString1(const std::string& text, const std::string& arg)
 {
     std::string result;

@@ -8,9 +8,9 @@
 namespace zelvo {
 
 enum StringId : int {
-    IDR_MAINFRAME = 128,               // "Zelvo for File"
-    AFX_IDS_APP_TITLE = 57344,         // "Zelvo"
-    AFX_IDS_IDLEMESSAGE = 57345,       // "Ready"
+    IDR_MAINFRAME = 128,         // "Zelvo for File"
+    AFX_IDS_APP_TITLE = 57344,   // "Zelvo"
+    AFX_IDS_IDLEMESSAGE = 57345, // "Ready"
     ID_INDICATOR_CAPS = 59137,
     ID_INDICATOR_NUM = 59138,
     ID_INDICATOR_SCRL = 59139,
@@ -69,6 +69,10 @@ enum StringId : int {
 
 // The UTF-8 text stored under id, or an empty string for an id the table does not hold.
 std::string LoadString(int id);
+
+// The id of the file-error text for one of the framework's file-exception causes (0 to 14,
+// the engine's FileError values); an unknown cause gets the generic text.
+int FileErrorStringId(int cause);
 
 // Replaces every "%1" in text with arg (the framework's AfxFormatString1).
 std::string FormatString1(const std::string& text, const std::string& arg);

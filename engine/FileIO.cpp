@@ -1,0 +1,62 @@
+// Parts of the file layer shared by both platforms.
+#include "FileIO.h"
+
+namespace zelvo {
+
+File::File(File&& other) noexcept : handle_(other.handle_), kernelCopy_(other.kernelCopy_)
+{
+    other.handle_ = kInvalid;
+}
+
+File& File::operator=(File&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        handle_ = other.handle_;
+        kernelCopy_ = other.kernelCopy_;
+        other.handle_ = kInvalid;
+    }
+    return *this;
+}
+
+File::~File()
+{
+    Close();
+}
+
+bool File::IsOpen() const
+{
+    return handle_ != kInvalid;
+}
+
+FileError QueryLength(const PathString& path, int64_t* length)
+{
+    FileError error = FileError::None;
+    File file = File::OpenRead(path, &error);
+    if (!file.IsOpen())
+        return error;
+    *length = file.Length(&error);
+    if (error != FileError::None)
+        return error;
+    file.Close();
+    return FileError::None;
+}
+
+FileError ReadHeaderCount(const PathString& path, int32_t* count, int64_t* bytesRead)
+{
+    FileError error = FileError::None;
+    File file = File::OpenRead(path, &error);
+    if (!file.IsOpen())
+        return error;
+    unsigned char bytes[4] = {0, 0, 0, 0};
+    const int64_t got = file.Read(bytes, sizeof bytes, &error);
+    if (got < 0)
+        return error;
+    *bytesRead = got;
+    const uint32_t value =
+        uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+    *count = static_cast<int32_t>(value);
+    return FileError::None;
+}
+
+} // namespace zelvo

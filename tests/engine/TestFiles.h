@@ -1,0 +1,78 @@
+// Scratch files for the engine tests: a private folder per test, removed with everything in it.
+#pragma once
+
+#include "FileIO.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace zelvo::test {
+
+using Bytes = std::vector<unsigned char>;
+
+class TempDir
+{
+public:
+    TempDir()
+    {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/zelvo-engine-XXXXXX";
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~TempDir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    PathString operator/(const std::string& name) const { return (path_ / name).native(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline Bytes RandomBytes(std::size_t size, uint32_t seed)
+{
+    std::mt19937_64 gen(seed);
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; i += 8) {
+        const uint64_t word = gen();
+        for (std::size_t j = 0; j < 8 && i + j < size; ++j)
+            bytes[i + j] = static_cast<unsigned char>(word >> (8 * j));
+    }
+    return bytes;
+}
+
+inline void WriteFile(const PathString& path, const Bytes& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline Bytes ReadFile(const PathString& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline bool Exists(const PathString& path)
+{
+    return std::filesystem::exists(std::filesystem::path(path));
+}
+
+inline std::size_t FileCount(const std::filesystem::path& folder)
+{
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
+}
+
+} // namespace zelvo::test
