@@ -164,6 +164,13 @@ CopyStatus File::CopyBlockTo(File& to, void* buffer, std::size_t size)
     return status;
 }
 
+bool File::IsNamedBy(const PathString&) const
+{
+    // Opened with share mode 0 (no FILE_SHARE_DELETE): neither the file nor its folder can be
+    // removed or renamed while the handle is held.
+    return handle_ != kInvalid;
+}
+
 FileError File::Close()
 {
     if (handle_ == kInvalid)
