@@ -3,7 +3,9 @@
 #include "FileIO.h"
 
 #define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX // MinGW's C++ library defines it already
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 namespace zelvo {
