@@ -13,7 +13,7 @@ TSAN_BUILD ?= build-tsan
 # The Windows cross build (mingw-w64), whose tests run under Wine.
 WIN_BUILD ?= build-win
 
-.PHONY: all deps build test run bench fuzz fuzz-build fuzz-short sanitize asan tsan wine-test clean
+.PHONY: all deps build test run bench fuzz fuzz-build fuzz-short sanitize asan tsan wine-test test-scale clean
 
 all: build
 
@@ -78,6 +78,11 @@ fuzz: fuzz-build
 # The bounded run of `make test`.
 fuzz-short:
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=60
+
+# The scale tests at full size: a sparse 6 GiB source in 100 and 96 chips, and 4,095 MB chips.
+# They write about 20 GiB, so CI runs them reduced (within `make test`).
+test-scale: build
+	cd $(BUILD) && ZELVO_SCALE=full ctest --output-on-failure -L scale
 
 # The engine and the INI reader built with mingw-w64 and tested on the Win32 API under Wine, in a
 # Wine prefix of their own inside the build folder (created on the first run).
