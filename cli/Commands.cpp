@@ -16,15 +16,19 @@ namespace zelvo::cli {
 namespace {
 
 // The run whose runState a signal turns into a cancel; set before the run starts.
-std::atomic<int32_t>* g_activeRunState = nullptr;
+std::atomic<std::atomic<int32_t>*> g_activeRunState{nullptr};
 
-extern "C" void RequestCancel(int)
+extern "C" void RequestCancel(int signal)
 {
     // Only a running worker is cancelled, exactly like the dialog's confirmed cancel.
-    if (std::atomic<int32_t>* state = g_activeRunState) {
+    if (std::atomic<int32_t>* state = g_activeRunState.load()) {
         int32_t running = kRunRunning;
         state->compare_exchange_strong(running, kRunCancel);
+        return;
     }
+    // No run yet (still checking the input): end the program as the signal normally would.
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
 }
 
 PathString ToPath(const QString& text)
@@ -160,8 +164,6 @@ int RunSplit(const QString& source, const QString& destFolder, const QString& si
     case SizingStatus::TooManyChips:
         return Refuse(IDS_TOO_MANY_CHIPS);
     }
-    Say(options, "Files Total: " + std::to_string(sizing.chipCount));
-
     ComminuteJob.sourcePath = sourcePath;
     ComminuteJob.destFolder = ToPath(destFolder);
     ComminuteJob.blocksPerChip = sizing.blocksPerChip;
@@ -169,6 +171,7 @@ int RunSplit(const QString& source, const QString& destFolder, const QString& si
     // Running before the first step, so a signal that comes at once is a cancel, not lost.
     ComminuteJob.runState = kRunRunning;
     g_activeRunState = &ComminuteJob.runState;
+    Say(options, "Files Total: " + std::to_string(sizing.chipCount));
 
     ProgressLine line(options.progress, length, sizing.blocksPerChip, sizing.chipCount);
     uint64_t outcome = kOutcomeFinished;
@@ -219,13 +222,12 @@ int RunMerge(const QString& headerChip, const QString& destFolder, const Options
     if (const FileError error = QueryLength(lastChip, &lastLength); error != FileError::None)
         return ReportFileError(error, lastChip);
     const uint32_t range = MergeProgressRange(chipTotal, firstLength, lastLength);
-    Say(options, "Files Total: " + std::to_string(chipTotal));
-
     MergeJob.destPath = dest;
     MergeJob.chipBasePath = base;
     MergeJob.chipTotal = chipTotal;
     MergeJob.runState = kRunRunning;
     g_activeRunState = &MergeJob.runState;
+    Say(options, "Files Total: " + std::to_string(chipTotal));
 
     const int64_t totalBytes = static_cast<int64_t>(range) * kCopyBlock;
     ProgressLine line(options.progress, totalBytes, static_cast<uint32_t>(firstLength / kCopyBlock),

@@ -92,7 +92,7 @@ private:
     explicit File(Handle handle) : handle_(handle) {}
 
     Handle handle_ = kInvalid;
-    bool kernelCopy_ = true;
+    [[maybe_unused]] bool kernelCopy_ = true; // Linux: copy_file_range works for this pair
 };
 
 // Opens the file share-nothing, takes its 64-bit length and closes it again.
