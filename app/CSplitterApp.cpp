@@ -1,0 +1,209 @@
+#include "CSplitterApp.h"
+
+#include "CMainFrame.h"
+#include "LangMenu.h"
+#include "LangText.h"
+#include "LanguageTable.h"
+#include "MessageBox.h"
+#include "StringTable.h"
+#include "SystemLanguage.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <QMenuBar>
+#include <QSettings>
+#include <new>
+
+CSplitterApp theApp;
+
+namespace {
+
+// The About box is not part of the program yet; its item stays disabled until it is.
+constexpr bool kAboutDialogAvailable = false;
+
+const QString kInstanceLockName = QStringLiteral("Zelvo for File");
+const QString kSettingsGroup = QStringLiteral("Settings");
+const QString kLanguageKey = QStringLiteral("Language");
+
+QString tableName(int index)
+{
+    const auto name = theLanguageTable[static_cast<std::size_t>(index)].name;
+    return QString(reinterpret_cast<const QChar*>(name.data()), static_cast<qsizetype>(name.size()));
+}
+
+} // namespace
+
+CSplitterApp::~CSplitterApp()
+{
+    zelvo::lang::UnregisterLanguageState(theLangFile);
+}
+
+bool CSplitterApp::InitInstance()
+{
+    if (m_instanceLock.Acquire(kInstanceLockName, m_strLockFolder) == SingleInstanceLock::Result::HeldElsewhere) {
+        zelvo::ui::ZelvoMessageBox(zelvo::IDS_INSTANCE_RUNNING);
+        return false;
+    }
+
+    // The settings scope: company "Quorvex", application "Zelvo".
+    QCoreApplication::setOrganizationName(QStringLiteral("Quorvex"));
+    QCoreApplication::setApplicationName(QString::fromStdString(zelvo::LoadString(zelvo::AFX_IDS_APP_TITLE)));
+
+    zelvo::lang::RegisterLanguageState(m_nLanguage, theLangFile);
+    if (!CreateMainFrame())
+        return false;
+
+    // The icon resource comes with the dialogs library (":/zelvo.png").
+    m_pMainWnd->setWindowIcon(QIcon(QStringLiteral(":/zelvo.png")));
+
+    // Read once; a default taken from the system serves this run only and is not stored.
+    QString name;
+    {
+        QSettings settings;
+        settings.beginGroup(kSettingsGroup);
+        name = settings.value(kLanguageKey).toString();
+    }
+    if (name.isEmpty())
+        name = zelvo::app::DefaultLanguageName(m_systemLanguageId.value_or(zelvo::app::SystemDefaultLanguageId()));
+
+    if (LoadLangFile(LangFilePath(name))) {
+        // Exact, case-sensitive match; a name outside the table leaves the index as it was.
+        for (int i = 0; i < static_cast<int>(theLanguageTable.size()); ++i) {
+            if (name == tableName(i)) {
+                m_nLanguage = i;
+                break;
+            }
+        }
+        RebuildMenu();
+        m_pMainWnd->setWindowTitle(zelvo::lang::Text(theLangFile, u"Application", u"Title"));
+    } else {
+        m_nLanguage = zelvo::lang::kNoLanguage;
+    }
+
+    m_pMainWnd->show();
+    m_pMainWnd->repaint();
+    return true;
+}
+
+void CSplitterApp::ExitInstance()
+{
+    delete m_pMainWnd.data();
+}
+
+bool CSplitterApp::CreateMainFrame()
+{
+    try {
+        auto* frame = new CMainFrame(*this);
+        if (frame->OnCreate() != 0) {
+            delete frame;
+            return false;
+        }
+        m_pMainWnd = frame;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+QString CSplitterApp::ProgramFolder() const
+{
+    return m_strProgramFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_strProgramFolder;
+}
+
+QString CSplitterApp::LangFilePath(const QString& languageName) const
+{
+    // The name goes into the path as it stands, whatever the settings hold.
+    const QChar sep = QDir::separator();
+    return QDir::toNativeSeparators(ProgramFolder()) + sep + QStringLiteral("Lang") + sep + languageName +
+           QStringLiteral(".lang");
+}
+
+bool CSplitterApp::LoadLangFile(const QString& path)
+{
+    // Nothing held is cleared: a load adds to and overwrites the entries of earlier files.
+    theLangFile.SetPath(path.toStdU16String());
+    return theLangFile.Load();
+}
+
+void CSplitterApp::RebuildMenu()
+{
+    if (!m_pMainWnd)
+        return;
+    auto* bar = qobject_cast<QMenuBar*>(m_pMainWnd->menuWidget());
+    if (!bar)
+        return;
+    zelvo::lang::RebuildMenuBar(*bar, theLangFile);
+    m_pMainWnd->WireMenuBar();
+}
+
+bool CSplitterApp::OnCmdMsg(unsigned commandId, int code, QAction* item)
+{
+    int index = -1;
+    for (int i = static_cast<int>(theLanguageTable.size()) - 1; i >= 0; --i) {
+        if (theLanguageTable[static_cast<std::size_t>(i)].commandId == commandId) {
+            index = i;
+            break;
+        }
+    }
+    if (index >= 0) {
+        if (code == CN_COMMAND)
+            SwitchLanguage(index);
+        else if (code == CN_UPDATE_COMMAND_UI && item)
+            OnUpdateLanguage(index, item);
+        return true;
+    }
+
+    const bool isAbout = commandId == zelvo::ID_APP_ABOUT;
+    if (!isAbout && commandId != zelvo::ID_APP_EXIT)
+        return false;
+    const bool available = !isAbout || kAboutDialogAvailable;
+    if (code == CN_COMMAND) {
+        if (isAbout && available)
+            OnAppAbout();
+        else if (!isAbout)
+            OnAppExit();
+        return true;
+    }
+    if (code == CN_UPDATE_COMMAND_UI && item) {
+        item->setEnabled(available);
+        return true;
+    }
+    return false;
+}
+
+void CSplitterApp::OnUpdateLanguage(int index, QAction* item)
+{
+    item->setCheckable(true);
+    item->setChecked(index == m_nLanguage);
+    item->setEnabled(true);
+}
+
+void CSplitterApp::SwitchLanguage(int index)
+{
+    const QString name = tableName(index);
+    if (!LoadLangFile(LangFilePath(name))) {
+        zelvo::ui::ZelvoMessageBox(zelvo::IDS_LANG_FILE_FAILED);
+        return;
+    }
+    RebuildMenu();
+    if (m_pMainWnd)
+        m_pMainWnd->setWindowTitle(zelvo::lang::Text(theLangFile, u"Application", u"Title"));
+    m_nLanguage = index;
+    QSettings settings;
+    settings.beginGroup(kSettingsGroup);
+    settings.setValue(kLanguageKey, name);
+}
+
+void CSplitterApp::OnAppAbout()
+{
+    // Runs CAboutDlg modally (the About box is to come).
+}
+
+void CSplitterApp::OnAppExit()
+{
+    // The same close request as the close box: the window goes, and with it the program.
+    if (m_pMainWnd)
+        m_pMainWnd->close();
+}

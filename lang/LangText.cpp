@@ -1,0 +1,160 @@
+#include "LangText.h"
+
+#include "LanguageTable.h"
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+#include <QVariant>
+#include <QWidget>
+#include <string_view>
+
+namespace zelvo::lang {
+namespace {
+
+const int* g_language = nullptr;
+CIniFile* g_langFile = nullptr;
+
+struct DialogKey
+{
+    int controlId;
+    std::u16string_view key;
+};
+
+// Caption first, then the controls in the order the texts are applied.
+constexpr std::u16string_view kComminuteSection = u"Doc Comminute Dialog";
+constexpr std::array<DialogKey, 9> kComminuteKeys{{
+    {0, u"Dialog Title"},
+    {1019, u"File Size Prompt"},
+    {1020, u"Chip File Totals Prompt"},
+    {1017, u"Group Title Destination"},
+    {1016, u"Group Title Source"},
+    {1021, u"Destination Path Prompt"},
+    {1018, u"Source File Prompt"},
+    {1, u"Comminute"},
+    {2, u"Close"},
+}};
+
+constexpr std::u16string_view kMergeSection = u"Doc Merge Dialog";
+constexpr std::array<DialogKey, 9> kMergeKeys{{
+    {0, u"Dialog Title"},
+    {1026, u"Group Title Destination"},
+    {1027, u"Group Title Source"},
+    {1022, u"Source File Prompt"},
+    {1024, u"Destination Path Prompt"},
+    {1025, u"Destination Name"},
+    {1023, u"Chip File Totals Prompt"},
+    {1, u"Merge"},
+    {2, u"Close"},
+}};
+
+QString toQString(std::u16string_view text)
+{
+    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}
+
+QWidget* findControl(QWidget& dialog, int controlId)
+{
+    const QString name = QString::number(controlId);
+    const auto children = dialog.findChildren<QWidget*>();
+    for (QWidget* child : children) {
+        const QVariant id = child->property("id");
+        if (child->objectName() == name || (id.isValid() && id.toInt() == controlId))
+            return child;
+    }
+    return nullptr;
+}
+
+void setControlText(QWidget& control, const QString& text)
+{
+    if (auto* label = qobject_cast<QLabel*>(&control))
+        label->setText(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(&control))
+        button->setText(text);
+    else if (auto* group = qobject_cast<QGroupBox*>(&control))
+        group->setTitle(text);
+}
+
+} // namespace
+
+void RegisterLanguageState(const int& language, CIniFile& langFile)
+{
+    g_language = &language;
+    g_langFile = &langFile;
+}
+
+void UnregisterLanguageState(const CIniFile& langFile)
+{
+    if (g_langFile == &langFile) {
+        g_language = nullptr;
+        g_langFile = nullptr;
+    }
+}
+
+int CurrentLanguage()
+{
+    return g_language ? *g_language : kNoLanguage;
+}
+
+CIniFile& LangFile()
+{
+    static CIniFile empty;
+    return g_langFile ? *g_langFile : empty;
+}
+
+QString Text(CIniFile& file, QStringView section, QStringView key)
+{
+    const std::u16string value =
+        file.GetString(std::u16string(section.utf16(), section.size()), std::u16string(key.utf16(), key.size()));
+    return QString::fromStdU16String(value);
+}
+
+std::optional<DialogTexts> DialogTextsFor(LangDialog dialog, CIniFile& file, int language)
+{
+    if (language == kNoLanguage)
+        return std::nullopt;
+    const bool comminute = dialog == LangDialog::Comminute;
+    const QString section = toQString(comminute ? kComminuteSection : kMergeSection);
+    const auto& keys = comminute ? kComminuteKeys : kMergeKeys;
+    DialogTexts texts;
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        texts[i] = {keys[i].controlId, Text(file, section, toQString(keys[i].key))};
+    return texts;
+}
+
+std::optional<DialogTexts> DialogTextsFor(LangDialog dialog)
+{
+    return DialogTextsFor(dialog, LangFile(), CurrentLanguage());
+}
+
+void ApplyDialogTexts(QWidget& dialogWidget, LangDialog dialog)
+{
+    const auto texts = DialogTextsFor(dialog);
+    if (!texts)
+        return;
+    for (const DialogText& item : *texts) {
+        if (item.controlId == 0) {
+            dialogWidget.setWindowTitle(item.text);
+        } else if (QWidget* control = findControl(dialogWidget, item.controlId)) {
+            setControlText(*control, item.text);
+        }
+    }
+}
+
+QString DoubleClickMessage(LangDialog dialog, CIniFile& file)
+{
+    const bool comminute = dialog == LangDialog::Comminute;
+    const QString text =
+        Text(file, u"General Message", comminute ? u"Color Egg in Comminute Dlg" : u"Color Egg in Merge Dlg");
+    if (!text.isEmpty())
+        return text;
+    return comminute ? QStringLiteral("To split big file into several chip ones.")
+                     : QStringLiteral("Unite all chip files into a big one.");
+}
+
+QString DoubleClickMessage(LangDialog dialog)
+{
+    return DoubleClickMessage(dialog, LangFile());
+}
+
+} // namespace zelvo::lang

@@ -1,0 +1,194 @@
+// The main window: status-bar prompts, the painted title, the lock-key panes, Exit.
+#include "AppTestSupport.h"
+#include "CTitleView.h"
+#include "StringTable.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QStatusBar>
+
+using namespace zelvo;
+
+namespace {
+
+// The bounding box of the navy title's pixels.
+QRect navyPixels(const QImage& image)
+{
+    QRect box;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.blue() > 100 && c.red() < c.blue() - 60 && c.green() < c.blue() - 60)
+                box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
+
+} // namespace
+
+class TestMainFrame : public QObject
+{
+    Q_OBJECT
+
+    AppFixture m_fx;
+
+    CMainFrame* startFrame()
+    {
+        CSplitterApp& app = m_fx.NewApp();
+        if (!app.InitInstance())
+            return nullptr;
+        return app.MainWnd();
+    }
+
+private slots:
+    // The test itself goes on after the last window closes.
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+    void init() { m_fx.SetUp(); }
+    void cleanup()
+    {
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+        m_fx.TearDown();
+    }
+
+    void statusBarShowsPromptOfHighlightedItem_data()
+    {
+        QTest::addColumn<int>("popup");
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("prompt");
+        QTest::newRow("File Comminute") << 0 << int(ID_FILE_COMMINUTE) << "Comminute a big file into several chip ones";
+        QTest::newRow("File Merge") << 0 << int(ID_FILE_MERGE) << "Merge all chip files into a big one";
+        QTest::newRow("Exit: the part before the line break") << 0 << int(ID_APP_EXIT) << "Quit the application";
+        QTest::newRow("About: the part before the line break")
+            << 1 << int(ID_APP_ABOUT) << "Display program information, version number and copyright";
+    }
+
+    void statusBarShowsPromptOfHighlightedItem()
+    {
+        QFETCH(int, popup);
+        QFETCH(int, id);
+        QFETCH(QString, prompt);
+
+        CMainFrame* frame = startFrame();
+        QVERIFY(frame);
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        QLabel* pane = frame->statusBar()->findChild<QLabel*>(QStringLiteral("0"));
+        QVERIFY(pane);
+        QCOMPARE(pane->text(), QStringLiteral("Ready"));
+
+        // Open the popup from the bar, as a user does, and highlight the item.
+        QMenuBar* bar = AppFixture::Bar(frame);
+        QMenu* menu = bar->actions().at(popup)->menu();
+        bar->setActiveAction(menu->menuAction());
+        QTRY_VERIFY(menu->isVisible());
+        QAction* item = AppFixture::FindCommand(bar, id);
+        QVERIFY(item);
+        // Items whose dialog is still to come are disabled, and Qt highlights no disabled item;
+        // the prompt is the item's own either way.
+        item->setEnabled(true);
+        menu->setActiveAction(item);
+        QCOMPARE(pane->text(), prompt);
+
+        // A separator, or nothing, highlighted while the menu is open: an empty pane.
+        const auto separators = menu->actions();
+        for (QAction* action : separators) {
+            if (action->isSeparator())
+                menu->setActiveAction(action);
+        }
+        if (popup == 0)
+            QCOMPARE(pane->text(), QString());
+
+        // Closed: "Ready" again.
+        menu->close();
+        bar->setActiveAction(nullptr);
+        QTRY_COMPARE(pane->text(), QStringLiteral("Ready"));
+    }
+
+    void titleStaysCentredOnResize_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("small") << QSize(320, 200);
+        QTest::newRow("wide and low") << QSize(900, 150);
+        QTest::newRow("tall and narrow") << QSize(260, 700);
+    }
+
+    void titleStaysCentredOnResize()
+    {
+        QFETCH(QSize, size);
+        CMainFrame* frame = startFrame();
+        QVERIFY(frame);
+        frame->resize(size);
+        CTitleView* view = frame->View();
+        QTRY_VERIFY(view->width() > 0 && view->height() > 0);
+        const QImage image = view->grab().toImage();
+        const QRect text = navyPixels(image);
+        QVERIFY2(!text.isEmpty(), "no navy title painted");
+        const QPointF viewCentre(image.width() / 2.0, image.height() / 2.0);
+        const QPointF textCentre = QRectF(text).center();
+        QVERIFY2(qAbs(textCentre.x() - viewCentre.x()) <= 3 && qAbs(textCentre.y() - viewCentre.y()) <= 4,
+                 qPrintable(QStringLiteral("text box %1,%2 %3x%4 in %5x%6")
+                                .arg(text.x())
+                                .arg(text.y())
+                                .arg(text.width())
+                                .arg(text.height())
+                                .arg(image.width())
+                                .arg(image.height())));
+        QCOMPARE(image.pixelColor(image.width() / 2, 3), view->palette().color(QPalette::Base));
+    }
+
+    void lockKeyPanesShowOnlyLocksThatAreOn()
+    {
+        CMainFrame* frame = startFrame();
+        QVERIFY(frame);
+        auto paneText = [frame](int id) { return frame->statusBar()->findChild<QLabel*>(QString::number(id))->text(); };
+        // Offscreen cannot tell the lock state: the panes are there but empty.
+        QCOMPARE(paneText(ID_INDICATOR_CAPS), QString());
+        QCOMPARE(paneText(ID_INDICATOR_NUM), QString());
+        QCOMPARE(paneText(ID_INDICATOR_SCRL), QString());
+        frame->ShowLockKeys(true, false, true);
+        QCOMPARE(paneText(ID_INDICATOR_CAPS), QStringLiteral("CAP"));
+        QCOMPARE(paneText(ID_INDICATOR_NUM), QString());
+        QCOMPARE(paneText(ID_INDICATOR_SCRL), QStringLiteral("SCRL"));
+        frame->ShowLockKeys(false, true, false);
+        QCOMPARE(paneText(ID_INDICATOR_CAPS), QString());
+        QCOMPARE(paneText(ID_INDICATOR_NUM), QStringLiteral("NUM"));
+    }
+
+    void builtInItemsEnabledOnlyWhereAHandlerExists()
+    {
+        CMainFrame* frame = startFrame();
+        QVERIFY(frame);
+        QMenuBar* bar = AppFixture::Bar(frame);
+        QVERIFY(AppFixture::FindCommand(bar, ID_APP_EXIT)->isEnabled());
+        QVERIFY(AppFixture::FindCommand(bar, ID_FILE_COMMINUTE)->isEnabled());
+        // The dialog behind this command is not part of the program yet.
+        QVERIFY(!AppFixture::FindCommand(bar, ID_FILE_MERGE)->isEnabled());
+    }
+
+    void exitAndCloseBoxEndTheWindowWithoutWriting_data()
+    {
+        QTest::addColumn<bool>("viaExit");
+        QTest::newRow("Exit command") << true;
+        QTest::newRow("close box") << false;
+    }
+
+    void exitAndCloseBoxEndTheWindowWithoutWriting()
+    {
+        QFETCH(bool, viaExit);
+        CMainFrame* frame = startFrame();
+        QVERIFY(frame);
+        QPointer<CMainFrame> guard(frame);
+        if (viaExit)
+            AppFixture::FindCommand(AppFixture::Bar(frame), ID_APP_EXIT)->trigger();
+        else
+            QVERIFY(frame->close());
+        QTRY_VERIFY(guard.isNull());
+        QVERIFY(m_fx.m_messages.isEmpty());
+        QVERIFY(!QFile::exists(m_fx.SettingsFile()));
+    }
+};
+
+QTEST_MAIN(TestMainFrame)
+#include "tst_mainframe.moc"

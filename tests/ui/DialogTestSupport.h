@@ -1,0 +1,178 @@
+// Shared by the Comminute and Merge dialog tests: a message-box recorder, a gate that holds a
+// worker at a chosen block, the file and folder dialog answers, and test files.
+#pragma once
+
+#include "CFolderDialog.h"
+#include "CWorkerDlg.h"
+#include "FileDialogs.h"
+#include "LangText.h"
+#include "MessageBox.h"
+#include "WorkerChannel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+using zelvo::ui::MsgAnswer;
+using zelvo::ui::MsgButtons;
+using zelvo::ui::MsgIcon;
+
+struct ShownBox
+{
+    QString text;
+    MsgButtons buttons;
+    MsgIcon icon;
+};
+
+// Records every box and answers it: Yes for questions unless told otherwise. onBox runs while
+// the "box is open", so a test can let things happen meanwhile.
+class BoxRecorder
+{
+public:
+    std::vector<ShownBox> boxes;
+    MsgAnswer questionAnswer = MsgAnswer::Yes;
+    std::function<void(const ShownBox&)> onBox;
+
+    void Install()
+    {
+        zelvo::ui::SetMessageBoxAnswerer([this](const QString& text, MsgButtons buttons, MsgIcon icon) {
+            boxes.push_back({text, buttons, icon});
+            if (onBox) {
+                const auto handler = onBox; // may be replaced while it runs
+                handler(boxes.back());
+            }
+            return buttons == MsgButtons::YesNo ? questionAnswer : MsgAnswer::Ok;
+        });
+    }
+    QStringList Texts() const
+    {
+        QStringList texts;
+        for (const ShownBox& box : boxes)
+            texts << box.text;
+        return texts;
+    }
+    bool Shown(const QString& text) const { return Texts().contains(text); }
+};
+
+// Holds the worker inside its notification of block `block` until Release(); the worker's
+// state is then fixed for as long as the test needs. Shared with the hook, so it outlives any
+// worker that it holds.
+class WorkerGate
+{
+public:
+    static std::shared_ptr<WorkerGate> HoldAt(uint32_t progressMessage, uint64_t block)
+    {
+        auto gate = std::make_shared<WorkerGate>();
+        zelvo::ui::SetWorkerPostHook([gate, progressMessage, block](uint32_t message, uint64_t wParam) {
+            if (message == progressMessage && wParam == block)
+                gate->Wait();
+        });
+        return gate;
+    }
+    void Release()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_cv.notify_all();
+    }
+    bool Reached()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_reached;
+    }
+
+private:
+    void Wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_reached = true;
+        m_cv.wait(lock, [this] { return m_open; });
+    }
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_open = false;
+    bool m_reached = false;
+};
+
+inline QByteArray PatternBytes(qint64 size, int seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 x = 2463534242u + static_cast<quint32>(seed);
+    for (qint64 i = 0; i < size; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        bytes[i] = static_cast<char>(x);
+    }
+    return bytes;
+}
+
+inline bool WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// A file of `size` bytes without writing them (a hole reads as zeros).
+inline bool MakeSparse(const QString& path, qint64 size)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.resize(size);
+}
+
+inline QByteArray ReadBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+template <typename T = QWidget> T* Control(QWidget& dialog, int id)
+{
+    return dialog.findChild<T*>(QString::number(id));
+}
+
+inline void Click(QWidget& dialog, int id)
+{
+    QPushButton* button = Control<QPushButton>(dialog, id);
+    QVERIFY(button);
+    QVERIFY(button->isEnabled());
+    button->click();
+}
+
+// Puts path into a read-only field the way a user does: through its browse button.
+inline void BrowseFile(QWidget& dialog, int buttonId, const QString& path)
+{
+    zelvo::ui::SetOpenFileAnswerer([path](const QString&) { return path; });
+    Click(dialog, buttonId);
+    zelvo::ui::SetOpenFileAnswerer({});
+}
+
+inline void BrowseFolder(QWidget& dialog, const QString& path)
+{
+    zelvo::ui::SetFolderDialogAnswerer([path](const QString&, const QString&) { return path; });
+    Click(dialog, 1007);
+    zelvo::ui::SetFolderDialogAnswerer({});
+}
+
+inline void ResetSeams()
+{
+    zelvo::ui::SetMessageBoxAnswerer({});
+    zelvo::ui::SetOpenFileAnswerer({});
+    zelvo::ui::SetFolderDialogAnswerer({});
+    zelvo::ui::SetWorkerPostHook({});
+    zelvo::ui::SetRunStartHook({});
+}
+
+// A folder name with a space and CJK characters, as users have them.
+inline QString WideFolderTemplate()
+{
+    return QDir::tempPath() + QStringLiteral("/zelvo dlg 分割 ファイル-XXXXXX");
+}

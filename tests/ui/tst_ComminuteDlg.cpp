@@ -1,0 +1,650 @@
+// The Comminute dialog driven as a user drives it: browse, type a size, press Comminute, answer
+// the boxes. Workers run for real on temporary files; where a test needs the worker to stand
+// still (a cancel, a double click during a run) a gate holds it inside a progress notification.
+#include "CComminuteDlg.h"
+#include "ChipSet.h"
+#include "DialogTestSupport.h"
+#include "LanguageTable.h"
+#include "StringTable.h"
+#include "Workers.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace zelvo;
+
+namespace {
+
+constexpr qint64 MB = 1048576;
+
+int g_language = lang::kNoLanguage;
+CIniFile g_langFile;
+
+QString Text(int id)
+{
+    return QString::fromStdString(LoadString(id));
+}
+
+} // namespace
+
+class TestComminuteDlg final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void opensReadyWithTemplateArrangement();
+    void languageTextsReplaceTemplateTexts_data();
+    void languageTextsReplaceTemplateTexts();
+    void refusals_data();
+    void refusals();
+    void sourceThatCannotBeOpened_data();
+    void sourceThatCannotBeOpened();
+    void exactlyOneChipRunsToFinished();
+    void hundredChipsAcceptedThenCancelled();
+    void cancelQuestionWhileRunning_data();
+    void cancelQuestionWhileRunning();
+    void confirmedCancelAfterWorkerFinished();
+    void sourceLockedAfterThePress();
+    void writeFailureIsReportedNotFinished();
+    void doubleClickDuringRun();
+    void doubleClickFallbackAndControls();
+    void workerOutlivesItsDialogAndBlocksANewRun();
+    void endToEndSplit_data();
+    void endToEndSplit();
+
+private:
+    // Fills the three inputs through the browse buttons and the size field.
+    void Fill(CComminuteDlg& dlg, const QString& source, const QString& size, const QString& dest);
+    QString Dir() const { return m_dir->path(); }
+    std::unique_ptr<QTemporaryDir> m_dir;
+    BoxRecorder m_boxes;
+};
+
+void TestComminuteDlg::initTestCase()
+{
+    lang::RegisterLanguageState(g_language, g_langFile);
+}
+
+void TestComminuteDlg::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>(WideFolderTemplate());
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(Dir()).mkpath(QStringLiteral("out")));
+    m_boxes = BoxRecorder();
+    m_boxes.Install();
+    g_language = lang::kNoLanguage;
+    g_langFile = CIniFile();
+}
+
+void TestComminuteDlg::cleanup()
+{
+    ResetSeams();
+    // No worker of one test may reach into the next.
+    QTRY_VERIFY_WITH_TIMEOUT(!ComminuteWorkerBusy(), 20000);
+    m_dir.reset();
+}
+
+void TestComminuteDlg::Fill(CComminuteDlg& dlg, const QString& source, const QString& size, const QString& dest)
+{
+    if (!source.isEmpty())
+        BrowseFile(dlg, 1001, source);
+    Control<QLineEdit>(dlg, 1002)->setText(size);
+    if (!dest.isEmpty())
+        BrowseFolder(dlg, dest);
+}
+
+void TestComminuteDlg::opensReadyWithTemplateArrangement()
+{
+    CComminuteDlg dlg;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QCOMPARE(dlg.windowTitle(), QStringLiteral("File Comminute"));
+
+    auto* unit = Control<QComboBox>(dlg, 1010);
+    QVERIFY(unit);
+    QCOMPARE(unit->currentText(), QStringLiteral("M Bytes"));
+    QVERIFY(!unit->isEnabled());
+    auto* progress = Control<ui::CPercentProgressCtrl>(dlg, 1008);
+    QVERIFY(progress);
+    QVERIFY(!progress->IsLabelShown());
+    QVERIFY(Control<QPushButton>(dlg, 1)->isDefault());
+    QCOMPARE(dlg.focusWidget(), Control(dlg, 1));
+
+    // Path fields take no typing; the size field takes digits only.
+    QVERIFY(Control<QLineEdit>(dlg, 1000)->isReadOnly());
+    QVERIFY(Control<QLineEdit>(dlg, 1006)->isReadOnly());
+    QVERIFY(Control<QLineEdit>(dlg, 1005)->isReadOnly());
+    auto* size = Control<QLineEdit>(dlg, 1002);
+    size->setFocus();
+    QTest::keyClicks(size, QStringLiteral("1a2-3 4"));
+    QCOMPARE(size->text(), QStringLiteral("1234"));
+
+    // Tab order: Comminute, Close, source field, its button, size, count, folder, its button; the
+    // disabled unit box is skipped and the chain comes back round.
+    QStringList visited;
+    QWidget* w = Control(dlg, 1);
+    for (int i = 0; i < 9; ++i) {
+        visited << w->objectName();
+        w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled() || !w->isVisible())
+            w = w->nextInFocusChain();
+    }
+    QCOMPARE(visited, QStringList({"1", "2", "1000", "1001", "1002", "1005", "1006", "1007", "1"}));
+
+    // Source left of destination, bar under both, the buttons under the bar.
+    const auto at = [&](int id) { return Control(dlg, id)->mapTo(&dlg, QPoint(0, 0)); };
+    QVERIFY(at(1016).x() < at(1017).x());
+    QVERIFY(at(1008).y() > at(1016).y() + Control(dlg, 1016)->height() - 1);
+    QVERIFY(at(1).y() > at(1008).y());
+    QVERIFY(at(1).x() < at(2).x());
+}
+
+void TestComminuteDlg::languageTextsReplaceTemplateTexts_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QStringList>("texts"); // caption, 1019, 1020, 1017, 1016, 1021, 1018, 1, 2
+    QTest::newRow("no language file: template texts")
+        << lang::kNoLanguage
+        << QStringList{"File Comminute",     "Files Size:",           "Files Total:", "Destination", "Source",
+                       "Saved into Folder:", "Select Source File : ", "Comminute",    "Close"};
+    QTest::newRow("Simplified Chinese") << 1
+                                        << QStringList{"分割文件",       "每块大小：",   "分块总数：", "目标", "源文件",
+                                                       "保存到文件夹：", "选择源文件：", "分割",       "关闭"};
+    QTest::newRow("Japanese") << 3 << QStringList{"ファイルの分割", "分割サイズ:",       "分割数:",           "保存先",
+                                                  "元ファイル",     "保存先フォルダー:", "元ファイルを選択:", "分割",
+                                                  "閉じる"};
+}
+
+void TestComminuteDlg::languageTextsReplaceTemplateTexts()
+{
+    QFETCH(int, language);
+    QFETCH(QStringList, texts);
+    if (language != lang::kNoLanguage) {
+        const QString name = QString::fromStdU16String(std::u16string(theLanguageTable[language].name));
+        g_langFile.SetPath((QCoreApplication::applicationDirPath() + "/Lang/" + name + ".lang").toStdU16String());
+        QVERIFY(g_langFile.Load());
+    }
+    g_language = language;
+    CComminuteDlg dlg;
+    QStringList shown{dlg.windowTitle()};
+    for (int id : {1019, 1020})
+        shown << Control<QLabel>(dlg, id)->text();
+    for (int id : {1017, 1016})
+        shown << Control<QGroupBox>(dlg, id)->title();
+    for (int id : {1021, 1018})
+        shown << Control<QLabel>(dlg, id)->text();
+    for (int id : {1, 2})
+        shown << Control<QPushButton>(dlg, id)->text();
+    QCOMPARE(shown, texts);
+    // Neither the unit box nor the browse buttons follow the language.
+    QCOMPARE(Control<QComboBox>(dlg, 1010)->itemText(1), QStringLiteral("M Bytes"));
+    QCOMPARE(Control<QPushButton>(dlg, 1001)->text(), QStringLiteral("..."));
+    // No text is cut: every label gets at least the width its text needs.
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    for (QLabel* label : dlg.findChildren<QLabel*>())
+        QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+    for (QPushButton* button : dlg.findChildren<QPushButton*>())
+        QVERIFY2(button->width() >= button->fontMetrics().horizontalAdvance(button->text()) + 6,
+                 qPrintable(button->text()));
+}
+
+void TestComminuteDlg::refusals_data()
+{
+    QTest::addColumn<QString>("sourceName"); // empty: no source chosen
+    QTest::addColumn<qint64>("sourceSize");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<bool>("withDest");
+    QTest::addColumn<int>("message");
+    QTest::addColumn<int>("focus"); // 0: the focus is not moved
+
+    QTest::newRow("empty source and size 0: only the source message")
+        << "" << 0LL << "0" << false << int(IDS_SELECT_SOURCE) << 1000;
+    QTest::newRow("size 0") << "a.bin" << MB << "0" << true << int(IDS_INVALID_SIZE) << 1002;
+    QTest::newRow("empty size") << "a.bin" << MB << "" << true << int(IDS_INVALID_SIZE) << 1002;
+    QTest::newRow("4096 MB does not fit 32 bits") << "a.bin" << MB << "4096" << true << int(IDS_INVALID_SIZE) << 1002;
+    QTest::newRow("above 2147483647 reads as 0")
+        << "a.bin" << MB << "2147483648" << true << int(IDS_INVALID_SIZE) << 1002;
+    QTest::newRow("no destination") << "a.bin" << MB << "1" << false << int(IDS_SELECT_DEST_FOLDER) << 1006;
+    QTest::newRow("one byte short of n MB") << "a.bin" << 3 * MB - 1 << "3" << true << int(IDS_SOURCE_TOO_SMALL) << 0;
+    QTest::newRow("empty source file") << "a.bin" << 0LL << "1" << true << int(IDS_SOURCE_TOO_SMALL) << 0;
+    QTest::newRow("100 n MB + 1 is 101 chips")
+        << "a.bin" << 200 * MB + 1 << "2" << true << int(IDS_TOO_MANY_CHIPS) << 0;
+}
+
+void TestComminuteDlg::refusals()
+{
+    QFETCH(QString, sourceName);
+    QFETCH(qint64, sourceSize);
+    QFETCH(QString, size);
+    QFETCH(bool, withDest);
+    QFETCH(int, message);
+    QFETCH(int, focus);
+
+    const QString source = sourceName.isEmpty() ? QString() : QDir(Dir()).filePath(sourceName);
+    if (!source.isEmpty())
+        QVERIFY(MakeSparse(source, sourceSize));
+    CComminuteDlg dlg;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    Fill(dlg, source, size, withDest ? QDir(Dir()).filePath("out") : QString());
+    Control<QLineEdit>(dlg, 1005)->setText(QStringLiteral("7")); // an earlier count stays
+    Control(dlg, 2)->setFocus();
+
+    Click(dlg, 1);
+    QCOMPARE(m_boxes.Texts(), QStringList{Text(message)});
+    QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Exclamation);
+    if (focus)
+        QCOMPARE(dlg.focusWidget(), Control(dlg, focus));
+    else
+        QCOMPARE(dlg.focusWidget(), Control(dlg, 2));
+    // Nothing changed and nothing started.
+    QVERIFY(dlg.isVisible());
+    QVERIFY(Control(dlg, 1)->isEnabled());
+    QVERIFY(Control(dlg, 1002)->isEnabled());
+    QCOMPARE(Control<QLineEdit>(dlg, 1005)->text(), QStringLiteral("7"));
+    QVERIFY(!Control<ui::CPercentProgressCtrl>(dlg, 1008)->IsLabelShown());
+    QVERIFY(!ComminuteWorkerBusy());
+    QVERIFY(QDir(Dir() + "/out").isEmpty());
+}
+
+void TestComminuteDlg::sourceThatCannotBeOpened_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("textId");
+    QTest::newRow("missing") << "missing" << int(AFX_IDP_FILE_NOT_FOUND);
+    QTest::newRow("held by another program") << "locked" << int(AFX_IDP_FILE_SHARING);
+    QTest::newRow("a folder") << "folder" << int(AFX_IDP_FILE_ACCESS_DENIED);
+}
+
+void TestComminuteDlg::sourceThatCannotBeOpened()
+{
+    QFETCH(QString, how);
+    QFETCH(int, textId);
+    const QString source = QDir(Dir()).filePath(QStringLiteral("源 file.bin"));
+    int holder = -1;
+    if (how == "folder") {
+        QVERIFY(QDir().mkpath(source));
+    } else if (how == "locked") {
+        QVERIFY(MakeSparse(source, 2 * MB));
+        holder = ::open(QFile::encodeName(source).constData(), O_RDONLY);
+        QVERIFY(holder >= 0);
+        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    }
+    CComminuteDlg dlg;
+    dlg.show();
+    Fill(dlg, source, "1", QDir(Dir()).filePath("out"));
+    Click(dlg, 1);
+    if (holder >= 0)
+        ::close(holder);
+    QCOMPARE(m_boxes.Texts(),
+             QStringList{QString::fromStdString(FormatString1(LoadString(textId), source.toStdString()))});
+    QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Stop);
+    QVERIFY(Control(dlg, 1)->isEnabled());
+    QCOMPARE(Control<QLineEdit>(dlg, 1005)->text(), QString());
+    QVERIFY(!ComminuteWorkerBusy());
+    QVERIFY(QDir(Dir() + "/out").isEmpty());
+}
+
+void TestComminuteDlg::exactlyOneChipRunsToFinished()
+{
+    const QString source = QDir(Dir()).filePath(QStringLiteral("one.bin"));
+    QVERIFY(WriteBytes(source, PatternBytes(2 * MB, 1)));
+    const QString out = QDir(Dir()).filePath("out");
+    CComminuteDlg dlg;
+    dlg.show();
+    auto* progress = Control<ui::CPercentProgressCtrl>(dlg, 1008);
+    int lastPos = -1;
+    int upper = -1;
+    m_boxes.onBox = [&](const ShownBox&) {
+        lastPos = progress->GetPos();
+        upper = progress->GetUpper();
+    };
+    Fill(dlg, source, "2", out);
+    Click(dlg, 1);
+    QCOMPARE(Control<QLineEdit>(dlg, 1005)->text(), QStringLiteral("1"));
+    QVERIFY(!Control(dlg, 1)->isEnabled());
+    QVERIFY(!Control(dlg, 1002)->isEnabled());
+    QVERIFY(!Control(dlg, 1001)->isEnabled());
+    QVERIFY(!Control(dlg, 1007)->isEnabled());
+    QVERIFY(Control(dlg, 2)->isEnabled());
+    QVERIFY(progress->IsLabelShown());
+
+    QTRY_VERIFY(!dlg.isVisible());
+    QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_COMMINUTE_FINISHED)});
+    QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Exclamation);
+    // The bar stood at its end, 32 blocks of 32, when the outcome was reported.
+    QCOMPARE(upper, 32);
+    QCOMPARE(lastPos, 32);
+    QCOMPARE(ReadBytes(out + "/one.bin.D01"), ReadBytes(source));
+    QCOMPARE(ReadBytes(out + "/one.bin.DAV"), QByteArray("\x01\x00\x00\x00", 4));
+}
+
+void TestComminuteDlg::hundredChipsAcceptedThenCancelled()
+{
+    const QString source = QDir(Dir()).filePath(QStringLiteral("hundred.bin"));
+    QVERIFY(MakeSparse(source, 100 * MB));
+    const auto gate = WorkerGate::HoldAt(WM_COMMINUTE_PROGRESS, 1);
+    CComminuteDlg dlg;
+    dlg.show();
+    Fill(dlg, source, "1", QDir(Dir()).filePath("out"));
+    Click(dlg, 1);
+    QTRY_VERIFY(gate->Reached());
+    QCOMPARE(Control<QLineEdit>(dlg, 1005)->text(), QStringLiteral("100"));
+    QCOMPARE(Control<ui::CPercentProgressCtrl>(dlg, 1008)->GetUpper(), 1600);
+    dlg.reject();
+    gate->Release();
+    QTRY_VERIFY(m_boxes.Shown(Text(IDS_COMMINUTE_CANCELED)));
+    QVERIFY(dlg.isVisible());
+}
+
+void TestComminuteDlg::cancelQuestionWhileRunning_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Yes cancels, the dialog is ready again") << true;
+    QTest::newRow("No lets the run finish") << false;
+}
+
+void TestComminuteDlg::cancelQuestionWhileRunning()
+{
+    QFETCH(bool, yes);
+    const QString source = QDir(Dir()).filePath(QStringLiteral("run.bin"));
+    QVERIFY(WriteBytes(source, PatternBytes(3 * MB, 2)));
+    const QString out = QDir(Dir()).filePath("out");
+    const auto gate = WorkerGate::HoldAt(WM_COMMINUTE_PROGRESS, 1);
+    m_boxes.questionAnswer = yes ? MsgAnswer::Yes : MsgAnswer::No;
+    CComminuteDlg dlg;
+    dlg.show();
+    Fill(dlg, source, "1", out);
+    Click(dlg, 1);
+    // runState is 1 from the press on, before the worker's first step: a close request right
+    // away asks instead of leaving the run without a window.
+    QCOMPARE(ComminuteJob.runState.load(), kRunRunning);
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_CONFIRM_CANCEL_COMMINUTE)});
+    QCOMPARE(m_boxes.boxes[0].buttons, MsgButtons::YesNo);
+    QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Question);
+    QVERIFY(dlg.isVisible());
+    if (!yes) {
+        QCOMPARE(ComminuteJob.runState.load(), kRunRunning);
+        // The close box asks the same question while the run goes on.
+        dlg.close();
+        QCOMPARE(m_boxes.Texts(),
+                 QStringList({Text(IDS_CONFIRM_CANCEL_COMMINUTE), Text(IDS_CONFIRM_CANCEL_COMMINUTE)}));
+        QVERIFY(dlg.isVisible());
+    }
+    gate->Release();
+
+    if (yes) {
+        QTRY_VERIFY(m_boxes.Shown(Text(IDS_COMMINUTE_CANCELED)));
+        QCOMPARE(m_boxes.boxes.back().icon, MsgIcon::Stop);
+        QVERIFY(dlg.isVisible());
+        for (int id : {1, 1002, 1001, 1007})
+            QVERIFY(Control(dlg, id)->isEnabled());
+        QCOMPARE(Control<ui::CPercentProgressCtrl>(dlg, 1008)->GetPos(), 0);
+        QVERIFY(!Control<ui::CPercentProgressCtrl>(dlg, 1008)->IsLabelShown());
+        QCOMPARE(Control<QLineEdit>(dlg, 1005)->text(), QStringLiteral("3"));
+        QVERIFY(!QFile::exists(out + "/run.bin.DAV"));
+        // Pressing again with the same inputs writes the whole set over the cancelled one.
+        ResetSeams();
+        m_boxes.Install();
+        Click(dlg, 1);
+        QTRY_VERIFY(!dlg.isVisible());
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    } else {
+        QTRY_VERIFY(!dlg.isVisible());
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QVERIFY(!m_boxes.Shown(Text(IDS_COMMINUTE_CANCELED)));
+    }
+    QVERIFY(m_boxes.Shown(Text(IDS_COMMINUTE_FINISHED)));
+    QCOMPARE(ReadBytes(out + "/run.bin.D01") + ReadBytes(out + "/run.bin.D02") + ReadBytes(out + "/run.bin.D03"),
+             ReadBytes(source));
+}
+
+void TestComminuteDlg::confirmedCancelAfterWorkerFinished()
+{
+    // The question is open while the worker finishes: "finished" is shown over it, and the
+    // dialog ends with OK once the question is answered, Yes or not.
+    const QString source = QDir(Dir()).filePath(QStringLiteral("race.bin"));
+    QVERIFY(WriteBytes(source, PatternBytes(2 * MB, 3)));
+    const auto gate = WorkerGate::HoldAt(WM_COMMINUTE_PROGRESS, 1);
+    CComminuteDlg dlg;
+    dlg.show();
+    Fill(dlg, source, "1", QDir(Dir()).filePath("out"));
+    Click(dlg, 1);
+    QTRY_VERIFY(gate->Reached());
+    bool visibleUnderBoxes = false;
+    m_boxes.onBox = [&](const ShownBox& box) {
+        if (box.buttons != MsgButtons::YesNo)
+            return;
+        gate->Release();
+        visibleUnderBoxes =
+            QTest::qWaitFor([&] { return m_boxes.Shown(Text(IDS_COMMINUTE_FINISHED)); }, 20000) && dlg.isVisible();
+    };
+    dlg.reject();
+    QCOMPARE(m_boxes.Texts(), QStringList({Text(IDS_CONFIRM_CANCEL_COMMINUTE), Text(IDS_COMMINUTE_FINISHED)}));
+    QVERIFY(visibleUnderBoxes);
+    QVERIFY(!dlg.isVisible());
+    QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    // The late Yes cancels nothing and leaves nothing behind for the next run.
+    QCOMPARE(ComminuteJob.runState.load(), kRunIdle);
+}
+
+void TestComminuteDlg::sourceLockedAfterThePress()
+{
+    const QString source = QDir(Dir()).filePath(QStringLiteral("locked later.bin"));
+    QVERIFY(WriteBytes(source, PatternBytes(2 * MB, 4)));
+    int holder = -1;
+    ui::SetRunStartHook([&] {
+        holder = ::open(QFile::encodeName(source).constData(), O_RDONLY);
+        ::flock(holder, LOCK_EX | LOCK_NB);
+    });
+    CComminuteDlg dlg;
+    dlg.show();
+    Fill(dlg, source, "1", QDir(Dir()).filePath("out"));
+    Click(dlg, 1);
+    QVERIFY(holder >= 0);
+    QTRY_VERIFY(!m_boxes.boxes.empty());
+    ::close(holder);
+    QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_OPEN_SOURCE_ERROR)});
+    QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Stop);
+    QVERIFY(dlg.isVisible());
+    QVERIFY(Control(dlg, 1)->isEnabled());
+    QVERIFY(QDir(Dir() + "/out").isEmpty());
+}
+
+// Files may not grow past `limit` bytes while this lives; SIGXFSZ is ignored so that a write
+// fails with EFBIG (reported as a full disk) instead of ending the process.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t limit)
+    {
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_previous);
+        rlimit next = m_previous;
+        next.rlim_cur = limit;
+        ::setrlimit(RLIMIT_FSIZE, &next);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+    Q_DISABLE_COPY_MOVE(FileSizeLimit)
+
+private:
+    rlimit m_previous{};
+    void (*m_previousHandler)(int) = nullptr;
+};
+
+void TestComminuteDlg::writeFailureIsReportedNotFinished()
+{
+    const QString source = QDir(Dir()).filePath(QStringLiteral("big.bin"));
+    QVERIFY(WriteBytes(source, PatternBytes(4 * MB, 5)));
+    const QString out = QDir(Dir()).filePath("out");
+    CComminuteDlg dlg;
+    dlg.show();
+    Fill(dlg, source, "2", out);
+    {
+        FileSizeLimit limit(MB + 100);
+        Click(dlg, 1);
+        QTRY_VERIFY(!m_boxes.boxes.empty());
+    }
+    const QString expected =
+        Text(IDS_COMMINUTE_IO_ERROR) + "\n" +
+        QString::fromStdString(FormatString1(LoadString(AFX_IDP_FILE_DISKFULL), (out + "/big.bin.D01").toStdString()));
+    QCOMPARE(m_boxes.Texts(), QStringList{expected});
+    QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Stop);
+    QVERIFY(dlg.isVisible());
+    QVERIFY(Control(dlg, 1)->isEnabled());
+    QVERIFY(!Control<ui::CPercentProgressCtrl>(dlg, 1008)->IsLabelShown());
+    QVERIFY(!QFile::exists(out + "/big.bin.DAV"));
+}
+
+void TestComminuteDlg::doubleClickDuringRun()
+{
+    // The message of a double click stays open while the run finishes behind it: "finished" is
+    // shown over it and the dialog ends when both boxes are closed.
+    const QString source = QDir(Dir()).filePath(QStringLiteral("dbl.bin"));
+    QVERIFY(WriteBytes(source, PatternBytes(2 * MB, 6)));
+    const auto gate = WorkerGate::HoldAt(WM_COMMINUTE_PROGRESS, 1);
+    CComminuteDlg dlg;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    Fill(dlg, source, "1", QDir(Dir()).filePath("out"));
+    Click(dlg, 1);
+    QTRY_VERIFY(gate->Reached());
+    bool visibleUnderBoxes = false;
+    int positionUnderBox = -1;
+    m_boxes.onBox = [&](const ShownBox& box) {
+        if (box.text != QStringLiteral("To split big file into several chip ones."))
+            return;
+        gate->Release();
+        visibleUnderBoxes =
+            QTest::qWaitFor([&] { return m_boxes.Shown(Text(IDS_COMMINUTE_FINISHED)); }, 20000) && dlg.isVisible();
+        positionUnderBox = Control<ui::CPercentProgressCtrl>(dlg, 1008)->GetPos();
+    };
+    auto* label = Control(dlg, 1018);
+    QTest::mouseDClick(label, Qt::LeftButton, {}, label->rect().center());
+    QCOMPARE(m_boxes.Texts(), QStringList({"To split big file into several chip ones.", Text(IDS_COMMINUTE_FINISHED)}));
+    QVERIFY(visibleUnderBoxes);
+    QCOMPARE(positionUnderBox, 32);
+    QVERIFY(!dlg.isVisible());
+    QCOMPARE(dlg.result(), int(QDialog::Accepted));
+}
+
+void TestComminuteDlg::doubleClickFallbackAndControls()
+{
+    CComminuteDlg dlg;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    // No language file: the built-in text.
+    QTest::mouseDClick(&dlg, Qt::LeftButton, {}, QPoint(3, 3));
+    QCOMPARE(m_boxes.Texts(), QStringList{"To split big file into several chip ones."});
+    // An enabled button takes the double click for itself.
+    QTest::mouseDClick(Control(dlg, 2), Qt::LeftButton);
+    QCOMPARE(m_boxes.boxes.size(), size_t(1));
+    // The language file's text, also through a group box.
+    g_langFile.SetPath((QCoreApplication::applicationDirPath() + "/Lang/CHT.lang").toStdU16String());
+    QVERIFY(g_langFile.Load());
+    auto* group = Control(dlg, 1017);
+    QTest::mouseDClick(group, Qt::LeftButton, {}, QPoint(group->width() / 2, 3));
+    QCOMPARE(m_boxes.Texts().last(), QStringLiteral("將大檔案分割成數個小分塊檔案。"));
+    QVERIFY(dlg.isVisible());
+}
+
+void TestComminuteDlg::workerOutlivesItsDialogAndBlocksANewRun()
+{
+    const QString source = QDir(Dir()).filePath(QStringLiteral("orphan.bin"));
+    QVERIFY(WriteBytes(source, PatternBytes(3 * MB, 7)));
+    const QString out = QDir(Dir()).filePath("out");
+    const auto gate = WorkerGate::HoldAt(WM_COMMINUTE_PROGRESS, 1);
+    auto dlg = std::make_unique<CComminuteDlg>();
+    dlg->show();
+    Fill(*dlg, source, "1", out);
+    Click(*dlg, 1);
+    QTRY_VERIFY(gate->Reached());
+    dlg->reject(); // Yes: cancel requested
+    QCOMPARE(ComminuteJob.runState.load(), kRunCancel);
+    dlg->reject(); // no question any more: the dialog ends at once
+    QCOMPARE(m_boxes.boxes.size(), size_t(1));
+    QVERIFY(!dlg->isVisible());
+    QCOMPARE(dlg->result(), int(QDialog::Rejected));
+
+    // A new dialog cannot start a split over the running one.
+    CComminuteDlg second;
+    second.show();
+    Fill(second, source, "1", out);
+    Click(second, 1);
+    QCOMPARE(m_boxes.Texts().last(), Text(IDS_WORKER_BUSY));
+    QVERIFY(second.isVisible());
+    QVERIFY(Control(second, 1)->isEnabled());
+    QCOMPARE(Control<QLineEdit>(second, 1005)->text(), QString());
+    QCOMPARE(ComminuteJob.runState.load(), kRunCancel);
+
+    // The first dialog goes away; its worker's notifications reach nothing.
+    dlg.reset();
+    const size_t shown = m_boxes.boxes.size();
+    gate->Release();
+    QTRY_VERIFY(!ComminuteWorkerBusy());
+    QCoreApplication::processEvents();
+    QCOMPARE(m_boxes.boxes.size(), shown);
+    QVERIFY(!QFile::exists(out + "/orphan.bin.DAV"));
+
+    // Now the new dialog can run.
+    Click(second, 1);
+    QTRY_VERIFY(!second.isVisible());
+    QCOMPARE(second.result(), int(QDialog::Accepted));
+}
+
+void TestComminuteDlg::endToEndSplit_data()
+{
+    QTest::addColumn<int>("depth"); // nested folders of 60 characters each
+    QTest::newRow("paths with a space and CJK") << 0;
+    QTest::newRow("paths of more than 300 characters held whole") << 5;
+}
+
+void TestComminuteDlg::endToEndSplit()
+{
+    QFETCH(int, depth);
+    QString folder = Dir();
+    for (int i = 0; i < depth; ++i)
+        folder += QStringLiteral("/%1 长路径 long folder name to go past two hundred characters").arg(i);
+    QVERIFY(QDir().mkpath(folder + "/chips"));
+    const QString source = folder + QStringLiteral("/报告 report.tar.gz");
+    const QByteArray data = PatternBytes(5 * MB + 123, 8);
+    QVERIFY(WriteBytes(source, data));
+    if (depth)
+        QVERIFY(source.size() > 300);
+
+    CComminuteDlg dlg;
+    dlg.show();
+    Fill(dlg, source, "2", folder + "/chips");
+    Click(dlg, 1);
+    QCOMPARE(Control<QLineEdit>(dlg, 1005)->text(), QStringLiteral("3"));
+    QTRY_VERIFY_WITH_TIMEOUT(!dlg.isVisible(), 20000);
+    QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_COMMINUTE_FINISHED)});
+
+    const QString base = folder + QStringLiteral("/chips/报告 report.tar.gz");
+    QCOMPARE(ReadBytes(base + ".D01").size(), 2 * MB);
+    QCOMPARE(ReadBytes(base + ".D02").size(), 2 * MB);
+    QCOMPARE(ReadBytes(base + ".D01") + ReadBytes(base + ".D02") + ReadBytes(base + ".D03"), data);
+    QCOMPARE(ReadBytes(base + ".DAV"), QByteArray("\x03\x00\x00\x00", 4));
+    QVERIFY(!QFile::exists(base + ".D04"));
+}
+
+QTEST_MAIN(TestComminuteDlg)
+#include "tst_ComminuteDlg.moc"

@@ -1,0 +1,235 @@
+#include "CComminuteDlg.h"
+
+#include "CFolderDialog.h"
+#include "ChipSet.h"
+#include "DialogControls.h"
+#include "FileDialogs.h"
+#include "StringTable.h"
+#include "Workers.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <climits>
+
+using namespace zelvo;
+using namespace zelvo::ui;
+
+namespace {
+
+RunTraits ComminuteTraits()
+{
+    return RunTraits{lang::LangDialog::Comminute, &ComminuteJob.runState,       &ComminuteWorkerBusy,
+                     &StartComminuteWorker,       WM_COMMINUTE_PROGRESS,        WM_COMMINUTE_DONE,
+                     IDS_COMMINUTE_FINISHED,      IDS_COMMINUTE_CANCELED,       IDS_OPEN_SOURCE_ERROR,
+                     IDS_COMMINUTE_IO_ERROR,      IDS_CONFIRM_CANCEL_COMMINUTE, &ComminuteJob.failedPath,
+                     &ComminuteJob.failedError};
+}
+
+} // namespace
+
+CComminuteDlg::CComminuteDlg(QWidget* parent) : CWorkerDlg(ComminuteTraits(), parent)
+{
+    setObjectName(QString::number(IDD));
+    setWindowTitle(QStringLiteral("File Comminute"));
+    BuildControls();
+    OnInitDialog();
+}
+
+CComminuteDlg::~CComminuteDlg() = default;
+
+void CComminuteDlg::BuildControls()
+{
+    const DialogUnits du(fontMetrics());
+
+    m_btnComminute = MakePushButton(this, 1, QStringLiteral("Comminute"), du);
+    m_btnClose = MakePushButton(this, 2, QStringLiteral("Close"), du);
+    m_groupSource = MakeGroup(this, 1016, QStringLiteral("Source"));
+    m_groupDest = MakeGroup(this, 1017, QStringLiteral("Destination"));
+    m_labelSource = MakeLabel(m_groupSource, 1018, QStringLiteral("Select Source File : "));
+    m_editSource = MakeReadOnlyField(m_groupSource, 1000, du.X(96));
+    m_btnBrowseSource = MakeBrowseButton(m_groupSource, 1001, du);
+    m_labelSize = MakeLabel(m_groupDest, 1019, QStringLiteral("Files Size:"));
+    m_editSize = MakeDigitsField(m_groupDest, 1002, du.X(22));
+    m_comboUnit = new QComboBox(m_groupDest);
+    m_comboUnit->setObjectName(QStringLiteral("1010"));
+    m_comboUnit->addItems({QStringLiteral("K Bytes"), QStringLiteral("M Bytes")});
+    m_labelTotal = MakeLabel(m_groupDest, 1020, QStringLiteral("Files Total:"));
+    m_editCount = MakeReadOnlyField(m_groupDest, 1005, du.X(40));
+    m_labelFolder = MakeLabel(m_groupDest, 1021, QStringLiteral("Saved into Folder:"));
+    m_editDest = MakeReadOnlyField(m_groupDest, 1006, du.X(98));
+    m_btnBrowseDest = MakeBrowseButton(m_groupDest, 1007, du);
+    m_progress = new CPercentProgressCtrl(this);
+    m_progress->setObjectName(QStringLiteral("1008"));
+    m_progress->setFixedHeight(qMax(du.Y(8), m_progress->fontMetrics().height() + 4));
+
+    // Source: the prompt over the path field and its button, in the lower half of the group as in
+    // the template.
+    auto* source = new QGridLayout(m_groupSource);
+    source->setContentsMargins(du.X(8), du.Y(12), du.X(4), du.Y(8));
+    source->setRowStretch(0, 1);
+    source->addWidget(m_labelSource, 1, 0, 1, 2);
+    source->addWidget(m_editSource, 2, 0);
+    source->addWidget(m_btnBrowseSource, 2, 1);
+    source->setRowStretch(3, 1);
+    source->setColumnStretch(0, 1);
+
+    // Destination: size and unit, chip count, then the folder prompt over the folder field.
+    auto* dest = new QGridLayout(m_groupDest);
+    dest->setContentsMargins(du.X(8), du.Y(12), du.X(8), du.Y(8));
+    dest->setVerticalSpacing(du.Y(6));
+    dest->addWidget(m_labelSize, 0, 0);
+    dest->addWidget(m_editSize, 0, 1);
+    dest->addWidget(m_comboUnit, 0, 2, 1, 2);
+    dest->addWidget(m_labelTotal, 1, 0);
+    dest->addWidget(m_editCount, 1, 1, 1, 3);
+    dest->addWidget(m_labelFolder, 2, 0, 1, 4);
+    dest->addWidget(m_editDest, 3, 0, 1, 3);
+    dest->addWidget(m_btnBrowseDest, 3, 3);
+    dest->setRowMinimumHeight(2, du.Y(10));
+    dest->setColumnStretch(1, 1);
+
+    auto* groups = new QHBoxLayout;
+    groups->setSpacing(du.X(9));
+    groups->addWidget(m_groupSource, 1);
+    groups->addWidget(m_groupDest, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_btnComminute);
+    buttons->addSpacing(du.X(16));
+    buttons->addWidget(m_btnClose);
+    buttons->addStretch(1);
+
+    auto* top = new QVBoxLayout(this);
+    top->setContentsMargins(du.X(7), du.Y(16), du.X(7), du.Y(7));
+    top->addLayout(groups, 1);
+    top->addSpacing(du.Y(18));
+    top->addWidget(m_progress);
+    top->addSpacing(du.Y(10));
+    top->addLayout(buttons);
+
+    // Tab order of the template: Comminute, Close, the source field and its button, the size
+    // field, the chip count, the folder field and its button, the unit box (never enabled).
+    setTabOrder(m_btnComminute, m_btnClose);
+    setTabOrder(m_btnClose, m_editSource);
+    setTabOrder(m_editSource, m_btnBrowseSource);
+    setTabOrder(m_btnBrowseSource, m_editSize);
+    setTabOrder(m_editSize, m_editCount);
+    setTabOrder(m_editCount, m_editDest);
+    setTabOrder(m_editDest, m_btnBrowseDest);
+    setTabOrder(m_btnBrowseDest, m_comboUnit);
+
+    connect(m_btnComminute, &QPushButton::clicked, this, &CComminuteDlg::OnOK);
+    connect(m_btnClose, &QPushButton::clicked, this, &CComminuteDlg::reject);
+    connect(m_btnBrowseSource, &QPushButton::clicked, this, &CComminuteDlg::OnBrowseSource);
+    connect(m_btnBrowseDest, &QPushButton::clicked, this, &CComminuteDlg::OnBrowseDest);
+}
+
+void CComminuteDlg::OnInitDialog()
+{
+    // The chip size is always whole megabytes: the engine copies whole 64 KiB blocks per chip.
+    m_comboUnit->setCurrentIndex(1);
+    m_comboUnit->setEnabled(false);
+    InitRunDialog(m_progress);
+
+    // The template's size, grown where a language's texts need more room; the frame is fixed.
+    const DialogUnits du(fontMetrics());
+    setFixedSize(QSize(du.X(276), du.Y(184)).expandedTo(sizeHint()));
+    m_btnComminute->setFocus();
+}
+
+void CComminuteDlg::OnBrowseSource()
+{
+    const QString path = GetOpenFilePath(this, QStringLiteral("All Files (*.*)"));
+    if (!path.isEmpty())
+        m_editSource->setText(path);
+}
+
+void CComminuteDlg::OnBrowseDest()
+{
+    CFolderDialog dlg;
+    if (dlg.Browse() == 1)
+        m_editDest->setText(dlg.m_strPath);
+}
+
+int64_t CComminuteDlg::SizeEntry() const
+{
+    bool ok = false;
+    const qlonglong n = m_editSize->text().toLongLong(&ok);
+    return ok && n >= 0 && n <= INT_MAX ? n : 0;
+}
+
+void CComminuteDlg::OnOK()
+{
+    // One split at a time: ComminuteJob has room for one run only.
+    if (RefuseWhileWorkerBusy())
+        return;
+
+    const QString source = m_editSource->text();
+    const QString dest = m_editDest->text();
+    const int64_t n = SizeEntry();
+    if (source.isEmpty()) {
+        Box(IDS_SELECT_SOURCE);
+        m_editSource->setFocus();
+        return;
+    }
+    // A chip of 4,096 MB or more does not fit the chip size's 32 bits.
+    if (n == 0 || n > kMaxSizeEntry) {
+        Box(IDS_INVALID_SIZE);
+        m_editSize->setFocus();
+        return;
+    }
+    if (dest.isEmpty()) {
+        Box(IDS_SELECT_DEST_FOLDER);
+        m_editDest->setFocus();
+        return;
+    }
+
+    int64_t length = 0;
+    const FileError error = QueryLength(ToPathString(source), &length);
+    if (error != FileError::None) {
+        FileErrorBox(error, source);
+        return;
+    }
+    ChipSetSizing sizing;
+    switch (SizeChipSet(length, n, &sizing)) {
+    case SizingStatus::Ok:
+        break;
+    case SizingStatus::SourceTooSmall:
+        Box(IDS_SOURCE_TOO_SMALL);
+        return;
+    case SizingStatus::TooManyChips:
+        Box(IDS_TOO_MANY_CHIPS);
+        return;
+    case SizingStatus::InvalidSize:
+        Box(IDS_INVALID_SIZE);
+        m_editSize->setFocus();
+        return;
+    }
+
+    m_editCount->setText(QString::number(sizing.chipCount));
+    m_editCount->repaint();
+    ComminuteJob.blocksPerChip = sizing.blocksPerChip;
+    ComminuteJob.chipCount = sizing.chipCount;
+    m_progress->ShowLabel(true);
+    m_progress->SetRange(0, static_cast<int>(sizing.totalBlocks));
+    m_progress->SetPos(0);
+    EnableInputs(false);
+    ComminuteJob.sourcePath = ToPathString(source);
+    ComminuteJob.destFolder = ToPathString(dest);
+    StartRun();
+}
+
+void CComminuteDlg::EnableInputs(bool enable)
+{
+    m_btnComminute->setEnabled(enable);
+    m_editSize->setEnabled(enable);
+    m_btnBrowseDest->setEnabled(enable);
+    m_btnBrowseSource->setEnabled(enable);
+}

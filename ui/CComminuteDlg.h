@@ -1,0 +1,52 @@
+// The Comminute dialog (template 130): pick a source file, a chip size in megabytes and a
+// destination folder, then split the source into a chip set on a worker thread.
+#pragma once
+
+#include "CWorkerDlg.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class CComminuteDlg final : public zelvo::ui::CWorkerDlg
+{
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 130;
+
+    explicit CComminuteDlg(QWidget* parent = nullptr);
+    ~CComminuteDlg() override;
+    Q_DISABLE_COPY_MOVE(CComminuteDlg)
+
+private slots:
+    void OnOK();
+    void OnBrowseSource();
+    void OnBrowseDest();
+
+private:
+    void BuildControls();
+    void OnInitDialog();
+    void EnableInputs(bool enable) override;
+    // The size field as a whole number: empty, not a number or above 2,147,483,647 reads as 0.
+    int64_t SizeEntry() const;
+
+    QPushButton* m_btnBrowseSource;
+    QPushButton* m_btnBrowseDest;
+    QComboBox* m_comboUnit;
+    QLineEdit* m_editSize;
+    QGroupBox* m_groupDest;
+    QLabel* m_labelTotal;
+    QLabel* m_labelSize;
+    QLabel* m_labelSource;
+    QLabel* m_labelFolder;
+    QGroupBox* m_groupSource;
+    QPushButton* m_btnClose;
+    QPushButton* m_btnComminute;
+    zelvo::ui::CPercentProgressCtrl* m_progress;
+    QLineEdit* m_editSource;
+    QLineEdit* m_editCount;
+    QLineEdit* m_editDest;
+};

@@ -1,0 +1,29 @@
+// Builders for the controls of the Comminute and Merge dialog templates. Every control carries
+// its template id as objectName, which is how the language texts and the tests find it.
+#pragma once
+
+#include <QString>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace zelvo::ui {
+
+class DialogUnits;
+
+QLabel* MakeLabel(QWidget* parent, int id, const QString& text);
+QGroupBox* MakeGroup(QWidget* parent, int id, const QString& title);
+// A read-only field: it takes the focus and its text can be selected and copied, not typed over.
+QLineEdit* MakeReadOnlyField(QWidget* parent, int id, int minWidth);
+// A field that takes digits only.
+QLineEdit* MakeDigitsField(QWidget* parent, int id, int minWidth);
+// The small "..." button beside a path field.
+QPushButton* MakeBrowseButton(QWidget* parent, int id, const DialogUnits& du);
+// The start (id 1, the default button) and Close (id 2) buttons.
+QPushButton* MakePushButton(QWidget* parent, int id, const QString& text, const DialogUnits& du);
+
+} // namespace zelvo::ui

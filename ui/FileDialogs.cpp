@@ -1,0 +1,35 @@
+#include "FileDialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace zelvo::ui {
+namespace {
+
+OpenFileAnswerer& answerer()
+{
+    static OpenFileAnswerer instance;
+    return instance;
+}
+
+} // namespace
+
+QString GetOpenFilePath(QWidget* owner, const QString& filter)
+{
+    QString chosen;
+    if (answerer())
+        chosen = answerer()(filter);
+    else
+        chosen = QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+    if (chosen.isEmpty())
+        return {};
+    return QDir::toNativeSeparators(QFileInfo(chosen).absoluteFilePath());
+}
+
+void SetOpenFileAnswerer(OpenFileAnswerer newAnswerer)
+{
+    answerer() = std::move(newAnswerer);
+}
+
+} // namespace zelvo::ui
