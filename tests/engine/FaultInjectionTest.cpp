@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -78,6 +79,11 @@ public:
             why_ = "mounting a tmpfs needs root";
             return;
         }
+        // A mount namespace of this process's own: whatever ends the process, even a crash
+        // before the destructor runs, takes the mounts with it.
+        static const bool isolated =
+            ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        (void)isolated;
         if (::mount("zelvo-fault", at_.c_str(), "tmpfs", 0, options.c_str()) != 0) {
             why_ = std::string("mount tmpfs: ") + std::strerror(errno);
             return;
