@@ -1,6 +1,7 @@
 #include "CMainFrame.h"
 
 #include "CComminuteDlg.h"
+#include "CMergeDlg.h"
 #include "CSplitterApp.h"
 #include "CTitleView.h"
 #include "LangMenu.h"
@@ -17,11 +18,6 @@
 #include <new>
 
 namespace {
-
-// A dialog that does not exist yet keeps its item disabled, as the framework disables any item
-// that no handler on the route takes.
-constexpr bool kComminuteDialogAvailable = true;
-constexpr bool kMergeDialogAvailable = false;
 
 QString loadText(int id)
 {
@@ -143,12 +139,11 @@ bool CMainFrame::OnCmdMsg(unsigned commandId, int code, QAction* item)
     if (commandId == zelvo::ID_FILE_COMMINUTE || commandId == zelvo::ID_FILE_MERGE) {
         const bool comminute = commandId == zelvo::ID_FILE_COMMINUTE;
         if (code == CN_COMMAND) {
-            if (comminute ? kComminuteDialogAvailable : kMergeDialogAvailable)
-                comminute ? OnFileComminute() : OnFileMerge();
+            comminute ? OnFileComminute() : OnFileMerge();
             return true;
         }
         if (code == CN_UPDATE_COMMAND_UI && item) {
-            item->setEnabled(comminute ? kComminuteDialogAvailable : kMergeDialogAvailable);
+            item->setEnabled(true);
             return true;
         }
         return false;
@@ -165,7 +160,9 @@ void CMainFrame::OnFileComminute()
 
 void CMainFrame::OnFileMerge()
 {
-    // Runs CMergeDlg modally, without a parent, ignoring its result (the dialog is to come).
+    // Modal, without a parent; the result is not used.
+    CMergeDlg dlg;
+    dlg.exec();
 }
 
 bool CMainFrame::event(QEvent* event)

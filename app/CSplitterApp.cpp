@@ -1,5 +1,6 @@
 #include "CSplitterApp.h"
 
+#include "CAboutDlg.h"
 #include "CMainFrame.h"
 #include "LangMenu.h"
 #include "LangText.h"
@@ -19,9 +20,6 @@
 CSplitterApp theApp;
 
 namespace {
-
-// The About box is not part of the program yet; its item stays disabled until it is.
-constexpr bool kAboutDialogAvailable = false;
 
 const QString kInstanceLockName = QStringLiteral("Zelvo for File");
 const QString kSettingsGroup = QStringLiteral("Settings");
@@ -158,16 +156,12 @@ bool CSplitterApp::OnCmdMsg(unsigned commandId, int code, QAction* item)
     const bool isAbout = commandId == zelvo::ID_APP_ABOUT;
     if (!isAbout && commandId != zelvo::ID_APP_EXIT)
         return false;
-    const bool available = !isAbout || kAboutDialogAvailable;
     if (code == CN_COMMAND) {
-        if (isAbout && available)
-            OnAppAbout();
-        else if (!isAbout)
-            OnAppExit();
+        isAbout ? OnAppAbout() : OnAppExit();
         return true;
     }
     if (code == CN_UPDATE_COMMAND_UI && item) {
-        item->setEnabled(available);
+        item->setEnabled(true);
         return true;
     }
     return false;
@@ -198,7 +192,9 @@ void CSplitterApp::SwitchLanguage(int index)
 
 void CSplitterApp::OnAppAbout()
 {
-    // Runs CAboutDlg modally (the About box is to come).
+    // Without a parent the box is application modal: the main window takes no input meanwhile.
+    CAboutDlg dlg;
+    dlg.exec();
 }
 
 void CSplitterApp::OnAppExit()

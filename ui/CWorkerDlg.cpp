@@ -135,7 +135,9 @@ void CWorkerDlg::EndWithOk()
 
 void CWorkerDlg::reject()
 {
-    if (m_traits.runState->load() == kRunRunning) {
+    // The question is about this dialog's own run; a run of a dialog that has already ended
+    // (it still finishes in the background) is not this dialog's to cancel.
+    if (m_receiver->HasChannel() && m_traits.runState->load() == kRunRunning) {
         if (Box(m_traits.confirmCancelId, MsgButtons::YesNo, MsgIcon::Question) == MsgAnswer::Yes) {
             // Only a run that is still going is cancelled; a Yes given after it ended leaves
             // nothing behind for the next run.

@@ -18,10 +18,16 @@ OpenFileAnswerer& answerer()
 QString GetOpenFilePath(QWidget* owner, const QString& filter)
 {
     QString chosen;
-    if (answerer())
+    if (answerer()) {
         chosen = answerer()(filter);
-    else
-        chosen = QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+    } else {
+        QString shown = filter;
+#ifndef _WIN32
+        // "*.*" means every file on Windows; elsewhere it would hide files without an extension.
+        shown.replace(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
+#endif
+        chosen = QFileDialog::getOpenFileName(owner, QString(), QString(), shown);
+    }
     if (chosen.isEmpty())
         return {};
     return QDir::toNativeSeparators(QFileInfo(chosen).absoluteFilePath());

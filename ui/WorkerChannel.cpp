@@ -63,6 +63,11 @@ void WorkerChannel::Detach()
     m_receiver = nullptr;
 }
 
+void WorkerChannel::Synchronize()
+{
+    const std::lock_guard lock(m_mutex);
+}
+
 uint64_t WorkerChannel::TakeProgress()
 {
     m_progressQueued.store(false);
@@ -71,7 +76,11 @@ uint64_t WorkerChannel::TakeProgress()
 
 WorkerReceiver::WorkerReceiver(QObject* parent, ProgressHandler onProgress, DoneHandler onDone)
     : QObject(parent), m_onProgress(std::move(onProgress)), m_onDone(std::move(onDone))
-{}
+{
+    m_frame.setSingleShot(true);
+    m_frame.setInterval(WorkerChannel::kProgressFrameMs);
+    connect(&m_frame, &QTimer::timeout, this, &WorkerReceiver::OnFrameEnd);
+}
 
 WorkerReceiver::~WorkerReceiver()
 {
@@ -84,6 +93,7 @@ std::shared_ptr<WorkerChannel> WorkerReceiver::OpenChannel(uint32_t progressMess
 {
     CloseChannel();
     m_channel = std::make_shared<WorkerChannel>(this, progressMessage, doneMessage);
+    m_delivered = 0;
     return m_channel;
 }
 
@@ -92,6 +102,7 @@ void WorkerReceiver::CloseChannel()
     if (m_channel)
         m_channel->Detach();
     m_channel.reset();
+    m_frame.stop();
     // A notification of the closed channel that is already queued must not reach the next run.
     QCoreApplication::removePostedEvents(this, ProgressEventType());
     QCoreApplication::removePostedEvents(this, DoneEventType());
@@ -111,14 +122,20 @@ int WorkerReceiver::DoneEventType()
 
 bool WorkerReceiver::event(QEvent* event)
 {
+    if (m_channel)
+        m_channel->Synchronize();
     if (event->type() == ProgressEventType()) {
-        if (m_channel)
-            m_onProgress(m_channel->TakeProgress());
+        // The event stays pending until the frame ends, so the worker posts no other meanwhile.
+        if (m_channel) {
+            Deliver(m_channel->LatestProgress());
+            m_frame.start();
+        }
         return true;
     }
     if (event->type() == DoneEventType()) {
         if (m_channel) {
             const uint64_t outcome = static_cast<DoneEvent*>(event)->m_outcome;
+            Deliver(m_channel->LatestProgress());
             // The run is over: its channel is not needed for anything after this outcome.
             CloseChannel();
             m_onDone(outcome);
@@ -126,6 +143,20 @@ bool WorkerReceiver::event(QEvent* event)
         return true;
     }
     return QObject::event(event);
+}
+
+void WorkerReceiver::Deliver(uint64_t blocks)
+{
+    if (blocks == m_delivered)
+        return;
+    m_delivered = blocks;
+    m_onProgress(blocks);
+}
+
+void WorkerReceiver::OnFrameEnd()
+{
+    if (m_channel)
+        Deliver(m_channel->TakeProgress());
 }
 
 void SetWorkerPostHook(WorkerPostHook hook)

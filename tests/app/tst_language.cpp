@@ -74,6 +74,7 @@ private slots:
         QVERIFY(about);
         QCOMPARE(about->text(), QString());
         QCOMPARE(about->data().toInt(), int(ID_APP_ABOUT));
+        QVERIFY(about->isEnabled());
     }
 
     void missingKeyKeepsPreviousLanguageText()

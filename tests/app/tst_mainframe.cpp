@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTimer>
 
 using namespace zelvo;
 
@@ -138,33 +139,64 @@ private slots:
         QCOMPARE(image.pixelColor(image.width() / 2, 3), view->palette().color(QPalette::Base));
     }
 
-    void lockKeyPanesShowOnlyLocksThatAreOn()
-    {
-        CMainFrame* frame = startFrame();
-        QVERIFY(frame);
-        auto paneText = [frame](int id) { return frame->statusBar()->findChild<QLabel*>(QString::number(id))->text(); };
-        // Offscreen cannot tell the lock state: the panes are there but empty.
-        QCOMPARE(paneText(ID_INDICATOR_CAPS), QString());
-        QCOMPARE(paneText(ID_INDICATOR_NUM), QString());
-        QCOMPARE(paneText(ID_INDICATOR_SCRL), QString());
-        frame->ShowLockKeys(true, false, true);
-        QCOMPARE(paneText(ID_INDICATOR_CAPS), QStringLiteral("CAP"));
-        QCOMPARE(paneText(ID_INDICATOR_NUM), QString());
-        QCOMPARE(paneText(ID_INDICATOR_SCRL), QStringLiteral("SCRL"));
-        frame->ShowLockKeys(false, true, false);
-        QCOMPARE(paneText(ID_INDICATOR_CAPS), QString());
-        QCOMPARE(paneText(ID_INDICATOR_NUM), QStringLiteral("NUM"));
-    }
-
     void builtInItemsEnabledOnlyWhereAHandlerExists()
     {
         CMainFrame* frame = startFrame();
         QVERIFY(frame);
         QMenuBar* bar = AppFixture::Bar(frame);
         QVERIFY(AppFixture::FindCommand(bar, ID_APP_EXIT)->isEnabled());
+        QVERIFY(AppFixture::FindCommand(bar, ID_APP_ABOUT)->isEnabled());
         QVERIFY(AppFixture::FindCommand(bar, ID_FILE_COMMINUTE)->isEnabled());
-        // The dialog behind this command is not part of the program yet.
-        QVERIFY(!AppFixture::FindCommand(bar, ID_FILE_MERGE)->isEnabled());
+        QVERIFY(AppFixture::FindCommand(bar, ID_FILE_MERGE)->isEnabled());
+    }
+
+    void fileCommandsRunTheirDialogsModally_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("dialog");
+        QTest::newRow("File Comminute") << int(ID_FILE_COMMINUTE) << "CComminuteDlg";
+        QTest::newRow("File Merge") << int(ID_FILE_MERGE) << "CMergeDlg";
+    }
+
+    void fileCommandsRunTheirDialogsModally()
+    {
+        QFETCH(int, command);
+        QFETCH(QString, dialog);
+        CMainFrame* frame = startFrame();
+        QVERIFY(frame);
+        QString opened;
+        bool modal = false;
+        QTimer::singleShot(0, frame, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            opened = box ? QString::fromLatin1(box->metaObject()->className()) : QString();
+            modal = box && box->isModal() && !box->parentWidget();
+            if (box)
+                box->close();
+        });
+        AppFixture::FindCommand(AppFixture::Bar(frame), command)->trigger();
+        QCOMPARE(opened, dialog);
+        QVERIFY(modal);
+    }
+
+    void aboutCommandOpensTheAboutBox()
+    {
+        CMainFrame* frame = startFrame();
+        QVERIFY(frame);
+        QVERIFY(!frame->windowIcon().isNull());
+
+        // The box is closed from the event loop it runs, so the test never waits on it.
+        QString opened;
+        bool mainWindowBlocked = false;
+        QTimer::singleShot(0, frame, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            opened = box ? QString::fromLatin1(box->metaObject()->className()) : QString();
+            mainWindowBlocked = box && QApplication::activeModalWidget() != frame && box->isModal();
+            if (box)
+                box->close();
+        });
+        AppFixture::FindCommand(AppFixture::Bar(frame), ID_APP_ABOUT)->trigger();
+        QCOMPARE(opened, QStringLiteral("CAboutDlg"));
+        QVERIFY(mainWindowBlocked);
     }
 
     void exitAndCloseBoxEndTheWindowWithoutWriting_data()

@@ -16,9 +16,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <condition_variable>
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <sys/resource.h>
 #include <vector>
 
 using zelvo::ui::MsgAnswer;
@@ -147,10 +149,21 @@ inline void Click(QWidget& dialog, int id)
     button->click();
 }
 
-// Puts path into a read-only field the way a user does: through its browse button.
+// The filter the last file-open dialog was given.
+inline QString& LastOpenFilter()
+{
+    static QString filter;
+    return filter;
+}
+
+// Puts path into a read-only field the way a user does: through its browse button. An empty
+// path is a cancelled file-open dialog.
 inline void BrowseFile(QWidget& dialog, int buttonId, const QString& path)
 {
-    zelvo::ui::SetOpenFileAnswerer([path](const QString&) { return path; });
+    zelvo::ui::SetOpenFileAnswerer([path](const QString& filter) {
+        LastOpenFilter() = filter;
+        return path;
+    });
     Click(dialog, buttonId);
     zelvo::ui::SetOpenFileAnswerer({});
 }
@@ -175,4 +188,43 @@ inline void ResetSeams()
 inline QString WideFolderTemplate()
 {
     return QDir::tempPath() + QStringLiteral("/zelvo dlg 分割 ファイル-XXXXXX");
+}
+
+// Files may not grow past `limit` bytes while this lives; SIGXFSZ is ignored so that a write
+// fails with EFBIG (reported as a full disk) instead of ending the process.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t limit)
+    {
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_previous);
+        rlimit next = m_previous;
+        next.rlim_cur = limit;
+        ::setrlimit(RLIMIT_FSIZE, &next);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+    Q_DISABLE_COPY_MOVE(FileSizeLimit)
+
+private:
+    rlimit m_previous{};
+    void (*m_previousHandler)(int) = nullptr;
+};
+
+// The ids of the first `count` controls that Tab visits from the start button (id 1).
+inline QStringList TabChain(QWidget& dialog, int count)
+{
+    QStringList visited;
+    QWidget* w = Control(dialog, 1);
+    for (int i = 0; i < count; ++i) {
+        visited << w->objectName();
+        w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled() || !w->isVisible())
+            w = w->nextInFocusChain();
+    }
+    return visited;
 }

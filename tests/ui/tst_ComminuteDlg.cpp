@@ -12,10 +12,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QTemporaryDir>
-#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace zelvo;
@@ -60,6 +58,7 @@ private slots:
     void doubleClickDuringRun();
     void doubleClickFallbackAndControls();
     void workerOutlivesItsDialogAndBlocksANewRun();
+    void closeDoesNotAskAboutAnotherDialogsRun();
     void endToEndSplit_data();
     void endToEndSplit();
 
@@ -121,6 +120,21 @@ void TestComminuteDlg::opensReadyWithTemplateArrangement()
     QVERIFY(Control<QPushButton>(dlg, 1)->isDefault());
     QCOMPARE(dlg.focusWidget(), Control(dlg, 1));
 
+    // Enter presses Comminute, whose first check fails on the empty source.
+    QTest::keyClick(&dlg, Qt::Key_Return);
+    QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_SELECT_SOURCE)});
+    Control(dlg, 1)->setFocus();
+
+    // Browsing: the one filter; a cancelled file-open or folder dialog changes nothing.
+    BrowseFile(dlg, 1001, QDir(Dir()).filePath("x.bin"));
+    QCOMPARE(LastOpenFilter(), QStringLiteral("All Files (*.*)"));
+    BrowseFile(dlg, 1001, QString());
+    QCOMPARE(Control<QLineEdit>(dlg, 1000)->text(), QDir::toNativeSeparators(QDir(Dir()).filePath("x.bin")));
+    BrowseFolder(dlg, Dir());
+    BrowseFolder(dlg, QString());
+    QCOMPARE(Control<QLineEdit>(dlg, 1006)->text(), QDir::toNativeSeparators(Dir()));
+    QCOMPARE(dlg.focusWidget(), Control(dlg, 1));
+
     // Path fields take no typing; the size field takes digits only.
     QVERIFY(Control<QLineEdit>(dlg, 1000)->isReadOnly());
     QVERIFY(Control<QLineEdit>(dlg, 1006)->isReadOnly());
@@ -132,15 +146,7 @@ void TestComminuteDlg::opensReadyWithTemplateArrangement()
 
     // Tab order: Comminute, Close, source field, its button, size, count, folder, its button; the
     // disabled unit box is skipped and the chain comes back round.
-    QStringList visited;
-    QWidget* w = Control(dlg, 1);
-    for (int i = 0; i < 9; ++i) {
-        visited << w->objectName();
-        w = w->nextInFocusChain();
-        while (!(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled() || !w->isVisible())
-            w = w->nextInFocusChain();
-    }
-    QCOMPARE(visited, QStringList({"1", "2", "1000", "1001", "1002", "1005", "1006", "1007", "1"}));
+    QCOMPARE(TabChain(dlg, 9), QStringList({"1", "2", "1000", "1001", "1002", "1005", "1006", "1007", "1"}));
 
     // Source left of destination, bar under both, the buttons under the bar.
     const auto at = [&](int id) { return Control(dlg, id)->mapTo(&dlg, QPoint(0, 0)); };
@@ -465,31 +471,6 @@ void TestComminuteDlg::sourceLockedAfterThePress()
     QVERIFY(QDir(Dir() + "/out").isEmpty());
 }
 
-// Files may not grow past `limit` bytes while this lives; SIGXFSZ is ignored so that a write
-// fails with EFBIG (reported as a full disk) instead of ending the process.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_previous);
-        rlimit next = m_previous;
-        next.rlim_cur = limit;
-        ::setrlimit(RLIMIT_FSIZE, &next);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_previous);
-        std::signal(SIGXFSZ, m_previousHandler);
-    }
-    Q_DISABLE_COPY_MOVE(FileSizeLimit)
-
-private:
-    rlimit m_previous{};
-    void (*m_previousHandler)(int) = nullptr;
-};
-
 void TestComminuteDlg::writeFailureIsReportedNotFinished()
 {
     const QString source = QDir(Dir()).filePath(QStringLiteral("big.bin"));
@@ -608,6 +589,30 @@ void TestComminuteDlg::workerOutlivesItsDialogAndBlocksANewRun()
     Click(second, 1);
     QTRY_VERIFY(!second.isVisible());
     QCOMPARE(second.result(), int(QDialog::Accepted));
+}
+
+void TestComminuteDlg::closeDoesNotAskAboutAnotherDialogsRun()
+{
+    const QString source = QDir(Dir()).filePath(QStringLiteral("other.bin"));
+    QVERIFY(WriteBytes(source, PatternBytes(2 * MB, 9)));
+    const auto gate = WorkerGate::HoldAt(WM_COMMINUTE_PROGRESS, 1);
+    auto first = std::make_unique<CComminuteDlg>();
+    first->show();
+    Fill(*first, source, "1", QDir(Dir()).filePath("out"));
+    Click(*first, 1);
+    QTRY_VERIFY(gate->Reached());
+    first.reset(); // gone while its run goes on
+    QCOMPARE(ComminuteJob.runState.load(), kRunRunning);
+
+    CComminuteDlg second;
+    second.show();
+    second.reject();
+    QCOMPARE(m_boxes.Texts(), QStringList());
+    QCOMPARE(second.result(), int(QDialog::Rejected));
+    gate->Release();
+    QTRY_VERIFY(!ComminuteWorkerBusy());
+    QCoreApplication::processEvents();
+    QCOMPARE(m_boxes.Texts(), QStringList());
 }
 
 void TestComminuteDlg::endToEndSplit_data()

@@ -1,0 +1,246 @@
+#include "CMergeDlg.h"
+
+#include "CFolderDialog.h"
+#include "ChipSet.h"
+#include "DialogControls.h"
+#include "FileDialogs.h"
+#include "StringTable.h"
+#include "Workers.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <climits>
+
+using namespace zelvo;
+using namespace zelvo::ui;
+
+namespace {
+
+RunTraits MergeTraits()
+{
+    return RunTraits{lang::LangDialog::Merge, &MergeJob.runState, &MergeWorkerBusy,         &StartMergeWorker,
+                     WM_MERGE_PROGRESS,       WM_MERGE_DONE,      IDS_MERGE_FINISHED,       IDS_MERGE_CANCELED,
+                     IDS_OPEN_CHIP_ERROR,     IDS_MERGE_IO_ERROR, IDS_CONFIRM_CANCEL_MERGE, &MergeJob.failedPath,
+                     &MergeJob.failedError};
+}
+
+} // namespace
+
+CMergeDlg::CMergeDlg(QWidget* parent) : CWorkerDlg(MergeTraits(), parent)
+{
+    setObjectName(QString::number(IDD));
+    setWindowTitle(QStringLiteral("File Merge"));
+    BuildControls();
+    OnInitDialog();
+}
+
+CMergeDlg::~CMergeDlg() = default;
+
+void CMergeDlg::BuildControls()
+{
+    const DialogUnits du(fontMetrics());
+
+    m_groupSource = MakeGroup(this, 1027, QStringLiteral("Source"));
+    m_btnMerge = MakePushButton(this, 1, QStringLiteral("Merge"), du);
+    m_btnClose = MakePushButton(this, 2, QStringLiteral("Close"), du);
+    m_groupDest = MakeGroup(this, 1026, QStringLiteral("Destination"));
+    m_labelHeader = MakeLabel(m_groupSource, 1022, QStringLiteral("Select Header Chip File(.DAV):"));
+    m_editHeader = MakeReadOnlyField(m_groupSource, 1011, du.X(95));
+    m_btnBrowseHeader = MakeBrowseButton(m_groupSource, 1001, du);
+    m_labelTotal = MakeLabel(m_groupSource, 1023, QStringLiteral("Chip Total:"));
+    m_editTotal = MakeReadOnlyField(m_groupSource, 1012, du.X(40));
+    m_editDest = MakeReadOnlyField(m_groupDest, 1006, du.X(99));
+    m_btnBrowseDest = MakeBrowseButton(m_groupDest, 1007, du);
+    m_labelFolder = MakeLabel(m_groupDest, 1024, QStringLiteral("Saved into Folder:"));
+    m_progress = new CPercentProgressCtrl(this);
+    m_progress->setObjectName(QStringLiteral("1013"));
+    m_progress->setFixedHeight(qMax(du.Y(8), m_progress->fontMetrics().height() + 4));
+    m_labelName = MakeLabel(m_groupDest, 1025, QStringLiteral("File Name:"));
+    m_editName = MakeReadOnlyField(m_groupDest, 1009, du.X(99));
+
+    // Source: the header prompt over its path field and button; the chip total at the bottom.
+    auto* source = new QGridLayout(m_groupSource);
+    source->setContentsMargins(du.X(8), du.Y(12), du.X(4), du.Y(8));
+    source->setVerticalSpacing(du.Y(4));
+    source->addWidget(m_labelHeader, 0, 0, 1, 3);
+    source->addWidget(m_editHeader, 1, 0, 1, 2);
+    source->addWidget(m_btnBrowseHeader, 1, 2);
+    source->setRowStretch(2, 1);
+    source->addWidget(m_labelTotal, 3, 0);
+    source->addWidget(m_editTotal, 3, 1);
+    source->setColumnStretch(1, 1);
+
+    // Destination: the rebuilt file's name at the top, the folder prompt over its field at the
+    // bottom, level with the chip total.
+    auto* dest = new QGridLayout(m_groupDest);
+    dest->setContentsMargins(du.X(8), du.Y(12), du.X(8), du.Y(8));
+    dest->setVerticalSpacing(du.Y(4));
+    dest->addWidget(m_labelName, 0, 0, 1, 2);
+    dest->addWidget(m_editName, 1, 0);
+    dest->setRowStretch(2, 1);
+    dest->addWidget(m_labelFolder, 3, 0, 1, 2);
+    dest->addWidget(m_editDest, 4, 0);
+    dest->addWidget(m_btnBrowseDest, 4, 1);
+    dest->setColumnStretch(0, 1);
+
+    auto* groups = new QHBoxLayout;
+    groups->setSpacing(du.X(9));
+    groups->addWidget(m_groupSource, 1);
+    groups->addWidget(m_groupDest, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_btnMerge);
+    buttons->addSpacing(du.X(29));
+    buttons->addWidget(m_btnClose);
+    buttons->addStretch(1);
+
+    auto* top = new QVBoxLayout(this);
+    top->setContentsMargins(du.X(7), du.Y(7), du.X(7), du.Y(7));
+    top->addLayout(groups, 1);
+    top->addSpacing(du.Y(18));
+    top->addWidget(m_progress);
+    top->addSpacing(du.Y(10));
+    top->addLayout(buttons);
+
+    // Tab order of the template: Merge, Close, the header field and its button, the chip total,
+    // the folder field and its button, the file name.
+    setTabOrder(m_btnMerge, m_btnClose);
+    setTabOrder(m_btnClose, m_editHeader);
+    setTabOrder(m_editHeader, m_btnBrowseHeader);
+    setTabOrder(m_btnBrowseHeader, m_editTotal);
+    setTabOrder(m_editTotal, m_editDest);
+    setTabOrder(m_editDest, m_btnBrowseDest);
+    setTabOrder(m_btnBrowseDest, m_editName);
+
+    connect(m_btnMerge, &QPushButton::clicked, this, &CMergeDlg::OnMerge);
+    connect(m_btnClose, &QPushButton::clicked, this, &CMergeDlg::reject);
+    connect(m_btnBrowseHeader, &QPushButton::clicked, this, &CMergeDlg::OnBrowseHeader);
+    connect(m_btnBrowseDest, &QPushButton::clicked, this, &CMergeDlg::OnBrowseDest);
+    connect(m_editHeader, &QLineEdit::textChanged, this, &CMergeDlg::OnHeaderPathChanged);
+}
+
+void CMergeDlg::OnInitDialog()
+{
+    InitRunDialog(m_progress);
+    const DialogUnits du(fontMetrics());
+    setFixedSize(QSize(du.X(277), du.Y(162)).expandedTo(sizeHint()));
+    m_btnMerge->setFocus();
+}
+
+void CMergeDlg::OnBrowseHeader()
+{
+    const QString path = GetOpenFilePath(this, QStringLiteral("First Chip Files (*.DAV)"));
+    if (path.isEmpty())
+        return;
+    // Choosing the same file again reads it again, as a change of the field would.
+    if (path == m_editHeader->text())
+        OnHeaderPathChanged();
+    else
+        m_editHeader->setText(path);
+}
+
+void CMergeDlg::OnBrowseDest()
+{
+    CFolderDialog dlg;
+    if (dlg.Browse() == 1)
+        m_editDest->setText(dlg.m_strPath);
+}
+
+void CMergeDlg::OnHeaderPathChanged()
+{
+    const QString header = m_editHeader->text();
+    const PathString headerPath = ToPathString(header);
+    int64_t length = 0;
+    FileError error = QueryLength(headerPath, &length);
+    if (error != FileError::None) {
+        FileErrorBox(error, header);
+        return;
+    }
+    // Through any chip 01 to 99 of a set this names the set's header chip.
+    const PathString countPath = CountFilePath(headerPath);
+    int32_t count = 0;
+    int64_t bytesRead = 0;
+    error = ReadHeaderCount(countPath, &count, &bytesRead);
+    if (error != FileError::None) {
+        FileErrorBox(error, FromPathString(countPath));
+        return;
+    }
+    // A header shorter than its 4 bytes holds no count; 0 makes Merge report the bad header.
+    if (bytesRead < static_cast<int64_t>(kHeaderLength))
+        count = 0;
+    m_editTotal->setText(QString::number(count));
+    m_editName->setText(FromPathString(SourceNameOfHeader(headerPath)));
+}
+
+void CMergeDlg::OnMerge()
+{
+    // One merge at a time: MergeJob has room for one run only, and the press writes it at once.
+    if (RefuseWhileWorkerBusy())
+        return;
+
+    bool ok = false;
+    const int32_t chipTotal = m_editTotal->text().toInt(&ok);
+    MergeJob.chipTotal = ok ? chipTotal : 0;
+    const QString header = m_editHeader->text();
+    const QString dest = m_editDest->text();
+    if (header.isEmpty()) {
+        Box(IDS_SELECT_SOURCE);
+        m_editHeader->setFocus();
+        return;
+    }
+    if (static_cast<uint32_t>(MergeJob.chipTotal) < 2) {
+        Box(IDS_BAD_HEADER);
+        accept();
+        return;
+    }
+    if (dest.isEmpty()) {
+        Box(IDS_SELECT_DEST_FOLDER);
+        m_editDest->setFocus();
+        return;
+    }
+
+    const PathString headerPath = ToPathString(header);
+    int64_t length = 0;
+    FileError error = QueryLength(headerPath, &length);
+    if (error != FileError::None) {
+        FileErrorBox(error, header);
+        return;
+    }
+    const PathString base = BasePathOfHeader(headerPath);
+    MergeJob.destPath = MergeDestPath(ToPathString(dest), SourceNameOfHeader(headerPath));
+    MergeJob.chipBasePath = base;
+
+    // The range is estimated from the first and the last chip: the chips between them have the
+    // length of the first in a set the split wrote.
+    int64_t firstLength = 0;
+    int64_t lastLength = 0;
+    for (const auto& [k, chipLength] : {std::pair<int64_t, int64_t*>{1, &firstLength},
+                                        std::pair<int64_t, int64_t*>{MergeJob.chipTotal, &lastLength}}) {
+        const PathString chip = ChipName(base, k);
+        error = QueryLength(chip, chipLength);
+        if (error != FileError::None) {
+            FileErrorBox(error, FromPathString(chip));
+            return;
+        }
+    }
+    const uint32_t range = MergeProgressRange(MergeJob.chipTotal, firstLength, lastLength);
+
+    m_progress->SetRange(0, static_cast<int>(std::min<uint32_t>(range, INT_MAX)));
+    m_progress->ShowLabel(true);
+    m_progress->SetPos(0);
+    EnableInputs(false);
+    StartRun();
+}
+
+void CMergeDlg::EnableInputs(bool enable)
+{
+    m_btnMerge->setEnabled(enable);
+    m_btnBrowseDest->setEnabled(enable);
+    m_btnBrowseHeader->setEnabled(enable);
+}
