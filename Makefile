@@ -7,8 +7,15 @@ CMAKE_FLAGS ?=
 # The INI reader's fuzzer: its own clang build inside the build folder, where the corpus grows too.
 FUZZ_BUILD ?= $(BUILD)/fuzz
 FUZZ_SECONDS ?= 300
+# Sanitizer builds, each in a folder of its own.
+ASAN_BUILD ?= build-asan
+# -O1 -g: what the sanitizers are designed for, and quicker to compile than -O2 in CI.
+SANITIZE_FLAGS ?= -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
+TSAN_BUILD ?= build-tsan
+# The Windows cross build (mingw-w64), whose tests run under Wine.
+WIN_BUILD ?= build-win
 
-.PHONY: all deps build test run package bench fuzz fuzz-build fuzz-short clean
+.PHONY: all deps build test run package bench fuzz fuzz-build fuzz-short sanitize asan tsan wine-test test-scale clean
 
 all: build
 
@@ -21,10 +28,35 @@ $(BUILD)/build.ninja:
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The bounded fuzz run goes first so that CTest's summary is the last thing printed.
+# The bounded fuzz run and the sanitizer runs go first so that CTest's summary of the main
+# build is the last thing printed.
 test: build
 	@$(MAKE) --no-print-directory fuzz-short
+	@$(MAKE) --no-print-directory sanitize
+	@$(MAKE) --no-print-directory wine-test
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+sanitize: asan tsan
+
+# AddressSanitizer + UndefinedBehaviorSanitizer over the whole test suite. Any report fails the
+# test that caused it.
+asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja $(SANITIZE_FLAGS) -DZELVO_SANITIZE=address,undefined \
+		-DCMAKE_CXX_FLAGS="-fno-sanitize-recover=undefined"
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 \
+		ctest --output-on-failure -j $(JOBS)
+
+# ThreadSanitizer over the tests where a worker thread runs beside the GUI: the engine's, and those
+# of the Comminute and Merge dialogs and the worker channel (target tsan_tests collects them by
+# name). LargeSource is left out: it runs one worker on the test's own thread, in kernel copies.
+tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja $(SANITIZE_FLAGS) -DZELVO_SANITIZE=thread
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target tsan_tests
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/sanitizers/tsan.supp" \
+		sh -c 'ctest --output-on-failure -j $(JOBS) -L engine -E LargeSource && \
+		       ctest --output-on-failure -j $(JOBS) --no-tests=ignore -R "^ui_.*(Comminute|Merge|Worker)"'
 
 run:
 	@scripts/install-deps.sh run
@@ -55,5 +87,19 @@ fuzz: fuzz-build
 fuzz-short:
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=60
 
+# The scale tests at full size: a sparse 6 GiB source in 100 and 96 chips, and 4,095 MB chips.
+# They write about 20 GiB, so CI runs them reduced (within `make test`).
+test-scale: build
+	cd $(BUILD) && ZELVO_SCALE=full ctest --output-on-failure -L scale
+
+# The engine and the INI reader built with mingw-w64 and tested on the Win32 API under Wine, in a
+# Wine prefix of their own inside the build folder (created on the first run).
+wine-test: deps
+	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELVO_WITH_QT=OFF \
+		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+	cd $(WIN_BUILD) && WINEPREFIX=$(abspath $(WIN_BUILD))/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+		ctest --output-on-failure
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD)

@@ -75,6 +75,10 @@ public:
     // carries the block where it cannot.
     CopyStatus CopyBlockTo(File& to, void* buffer, std::size_t size);
 
+    // True while `path` still names this open file; false once the file or its folder was removed
+    // or replaced, so that a run whose output vanished is not reported as finished.
+    bool IsNamedBy(const PathString& path) const;
+
     // Closes the file; a written file may report a late write error here.
     FileError Close();
 

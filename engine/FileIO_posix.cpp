@@ -77,7 +77,8 @@ int OpenRetrying(const char* path, int flags, mode_t mode)
 
 File File::OpenRead(const PathString& path, FileError* error)
 {
-    const int fd = OpenRetrying(path.c_str(), O_RDONLY, 0);
+    // O_NONBLOCK so that a FIFO without a writer cannot hang the open; it is cleared again below.
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK, 0);
     if (fd < 0) {
         Set(error, FromErrno(errno));
         return File();
@@ -88,8 +89,14 @@ File File::OpenRead(const PathString& path, FileError* error)
         Set(error, FromErrno(errno));
         return File();
     }
-    if (S_ISDIR(info.st_mode)) {
+    // Only regular files have a length that means something: a folder, a FIFO or a device such
+    // as /dev/zero is refused like a folder on Windows.
+    if (!S_ISREG(info.st_mode)) {
         Set(error, FileError::AccessDenied);
+        return File();
+    }
+    if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        Set(error, FromErrno(errno));
         return File();
     }
     const FileError lock = LockExclusive(fd);
@@ -213,6 +220,14 @@ CopyStatus File::CopyBlockTo(File& to, void* buffer, std::size_t size)
     }
     status.bytes += static_cast<std::size_t>(got);
     return status;
+}
+
+bool File::IsNamedBy(const PathString& path) const
+{
+    struct stat open, named;
+    if (::fstat(handle_, &open) != 0 || ::stat(path.c_str(), &named) != 0)
+        return false;
+    return open.st_nlink > 0 && open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
 FileError File::Close()

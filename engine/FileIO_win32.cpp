@@ -3,7 +3,9 @@
 #include "FileIO.h"
 
 #define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX // MinGW's C++ library defines it already
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 namespace zelvo {
@@ -162,6 +164,13 @@ CopyStatus File::CopyBlockTo(File& to, void* buffer, std::size_t size)
     }
     status.bytes = static_cast<std::size_t>(got);
     return status;
+}
+
+bool File::IsNamedBy(const PathString&) const
+{
+    // Opened with share mode 0 (no FILE_SHARE_DELETE): neither the file nor its folder can be
+    // removed or renamed while the handle is held.
+    return handle_ != kInvalid;
 }
 
 FileError File::Close()

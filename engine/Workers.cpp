@@ -34,16 +34,18 @@ template <typename Record> void NoteFailure(Record& job, const PathString& path,
     job.failedError = error;
 }
 
-bool WriteHeader(const PathString& path, uint32_t chipCount, FileError* error)
+enum class HeaderWrite { Written, NotOpened, Torn };
+
+HeaderWrite WriteHeader(const PathString& path, uint32_t chipCount, FileError* error)
 {
     File header = File::CreateTruncate(path, error);
     if (!header.IsOpen())
-        return false;
+        return HeaderWrite::NotOpened;
     const auto bytes = EncodeHeader(chipCount);
     if (!header.Write(bytes.data(), bytes.size(), error))
-        return false;
+        return HeaderWrite::Torn;
     *error = header.Close();
-    return *error == FileError::None;
+    return *error == FileError::None ? HeaderWrite::Written : HeaderWrite::Torn;
 }
 
 template <typename Worker>
@@ -141,6 +143,11 @@ uint32_t ComminuteWorker(const Poster& post)
                 if (copy.bytes < kCopyBlock)
                     break;
             }
+            // A chip whose folder was removed meanwhile took its bytes with it.
+            if (outcome == kOutcomeFinished && !chip.IsNamedBy(chipPath)) {
+                NoteFailure(job, chipPath, FileError::NotFound);
+                outcome = kOutcomeIoFailed;
+            }
             // A late write error shows at close (a network file system, for one).
             const FileError closed = chip.Close();
             if (closed != FileError::None && outcome == kOutcomeFinished) {
@@ -155,9 +162,12 @@ uint32_t ComminuteWorker(const Poster& post)
                 outcome = kOutcomeCancelled;
             } else {
                 const PathString headerPath = HeaderChipName(base);
-                if (!WriteHeader(headerPath, chipCount, &error)) {
-                    // A torn header would announce a set that was never completed.
-                    RemoveFile(headerPath);
+                const HeaderWrite written = WriteHeader(headerPath, chipCount, &error);
+                if (written != HeaderWrite::Written) {
+                    // A torn header would announce a set that was never completed. One that could
+                    // not be opened was never ours to cut or remove (another program may hold it).
+                    if (written == HeaderWrite::Torn)
+                        RemoveFile(headerPath);
                     NoteFailure(job, headerPath, error);
                     outcome = kOutcomeIoFailed;
                 }
@@ -218,6 +228,11 @@ uint32_t MergeWorker(const Poster& post)
                 outcome = kOutcomeCancelled;
                 break;
             }
+        }
+        // A destination removed during the run (its folder deleted, say) is not a finished join.
+        if (outcome == kOutcomeFinished && !dest.IsNamedBy(destPath)) {
+            NoteFailure(job, destPath, FileError::NotFound);
+            outcome = kOutcomeIoFailed;
         }
         const FileError closed = dest.Close();
         if (closed != FileError::None && outcome == kOutcomeFinished) {

@@ -1,0 +1,235 @@
+// The Win32 file layer on the Win32 API itself: share mode 0 refuses and is refused by any other
+// handle, the create truncates only a file it holds, lengths pass 4 GiB, and UTF-16 paths with CJK
+// characters work end to end through both workers.
+#include "ChipSet.h"
+#include "FileIO.h"
+#include "Workers.h"
+
+#include <gtest/gtest.h>
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX // MinGW's C++ library defines it already
+#define NOMINMAX
+#endif
+#include <filesystem>
+#include <string>
+#include <vector>
+#include <windows.h>
+#include <winioctl.h>
+
+using namespace zelvo;
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+class Win32Files : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        folder = std::filesystem::temp_directory_path() /
+                 (L"zelvo 分割 テスト " + std::to_wstring(::GetCurrentProcessId()) + L" " + std::to_wstring(counter++));
+        std::filesystem::create_directories(folder);
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+        ComminuteJob.runState = kRunIdle;
+        MergeJob.runState = kRunIdle;
+    }
+    PathString At(const std::wstring& name) const { return (folder / name).native(); }
+
+    static void Put(const PathString& path, const Bytes& bytes)
+    {
+        FileError error = FileError::None;
+        File file = File::CreateTruncate(path, &error);
+        ASSERT_TRUE(file.IsOpen()) << int(error);
+        ASSERT_TRUE(file.Write(bytes.data(), bytes.size(), &error));
+        ASSERT_EQ(file.Close(), FileError::None);
+    }
+    static Bytes Get(const PathString& path)
+    {
+        FileError error = FileError::None;
+        File file = File::OpenRead(path, &error);
+        if (!file.IsOpen())
+            return {};
+        Bytes bytes(std::size_t(file.Length(&error)));
+        EXPECT_EQ(file.Read(bytes.data(), bytes.size(), &error), int64_t(bytes.size()));
+        return bytes;
+    }
+    // Another handle, opened the way a cooperative program would: sharing everything.
+    static HANDLE OpenShared(const PathString& path, DWORD access)
+    {
+        return ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+
+    std::filesystem::path folder;
+    static inline int counter = 0;
+};
+
+Bytes Pattern(std::size_t size)
+{
+    Bytes bytes(size);
+    uint32_t x = 2463534242u;
+    for (auto& b : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = static_cast<unsigned char>(x);
+    }
+    return bytes;
+}
+
+TEST_F(Win32Files, ShareNothingOpensRefuseAndAreRefusedByAnyOtherHandle)
+{
+    const PathString path = At(L"held 保留.bin");
+    Put(path, Bytes(1000, 7));
+    FileError error = FileError::None;
+
+    for (const DWORD access : {DWORD(GENERIC_READ), DWORD(GENERIC_READ | GENERIC_WRITE)}) {
+        SCOPED_TRACE(access == GENERIC_READ ? "reader holds it" : "writer holds it");
+        const HANDLE other = OpenShared(path, access);
+        ASSERT_NE(other, INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(File::OpenRead(path, &error).IsOpen());
+        EXPECT_EQ(error, FileError::Sharing);
+        EXPECT_FALSE(File::CreateTruncate(path, &error).IsOpen());
+        EXPECT_EQ(error, FileError::Sharing);
+        int64_t length = 0;
+        EXPECT_EQ(QueryLength(path, &length), FileError::Sharing);
+        ::CloseHandle(other);
+        EXPECT_EQ(Get(path).size(), 1000u) << "a held file is never cut";
+    }
+
+    File mine = File::OpenRead(path, &error);
+    ASSERT_TRUE(mine.IsOpen());
+    EXPECT_EQ(OpenShared(path, GENERIC_READ), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(::GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(File::OpenRead(path, &error).IsOpen());
+    EXPECT_EQ(error, FileError::Sharing);
+    EXPECT_FALSE(::DeleteFileW(path.c_str())) << "share mode 0 also keeps the file from being removed";
+    mine.Close();
+    EXPECT_TRUE(::DeleteFileW(path.c_str()));
+}
+
+TEST_F(Win32Files, CreateOrTruncateAndOpenFailures)
+{
+    const PathString path = At(L"data.bin");
+    FileError error = FileError::None;
+    {
+        File created = File::CreateTruncate(path, &error);
+        ASSERT_TRUE(created.IsOpen()) << "created new";
+        EXPECT_EQ(created.Length(&error), 0);
+    }
+    Put(path, Pattern(70000));
+    {
+        File truncated = File::CreateTruncate(path, &error);
+        ASSERT_TRUE(truncated.IsOpen());
+        EXPECT_EQ(truncated.Length(&error), 0) << "an existing file is truncated";
+        const Bytes small = Pattern(10);
+        ASSERT_TRUE(truncated.Write(small.data(), small.size(), &error));
+    }
+    EXPECT_EQ(Get(path), Pattern(10));
+
+    EXPECT_FALSE(File::OpenRead(At(L"missing.bin"), &error).IsOpen());
+    EXPECT_EQ(error, FileError::NotFound);
+    EXPECT_FALSE(File::OpenRead(folder.native(), &error).IsOpen()) << "a folder is not a source";
+    EXPECT_EQ(error, FileError::AccessDenied);
+    EXPECT_FALSE(File::CreateTruncate(At(L"no folder\\x.D01"), &error).IsOpen());
+    EXPECT_EQ(error, FileError::NotFound);
+}
+
+TEST_F(Win32Files, LengthsAbove4GiB)
+{
+    const PathString path = At(L"big 大きい.iso");
+    const int64_t length = (int64_t(5) << 30) + 12345;
+    {
+        // A file extended by its end-of-file mark: no data is written, so this costs no disk.
+        const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+        DWORD ignored = 0;
+        ::DeviceIoControl(handle, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+        LARGE_INTEGER end;
+        end.QuadPart = length;
+        ASSERT_TRUE(::SetFilePointerEx(handle, end, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(::SetEndOfFile(handle));
+        ::CloseHandle(handle);
+    }
+    int64_t got = 0;
+    ASSERT_EQ(QueryLength(path, &got), FileError::None);
+    EXPECT_EQ(got, length);
+
+    ChipSetSizing sizing;
+    ASSERT_EQ(SizeChipSet(got, 4095, &sizing), SizingStatus::Ok);
+    EXPECT_EQ(sizing.chipCount, 2u);
+    EXPECT_EQ(sizing.totalBlocks, uint32_t((length + 65535) / 65536));
+}
+
+TEST_F(Win32Files, CjkPathsRoundTripThroughBothWorkers)
+{
+    const std::filesystem::path chips = folder / L"チップ 芯片";
+    std::filesystem::create_directory(chips);
+    const PathString source = At(L"報告 書.tar.gz");
+    const Bytes data = Pattern(2 * kMegabyte + 1000);
+    Put(source, data);
+
+    ComminuteJob.sourcePath = source;
+    ComminuteJob.destFolder = chips.native() + L"\\"; // a folder that ends with a separator
+    ComminuteJob.blocksPerChip = 16;
+    ComminuteJob.chipCount = 3;
+    uint64_t outcome = 99, blocks = 0;
+    ComminuteWorker(
+        [&](uint32_t message, uint64_t wParam) { (message == WM_COMMINUTE_DONE ? outcome : blocks) = wParam; });
+    ASSERT_EQ(outcome, kOutcomeFinished);
+    EXPECT_EQ(blocks, 33u);
+    const std::wstring base = chips.native() + L"\\報告 書.tar.gz";
+    EXPECT_EQ(BasePath(ComminuteJob.destFolder, source), base) << "no second separator";
+    EXPECT_TRUE(std::filesystem::exists(base + L".D01"));
+    EXPECT_TRUE(std::filesystem::exists(base + L".D03"));
+    EXPECT_EQ(Get(base + L".DAV"), (Bytes{3, 0, 0, 0}));
+
+    MergeJob.destPath = MergeDestPath(folder.native(), SourceNameOfHeader(base + L".DAV"));
+    EXPECT_EQ(MergeJob.destPath, folder.native() + L"\\報告 書.tar.gz");
+    MergeJob.destPath = At(L"結合 済み.tar.gz");
+    MergeJob.chipBasePath = BasePathOfHeader(base + L".DAV");
+    MergeJob.chipTotal = 3;
+    outcome = 99;
+    MergeWorker([&](uint32_t message, uint64_t wParam) { (message == WM_MERGE_DONE ? outcome : blocks) = wParam; });
+    ASSERT_EQ(outcome, kOutcomeFinished);
+    EXPECT_EQ(Get(MergeJob.destPath), data);
+}
+
+TEST_F(Win32Files, ChipHeldByAnotherHandleEndsTheMergeAsOpenFailed)
+{
+    const PathString source = At(L"源.bin");
+    Put(source, Pattern(2 * kMegabyte));
+    ComminuteJob.sourcePath = source;
+    ComminuteJob.destFolder = folder.native();
+    ComminuteJob.blocksPerChip = 16;
+    ComminuteJob.chipCount = 2;
+    uint64_t outcome = 99;
+    const Poster poster = [&](uint32_t message, uint64_t wParam) {
+        if (message == WM_COMMINUTE_DONE || message == WM_MERGE_DONE)
+            outcome = wParam;
+    };
+    ComminuteWorker(poster);
+    ASSERT_EQ(outcome, kOutcomeFinished);
+
+    const PathString base = BasePath(folder.native(), source);
+    const HANDLE other = OpenShared(ChipName(base, 2), GENERIC_READ);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    MergeJob.destPath = At(L"joined.bin");
+    MergeJob.chipBasePath = base;
+    MergeJob.chipTotal = 2;
+    MergeWorker(poster);
+    ::CloseHandle(other);
+    EXPECT_EQ(outcome, kOutcomeOpenFailed);
+    EXPECT_EQ(MergeJob.failedPath, ChipName(base, 2));
+    EXPECT_EQ(MergeJob.failedError, FileError::Sharing);
+    EXPECT_EQ(Get(MergeJob.destPath).size(), kMegabyte) << "chip 1 only";
+}
+
+} // namespace
