@@ -53,11 +53,6 @@ struct RunLog
     }
 };
 
-Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to)
-{
-    return Bytes(bytes.begin() + std::ptrdiff_t(from), bytes.begin() + std::ptrdiff_t(std::min(to, bytes.size())));
-}
-
 // True when `part` is the start of `whole`.
 ::testing::AssertionResult IsPrefix(const Bytes& part, const Bytes& whole)
 {
@@ -196,11 +191,7 @@ protected:
 
     void Split(RunLog& run, uint32_t sizeMB, uint32_t chipCount, const PathString& folder)
     {
-        ComminuteJob.sourcePath = source;
-        ComminuteJob.destFolder = folder;
-        ComminuteJob.blocksPerChip = sizeMB * 16;
-        ComminuteJob.chipCount = chipCount;
-        ComminuteWorker(run.poster());
+        RunSplit(source, folder, sizeMB * 16, chipCount, run.poster());
         EXPECT_EQ(ComminuteJob.runState.load(), kRunIdle);
     }
     void Split(RunLog& run) { Split(run, 1, 4, dest.native()); }
@@ -218,10 +209,7 @@ protected:
     }
     void Merge(RunLog& run, const PathString& to)
     {
-        MergeJob.destPath = to;
-        MergeJob.chipBasePath = base;
-        MergeJob.chipTotal = 4;
-        MergeWorker(run.poster());
+        RunMerge(base, 4, to, run.poster());
         EXPECT_EQ(MergeJob.runState.load(), kRunIdle);
     }
     void ExpectChipsUnchanged(const std::vector<Bytes>& chips)

@@ -92,15 +92,10 @@ TEST(LargeSource, SparseSourceAbove4GiBSplitsAndJoins)
 
     const std::filesystem::path chips = dir.path() / "chips";
     std::filesystem::create_directory(chips);
-    ComminuteJob.sourcePath = source;
-    ComminuteJob.destFolder = chips.native();
-    ComminuteJob.blocksPerChip = sizing.blocksPerChip;
-    ComminuteJob.chipCount = sizing.chipCount;
-    uint64_t lastBlock = 0, outcome = 99;
-    ComminuteWorker(
-        [&](uint32_t message, uint64_t wParam) { (message == WM_COMMINUTE_PROGRESS ? lastBlock : outcome) = wParam; });
-    ASSERT_EQ(outcome, kOutcomeFinished);
-    EXPECT_EQ(lastBlock, sizing.totalBlocks);
+    RunTally split;
+    RunSplit(source, chips.native(), sizing.blocksPerChip, sizing.chipCount, split.PosterFor(WM_COMMINUTE_DONE));
+    ASSERT_EQ(split.outcome, kOutcomeFinished);
+    EXPECT_EQ(split.lastBlock, sizing.totalBlocks);
 
     const PathString base = BasePath(chips.native(), source);
     std::vector<PathString> parts;
@@ -120,16 +115,11 @@ TEST(LargeSource, SparseSourceAbove4GiBSplitsAndJoins)
     ASSERT_EQ(QueryLength(parts.front(), &first), FileError::None);
     ASSERT_EQ(QueryLength(parts.back(), &last), FileError::None);
     const PathString dest = dir / "big image joined.iso";
-    MergeJob.destPath = dest;
-    MergeJob.chipBasePath = base;
-    MergeJob.chipTotal = 5;
-    lastBlock = 0;
-    outcome = 99;
-    MergeWorker(
-        [&](uint32_t message, uint64_t wParam) { (message == WM_MERGE_PROGRESS ? lastBlock : outcome) = wParam; });
-    ASSERT_EQ(outcome, kOutcomeFinished);
-    EXPECT_EQ(lastBlock, MergeProgressRange(5, first, last));
-    EXPECT_EQ(lastBlock, sizing.totalBlocks);
+    RunTally merge;
+    RunMerge(base, 5, dest, merge.PosterFor(WM_MERGE_DONE));
+    ASSERT_EQ(merge.outcome, kOutcomeFinished);
+    EXPECT_EQ(merge.lastBlock, MergeProgressRange(5, first, last));
+    EXPECT_EQ(merge.lastBlock, sizing.totalBlocks);
     EXPECT_TRUE(SameBytes(source, {dest}));
 }
 

@@ -94,15 +94,10 @@ TEST_P(Scale, SparseSourceSplitsAndJoinsBack)
 
     const std::filesystem::path chips = dir.path() / "chips";
     std::filesystem::create_directory(chips);
-    ComminuteJob.sourcePath = source;
-    ComminuteJob.destFolder = chips.native();
-    ComminuteJob.blocksPerChip = sizing.blocksPerChip;
-    ComminuteJob.chipCount = sizing.chipCount;
-    uint64_t blocks = 0, outcome = 99;
-    ComminuteWorker(
-        [&](uint32_t message, uint64_t wParam) { (message == WM_COMMINUTE_DONE ? outcome : blocks) = wParam; });
-    ASSERT_EQ(outcome, kOutcomeFinished);
-    EXPECT_EQ(blocks, sizing.totalBlocks);
+    RunTally split;
+    RunSplit(source, chips.native(), sizing.blocksPerChip, sizing.chipCount, split.PosterFor(WM_COMMINUTE_DONE));
+    ASSERT_EQ(split.outcome, kOutcomeFinished);
+    EXPECT_EQ(split.lastBlock, sizing.totalBlocks);
 
     const PathString base = BasePath(chips.native(), source);
     const uint32_t n = sizing.chipCount;
@@ -118,14 +113,10 @@ TEST_P(Scale, SparseSourceSplitsAndJoinsBack)
     EXPECT_EQ(last, length - int64_t(n - 1) * int64_t(sizing.chipSize));
 
     const PathString joined = dir / "joined.img";
-    MergeJob.destPath = joined;
-    MergeJob.chipBasePath = BasePathOfHeader(HeaderChipName(base));
-    MergeJob.chipTotal = int32_t(n);
-    blocks = 0;
-    outcome = 99;
-    MergeWorker([&](uint32_t message, uint64_t wParam) { (message == WM_MERGE_DONE ? outcome : blocks) = wParam; });
-    ASSERT_EQ(outcome, kOutcomeFinished);
-    EXPECT_EQ(blocks, MergeProgressRange(int32_t(n), first, last));
+    RunTally merge;
+    RunMerge(BasePathOfHeader(HeaderChipName(base)), int32_t(n), joined, merge.PosterFor(WM_MERGE_DONE));
+    ASSERT_EQ(merge.outcome, kOutcomeFinished);
+    EXPECT_EQ(merge.lastBlock, MergeProgressRange(int32_t(n), first, last));
     std::filesystem::remove_all(chips); // give the disk back before the last read
 
     int64_t joinedLength = 0;

@@ -2,7 +2,9 @@
 #pragma once
 
 #include "FileIO.h"
+#include "Workers.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -74,5 +76,44 @@ inline std::size_t FileCount(const std::filesystem::path& folder)
     return static_cast<std::size_t>(
         std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
 }
+
+// Bytes [from, to) of bytes; a `to` past the end stops at the end.
+inline Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to)
+{
+    to = std::min(to, bytes.size());
+    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
+// Fill a job record and run its worker on this thread, as the command line does.
+inline uint32_t RunSplit(const PathString& source, const PathString& folder, uint32_t blocksPerChip, uint32_t chipCount,
+                         const Poster& post)
+{
+    ComminuteJob.sourcePath = source;
+    ComminuteJob.destFolder = folder;
+    ComminuteJob.blocksPerChip = blocksPerChip;
+    ComminuteJob.chipCount = chipCount;
+    return ComminuteWorker(post);
+}
+
+inline uint32_t RunMerge(const PathString& chipBase, int32_t chipTotal, const PathString& dest, const Poster& post)
+{
+    MergeJob.destPath = dest;
+    MergeJob.chipBasePath = chipBase;
+    MergeJob.chipTotal = chipTotal;
+    return MergeWorker(post);
+}
+
+// The last progress count and the outcome of one run.
+struct RunTally
+{
+    uint64_t lastBlock = 0;
+    uint64_t outcome = 99;
+    Poster PosterFor(uint32_t doneMessage)
+    {
+        return [this, doneMessage](uint32_t message, uint64_t wParam) {
+            (message == doneMessage ? outcome : lastBlock) = wParam;
+        };
+    }
+};
 
 } // namespace zelvo::test

@@ -54,11 +54,6 @@ std::vector<uint64_t> OneTo(uint64_t n)
     return values;
 }
 
-Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to)
-{
-    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(to));
-}
-
 class Workers : public testing::Test
 {
 protected:
@@ -76,19 +71,12 @@ protected:
     // Fills the job for a split of `source` into `out` and runs the worker here.
     void Split(Recorder& rec, uint32_t sizeMB, uint32_t chipCount)
     {
-        ComminuteJob.sourcePath = source;
-        ComminuteJob.destFolder = out.path().native();
-        ComminuteJob.blocksPerChip = sizeMB * 16;
-        ComminuteJob.chipCount = chipCount;
-        EXPECT_EQ(ComminuteWorker(rec.poster()), 0u);
+        EXPECT_EQ(RunSplit(source, out.path().native(), sizeMB * 16, chipCount, rec.poster()), 0u);
         EXPECT_EQ(ComminuteJob.runState.load(), kRunIdle);
     }
     void Merge(Recorder& rec, int32_t chipTotal, const PathString& dest)
     {
-        MergeJob.destPath = dest;
-        MergeJob.chipBasePath = base;
-        MergeJob.chipTotal = chipTotal;
-        EXPECT_EQ(MergeWorker(rec.poster()), 0u);
+        EXPECT_EQ(RunMerge(base, chipTotal, dest, rec.poster()), 0u);
         EXPECT_EQ(MergeJob.runState.load(), kRunIdle);
     }
     // Writes chips as a split would have, without the worker.
