@@ -6,7 +6,9 @@
 #include "CWorkerDlg.h"
 #include "FileDialogs.h"
 #include "LangText.h"
+#include "LanguageTable.h"
 #include "MessageBox.h"
+#include "StringTable.h"
 #include "WorkerChannel.h"
 
 #include <QApplication>
@@ -14,6 +16,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <condition_variable>
 #include <csignal>
@@ -188,6 +191,27 @@ inline void ResetSeams()
 inline QString WideFolderTemplate()
 {
     return QDir::tempPath() + QStringLiteral("/zelvo dlg 分割 ファイル-XXXXXX");
+}
+
+// The language state the dialogs read; each test starts without a language file.
+inline int g_language = zelvo::lang::kNoLanguage;
+inline CIniFile g_langFile;
+
+inline QString Text(int id)
+{
+    return QString::fromStdString(zelvo::LoadString(id));
+}
+
+// What each dialog test starts from: a fresh folder (with "out" in it) named as users name theirs,
+// every box recorded instead of shown, and no language file loaded.
+inline bool StartDialogTest(std::unique_ptr<QTemporaryDir>& dir, BoxRecorder& boxes)
+{
+    dir = std::make_unique<QTemporaryDir>(WideFolderTemplate());
+    boxes = BoxRecorder();
+    boxes.Install();
+    g_language = zelvo::lang::kNoLanguage;
+    g_langFile = CIniFile();
+    return dir->isValid() && QDir(dir->path()).mkpath(QStringLiteral("out"));
 }
 
 // Files may not grow past `limit` bytes while this lives; SIGXFSZ is ignored so that a write

@@ -22,14 +22,6 @@ namespace {
 
 constexpr qint64 MB = 1048576;
 
-int g_language = lang::kNoLanguage;
-CIniFile g_langFile;
-
-QString Text(int id)
-{
-    return QString::fromStdString(LoadString(id));
-}
-
 } // namespace
 
 class TestComminuteDlg final : public QObject
@@ -77,13 +69,7 @@ void TestComminuteDlg::initTestCase()
 
 void TestComminuteDlg::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>(WideFolderTemplate());
-    QVERIFY(m_dir->isValid());
-    QVERIFY(QDir(Dir()).mkpath(QStringLiteral("out")));
-    m_boxes = BoxRecorder();
-    m_boxes.Install();
-    g_language = lang::kNoLanguage;
-    g_langFile = CIniFile();
+    QVERIFY(StartDialogTest(m_dir, m_boxes));
 }
 
 void TestComminuteDlg::cleanup()

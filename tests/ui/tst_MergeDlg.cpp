@@ -18,14 +18,6 @@ namespace {
 
 constexpr qint64 MB = 1048576;
 
-int g_language = lang::kNoLanguage;
-CIniFile g_langFile;
-
-QString Text(int id)
-{
-    return QString::fromStdString(LoadString(id));
-}
-
 QString FileErrorText(int id, const QString& path)
 {
     return QString::fromStdString(FormatString1(LoadString(id), path.toStdString()));
@@ -93,13 +85,7 @@ void TestMergeDlg::initTestCase()
 
 void TestMergeDlg::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>(WideFolderTemplate());
-    QVERIFY(m_dir->isValid());
-    QVERIFY(QDir(Dir()).mkpath(QStringLiteral("out")));
-    m_boxes = BoxRecorder();
-    m_boxes.Install();
-    g_language = lang::kNoLanguage;
-    g_langFile = CIniFile();
+    QVERIFY(StartDialogTest(m_dir, m_boxes));
 }
 
 void TestMergeDlg::cleanup()
