@@ -60,7 +60,9 @@ SizingStatus SizeChipSet(int64_t sourceLength, int64_t sizeEntry, ChipSetSizing*
     if (sizeEntry <= 0 || sizeEntry > kMaxSizeEntry)
         return SizingStatus::InvalidSize;
     const int64_t chipSize = sizeEntry * kMegabyte;
-    if (sourceLength < chipSize)
+    // A one-chip set could never be joined (a header count below 2 is a bad header), so a
+    // source of exactly one chip is not cut either.
+    if (sourceLength <= chipSize)
         return SizingStatus::SourceTooSmall;
     const int64_t count = sourceLength / chipSize + (sourceLength % chipSize != 0 ? 1 : 0);
     if (count > kMaxChips)

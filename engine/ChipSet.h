@@ -26,7 +26,7 @@ struct ChipSetSizing
 };
 
 // Sizes a set for a source of sourceLength bytes and chips of sizeEntry MB. A size entry of 0, a
-// negative one or one of 4,096 or more is InvalidSize; a source shorter than one chip (an empty
+// negative one or one of 4,096 or more is InvalidSize; a source no longer than one chip (an empty
 // one too) is SourceTooSmall; more than 100 chips is TooManyChips.
 SizingStatus SizeChipSet(int64_t sourceLength, int64_t sizeEntry, ChipSetSizing* out);
 

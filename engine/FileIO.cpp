@@ -1,9 +1,36 @@
 // Parts of the file layer shared by both platforms.
 #include "FileIO.h"
 
-namespace zelvo {
+#include <utility>
 
-File::File(File&& other) noexcept : handle_(other.handle_), kernelCopy_(other.kernelCopy_)
+namespace zelvo {
+namespace {
+
+DurableStepHook& durableStepHook()
+{
+    static DurableStepHook hook;
+    return hook;
+}
+
+} // namespace
+
+void SetDurableStepHook(DurableStepHook hook)
+{
+    durableStepHook() = std::move(hook);
+}
+
+void NoteDurableStep(DurableStep step, const PathString& path)
+{
+    if (durableStepHook())
+        durableStepHook()(step, path);
+}
+
+SetLock::~SetLock() = default;
+SetLock::SetLock(SetLock&& other) noexcept = default;
+SetLock& SetLock::operator=(SetLock&& other) noexcept = default;
+
+File::File(File&& other) noexcept
+    : handle_(other.handle_), kernelCopy_(other.kernelCopy_), writeBackFrom_(other.writeBackFrom_)
 {
     other.handle_ = kInvalid;
 }
@@ -14,6 +41,7 @@ File& File::operator=(File&& other) noexcept
         Close();
         handle_ = other.handle_;
         kernelCopy_ = other.kernelCopy_;
+        writeBackFrom_ = other.writeBackFrom_;
         other.handle_ = kInvalid;
     }
     return *this;

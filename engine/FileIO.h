@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 
 namespace zelvo {
 
@@ -59,12 +60,26 @@ public:
 
     // Read only; no other opener may hold the file meanwhile. A directory is refused.
     static File OpenRead(const PathString& path, FileError* error);
+
+    // The opens that write never follow a symbolic link and never write into anything but a
+    // regular file: a link, folder, FIFO, device or socket at the name is refused (AccessDenied)
+    // without blocking.
+    //
     // Read and write; created, or truncated to 0 once this opener holds the file alone, so a file
-    // that another program holds is never cut.
+    // that another program holds is never cut. A file with other hard links is not cut either: its
+    // name is given to a new file and the other names keep their bytes.
     static File CreateTruncate(const PathString& path, FileError* error);
+    // Read and write; a new file, never one that exists under the name (or a link of that name).
+    static File CreateNew(const PathString& path, FileError* error);
+    // A new file in the folder of `near`, named after it with ".zelvo-partial-" and a unique
+    // suffix (a shorter name where that one would be too long), so that a file left by a killed
+    // run says what it is. tempPath receives the name.
+    static File CreateTemporary(const PathString& near, PathString* tempPath, FileError* error);
 
     bool IsOpen() const;
     int64_t Length(FileError* error);
+    // Modification time in nanoseconds, to tell a source that was changed during a run.
+    int64_t Modified(FileError* error);
 
     // Reads until size bytes came or the file ended; returns the count, or -1 on failure.
     int64_t Read(void* buffer, std::size_t size, FileError* error);
@@ -79,10 +94,18 @@ public:
     // or replaced, so that a run whose output vanished is not reported as finished.
     bool IsNamedBy(const PathString& path) const;
 
+    // Starts writing back to the disk what was written since the last call, without waiting,
+    // so that the flush at the end has little left to do (a no-op where the system has no such
+    // call).
+    void StartWriteBack();
+    // Data and length reach the disk before this returns.
+    FileError Sync();
+
     // Closes the file; a written file may report a late write error here.
     FileError Close();
 
 private:
+    friend class SetLock;
 #ifdef _WIN32
     // A failed CreateFileW gives INVALID_HANDLE_VALUE; the class keeps nullptr for "not open".
     static constexpr Handle kInvalid = nullptr;
@@ -92,7 +115,8 @@ private:
     explicit File(Handle handle) : handle_(handle) {}
 
     Handle handle_ = kInvalid;
-    [[maybe_unused]] bool kernelCopy_ = true; // Linux: copy_file_range works for this pair
+    [[maybe_unused]] bool kernelCopy_ = true;    // Linux: copy_file_range works for this pair
+    [[maybe_unused]] int64_t writeBackFrom_ = 0; // StartWriteBack: where the next range begins
 };
 
 // Opens the file share-nothing, takes its 64-bit length and closes it again.
@@ -102,7 +126,53 @@ FileError QueryLength(const PathString& path, int64_t* length);
 // bytesRead tells how many there were; missing high bytes read as 0.
 FileError ReadHeaderCount(const PathString& path, int32_t* count, int64_t* bytesRead);
 
-// Removes a file; used only for a header chip whose write failed.
+// Removes a file; never follows a link (a link at the name is removed, not its target).
 bool RemoveFile(const PathString& path);
+
+// What is at a name, the name itself taken (a link is not followed).
+enum class NodeKind { Missing, Regular, Other /* a link, folder, FIFO, device or socket */ };
+NodeKind KindOf(const PathString& path);
+// True when the name is a folder (links followed: a folder reached through a link is a folder).
+bool IsFolder(const PathString& path);
+// True when both names exist and are one file (the same file, or hard links of it).
+bool SameFile(const PathString& a, const PathString& b);
+
+// Renames from onto to, replacing a file of that name at once; NoReplace fails (Generic) where a
+// file of that name has appeared meanwhile.
+FileError RenameReplacing(const PathString& from, const PathString& to);
+FileError RenameNoReplace(const PathString& from, const PathString& to);
+// Makes the folder's entries (creations, renames, removals) durable.
+FileError SyncFolder(const PathString& folder);
+
+// The folder part of a path ("." for a bare name) and whether a file name fits the limits of the
+// file system that would hold it: BadPath when the name or the whole path is too long.
+PathString FolderOf(const PathString& path);
+FileError CheckNameFits(const PathString& path);
+
+// A lock on a chip set (its base path), held while a run writes the set and released with this
+// object or when the process ends; a second holder in this or another process is refused.
+class SetLock
+{
+public:
+    SetLock() = default;
+    ~SetLock();
+    SetLock(SetLock&& other) noexcept;
+    SetLock& operator=(SetLock&& other) noexcept;
+    SetLock(const SetLock&) = delete;
+    SetLock& operator=(const SetLock&) = delete;
+
+    // Locking when another run holds the set.
+    static SetLock Acquire(const PathString& base, FileError* error);
+    bool Held() const { return file_.IsOpen(); }
+
+private:
+    File file_;
+};
+
+// Test seam: told of every step that makes a run durable, in the order they happen.
+enum class DurableStep { Synced, Renamed, FolderSynced, Removed };
+using DurableStepHook = std::function<void(DurableStep step, const PathString& path)>;
+void SetDurableStepHook(DurableStepHook hook);
+void NoteDurableStep(DurableStep step, const PathString& path);
 
 } // namespace zelvo

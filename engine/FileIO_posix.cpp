@@ -4,7 +4,12 @@
 #include "FileIO.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <random>
+#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +39,8 @@ FileError FromErrno(int code)
         return FileError::DiskFull;
     case EIO:
         return FileError::HardIO;
+    case ELOOP: // O_NOFOLLOW met a symbolic link
+        return FileError::AccessDenied;
     case ENAMETOOLONG:
     case EINVAL:
         return FileError::BadPath;
@@ -108,29 +115,123 @@ File File::OpenRead(const PathString& path, FileError* error)
     return file;
 }
 
+// The flags of every open that writes: no link followed, no wait on a FIFO or a device.
+constexpr int kWriteFlags = O_RDWR | O_NOFOLLOW | O_NONBLOCK;
+
+namespace {
+
+// A descriptor that was opened for writing is kept only for a regular file; the non-blocking
+// mode that made the open safe is cleared again for the copy.
+FileError KeepRegular(int fd, struct stat* info)
+{
+    if (::fstat(fd, info) != 0)
+        return FromErrno(errno);
+    if (!S_ISREG(info->st_mode))
+        return FileError::AccessDenied;
+    if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        return FromErrno(errno);
+    return FileError::None;
+}
+
+} // namespace
+
 File File::CreateTruncate(const PathString& path, FileError* error)
 {
-    // No O_TRUNC: the file is cut only after the lock below is held.
-    const int fd = OpenRetrying(path.c_str(), O_RDWR | O_CREAT, 0666);
+    // No O_CREAT and no O_TRUNC: an existing file is checked and locked before anything is cut;
+    // a missing one is created exclusively.
+    const int fd = OpenRetrying(path.c_str(), kWriteFlags, 0);
     if (fd < 0) {
+        if (errno == ENOENT)
+            return CreateNew(path, error);
         Set(error, FromErrno(errno));
         return File();
     }
     File file(fd);
+    struct stat info;
+    if (const FileError kept = KeepRegular(fd, &info); kept != FileError::None) {
+        Set(error, kept);
+        return File();
+    }
     const FileError lock = LockExclusive(fd);
     if (lock != FileError::None) {
         Set(error, lock);
         return File();
     }
+    if (info.st_nlink > 1) {
+        // Other names share these bytes (a backup made with hard links, say): they keep them.
+        file.Close();
+        if (::unlink(path.c_str()) != 0) {
+            Set(error, FromErrno(errno));
+            return File();
+        }
+        return CreateNew(path, error);
+    }
     // Only a file that has content is cut: on ext4 a truncate, even of an empty file, makes the
     // close start writing back everything written since, which halves the copy rate.
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || (info.st_size != 0 && ::ftruncate(fd, 0) != 0)) {
+    if (info.st_size != 0 && ::ftruncate(fd, 0) != 0) {
         Set(error, FromErrno(errno));
         return File();
     }
     Set(error, FileError::None);
     return file;
+}
+
+File File::CreateNew(const PathString& path, FileError* error)
+{
+    const int fd = OpenRetrying(path.c_str(), kWriteFlags | O_CREAT | O_EXCL, 0666);
+    if (fd < 0) {
+        // EEXIST: something is at the name already, and it is not ours to write into.
+        Set(error, errno == EEXIST ? FileError::AccessDenied : FromErrno(errno));
+        return File();
+    }
+    File file(fd);
+    struct stat info;
+    if (const FileError kept = KeepRegular(fd, &info); kept != FileError::None) {
+        Set(error, kept);
+        return File();
+    }
+    const FileError lock = LockExclusive(fd);
+    if (lock != FileError::None) {
+        Set(error, lock);
+        return File();
+    }
+    Set(error, FileError::None);
+    return file;
+}
+
+File File::CreateTemporary(const PathString& near, PathString* tempPath, FileError* error)
+{
+    static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device seed;
+    std::minstd_rand random(seed());
+    const PathString folder = FolderOf(near);
+    PathString stem = near + ".zelvo-partial-";
+    if (CheckNameFits(stem + "XXXXXX") != FileError::None)
+        stem = (folder == "/" ? folder : folder + "/") + "zelvo-partial-";
+    FileError last = FileError::Generic;
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        PathString candidate = stem;
+        for (int i = 0; i < 6; ++i)
+            candidate.push_back(kAlphabet[random() % (sizeof kAlphabet - 1)]);
+        const int fd = OpenRetrying(candidate.c_str(), kWriteFlags | O_CREAT | O_EXCL, 0666);
+        if (fd < 0) {
+            last = FromErrno(errno);
+            if (errno == EEXIST)
+                continue;
+            break;
+        }
+        File file(fd);
+        struct stat info;
+        if (const FileError kept = KeepRegular(fd, &info); kept != FileError::None) {
+            Set(error, kept);
+            return File();
+        }
+        *tempPath = candidate;
+        Set(error, FileError::None);
+        return file;
+    }
+    Set(error, last);
+    return File();
 }
 
 int64_t File::Length(FileError* error)
@@ -142,6 +243,17 @@ int64_t File::Length(FileError* error)
     }
     Set(error, FileError::None);
     return static_cast<int64_t>(info.st_size);
+}
+
+int64_t File::Modified(FileError* error)
+{
+    struct stat info;
+    if (::fstat(handle_, &info) != 0) {
+        Set(error, FromErrno(errno));
+        return 0;
+    }
+    Set(error, FileError::None);
+    return static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
 }
 
 int64_t File::Read(void* buffer, std::size_t size, FileError* error)
@@ -230,6 +342,30 @@ bool File::IsNamedBy(const PathString& path) const
     return open.st_nlink > 0 && open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
+void File::StartWriteBack()
+{
+#ifdef __linux__
+    // Only what was written since the last call; the kernel writes it back while we go on.
+    const off_t end = ::lseek(handle_, 0, SEEK_CUR);
+    if (end > writeBackFrom_ &&
+        ::sync_file_range(handle_, writeBackFrom_, end - writeBackFrom_, SYNC_FILE_RANGE_WRITE) == 0)
+        writeBackFrom_ = end;
+#endif
+}
+
+FileError File::Sync()
+{
+    // fdatasync also writes the length, which is all of the metadata a reader needs.
+    for (;;) {
+        if (::fdatasync(handle_) == 0)
+            break;
+        if (errno != EINTR)
+            return FromErrno(errno);
+    }
+    NoteDurableStep(DurableStep::Synced, PathString());
+    return FileError::None;
+}
+
 FileError File::Close()
 {
     if (handle_ == kInvalid)
@@ -244,7 +380,132 @@ FileError File::Close()
 
 bool RemoveFile(const PathString& path)
 {
-    return ::unlink(path.c_str()) == 0;
+    if (::unlink(path.c_str()) != 0)
+        return false;
+    NoteDurableStep(DurableStep::Removed, path);
+    return true;
+}
+
+NodeKind KindOf(const PathString& path)
+{
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0)
+        return errno == ENOENT ? NodeKind::Missing : NodeKind::Other;
+    return S_ISREG(info.st_mode) ? NodeKind::Regular : NodeKind::Other;
+}
+
+bool IsFolder(const PathString& path)
+{
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool SameFile(const PathString& a, const PathString& b)
+{
+    struct stat first, second;
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+FileError RenameReplacing(const PathString& from, const PathString& to)
+{
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        return FromErrno(errno);
+    NoteDurableStep(DurableStep::Renamed, to);
+    return FileError::None;
+}
+
+FileError RenameNoReplace(const PathString& from, const PathString& to)
+{
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        NoteDurableStep(DurableStep::Renamed, to);
+        return FileError::None;
+    }
+    if (errno == EEXIST)
+        return FileError::Generic;
+    if (errno != EINVAL && errno != ENOSYS)
+        return FromErrno(errno);
+#endif
+    // A file system without the flag: a hard link fails where the name is taken.
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return errno == EEXIST ? FileError::Generic : FromErrno(errno);
+    ::unlink(from.c_str());
+    NoteDurableStep(DurableStep::Renamed, to);
+    return FileError::None;
+}
+
+FileError SyncFolder(const PathString& folder)
+{
+    const int fd = OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY, 0);
+    if (fd < 0)
+        return FromErrno(errno);
+    // Some file systems cannot flush a folder (EINVAL): their entries are written with the data.
+    const int synced = ::fsync(fd);
+    const int code = errno;
+    ::close(fd);
+    if (synced != 0 && code != EINVAL && code != EROFS)
+        return FromErrno(code);
+    NoteDurableStep(DurableStep::FolderSynced, folder);
+    return FileError::None;
+}
+
+PathString FolderOf(const PathString& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == PathString::npos)
+        return ".";
+    return slash == 0 ? PathString("/") : path.substr(0, slash);
+}
+
+FileError CheckNameFits(const PathString& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t nameLength = slash == PathString::npos ? path.size() : path.size() - slash - 1;
+    long nameMax = ::pathconf(FolderOf(path).c_str(), _PC_NAME_MAX);
+    if (nameMax <= 0)
+        nameMax = NAME_MAX;
+    if (nameLength > static_cast<std::size_t>(nameMax) || path.size() >= PATH_MAX)
+        return FileError::BadPath;
+    return FileError::None;
+}
+
+SetLock SetLock::Acquire(const PathString& base, FileError* error)
+{
+    // Two runs name one set alike only after their folders are resolved (links, "..", a
+    // relative path): the lock's name is a hash of the resolved folder and the set's name.
+    const PathString folder = FolderOf(base);
+    char* resolved = ::realpath(folder.c_str(), nullptr);
+    PathString key = resolved ? PathString(resolved) : folder;
+    std::free(resolved);
+    key += "/" + base.substr(base.find_last_of('/') == PathString::npos ? 0 : base.find_last_of('/') + 1);
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (const char c : key)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    const char* tmp = std::getenv("TMPDIR");
+    char name[64];
+    std::snprintf(name, sizeof name, "/zelvo-set-%016llx.lock", static_cast<unsigned long long>(hash));
+    const PathString lockPath = PathString(tmp && *tmp ? tmp : "/tmp") + name;
+
+    SetLock lock;
+    // Read only: a lock file that another user created is locked all the same.
+    const int fd = OpenRetrying(lockPath.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK, 0666);
+    if (fd < 0) {
+        Set(error, FromErrno(errno));
+        return lock;
+    }
+    File file(fd);
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            break;
+        if (errno == EINTR)
+            continue;
+        Set(error, errno == EWOULDBLOCK ? FileError::Locking : FromErrno(errno));
+        return lock;
+    }
+    lock.file_ = std::move(file);
+    Set(error, FileError::None);
+    return lock;
 }
 
 } // namespace zelvo

@@ -1,6 +1,9 @@
 // Win32 file layer: share mode 0 is the "share nothing" open. The create opens an existing file
-// without cutting it and truncates only once the handle is ours, like the POSIX variant.
+// without cutting it and truncates only once the handle is ours, like the POSIX variant. Opens that
+// write take the name itself (FILE_FLAG_OPEN_REPARSE_POINT) and keep only a plain file on a disk.
 #include "FileIO.h"
+
+#include <random>
 
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX // MinGW's C++ library defines it already
@@ -65,37 +68,140 @@ void Set(FileError* error, FileError value)
         *error = value;
 }
 
-HANDLE Open(const PathString& path, DWORD access, DWORD disposition, FileError* error)
+HANDLE Open(const PathString& path, DWORD access, DWORD disposition, DWORD flags, FileError* error)
 {
     // Without FILE_FLAG_BACKUP_SEMANTICS a directory is refused with ERROR_ACCESS_DENIED.
-    HANDLE handle = ::CreateFileW(path.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle =
+        ::CreateFileW(path.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL | flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         Set(error, FromWin32(::GetLastError()));
+        return nullptr;
+    }
+    // A device name (NUL, CON, COM1, also with an extension on older systems) or a pipe opens
+    // without complaint; it has no length that means anything and is no file to write.
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        ::CloseHandle(handle);
+        ::SetLastError(ERROR_ACCESS_DENIED); // callers may look at the code of a failed open
+        Set(error, FileError::AccessDenied);
         return nullptr;
     }
     Set(error, FileError::None);
     return handle;
 }
 
+// The opens that write: the name itself, never what a link at it points to.
+constexpr DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
+constexpr DWORD kNoFollow = FILE_FLAG_OPEN_REPARSE_POINT;
+
+// A handle opened with kNoFollow is kept only for a plain file: a link or a folder at the name is
+// refused before anything is written.
+FileError CheckPlainFile(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info)
+{
+    if (!::GetFileInformationByHandle(handle, info))
+        return FromWin32(::GetLastError());
+    if (info->dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
+        return FileError::AccessDenied;
+    return FileError::None;
+}
+
+// CREATE_NEW's refusal: something is at the name already.
+bool NameTaken(DWORD code)
+{
+    return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
+}
+
+std::size_t NameStart(const PathString& path)
+{
+    const std::size_t separator = path.find_last_of(L"\\/");
+    if (separator != PathString::npos)
+        return separator + 1;
+    return path.size() >= 2 && path[1] == L':' ? 2 : 0; // "E:name"
+}
+
+PathString FullPath(const PathString& path)
+{
+    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return path;
+    PathString full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size)
+        return path;
+    full.resize(length);
+    return full;
+}
+
 } // namespace
 
 File File::OpenRead(const PathString& path, FileError* error)
 {
-    HANDLE handle = Open(path, GENERIC_READ, OPEN_EXISTING, error);
+    HANDLE handle = Open(path, GENERIC_READ, OPEN_EXISTING, 0, error);
     return handle ? File(handle) : File();
 }
 
 File File::CreateTruncate(const PathString& path, FileError* error)
 {
-    HANDLE handle = Open(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, error);
+    HANDLE handle = Open(path, kReadWrite, OPEN_ALWAYS, kNoFollow, error);
     if (!handle)
         return File();
     File file(handle);
-    if (!::SetEndOfFile(handle)) { // the position is 0 right after the open
+    BY_HANDLE_FILE_INFORMATION info;
+    if (const FileError plain = CheckPlainFile(handle, &info); plain != FileError::None) {
+        Set(error, plain);
+        return File();
+    }
+    if (info.nNumberOfLinks > 1) {
+        // Other names share these bytes (a backup made with hard links, say): they keep them.
+        file.Close();
+        if (!::DeleteFileW(path.c_str())) {
+            Set(error, FromWin32(::GetLastError()));
+            return File();
+        }
+        return CreateNew(path, error);
+    }
+    if ((info.nFileSizeHigh != 0 || info.nFileSizeLow != 0) && !::SetEndOfFile(handle)) {
+        // The position is 0 right after the open.
         Set(error, FromWin32(::GetLastError()));
         return File();
     }
     return file;
+}
+
+File File::CreateNew(const PathString& path, FileError* error)
+{
+    HANDLE handle = Open(path, kReadWrite, CREATE_NEW, kNoFollow, error);
+    if (!handle) {
+        if (NameTaken(::GetLastError()))
+            Set(error, FileError::AccessDenied); // whatever is there is not ours to write into
+        return File();
+    }
+    return File(handle);
+}
+
+File File::CreateTemporary(const PathString& beside, PathString* tempPath, FileError* error)
+{
+    static constexpr wchar_t kAlphabet[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device seed;
+    std::minstd_rand random(seed());
+    PathString stem = beside + L".zelvo-partial-";
+    if (CheckNameFits(stem + L"XXXXXX") != FileError::None)
+        stem = beside.substr(0, NameStart(beside)) + L"zelvo-partial-";
+    FileError last = FileError::Generic;
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        PathString candidate = stem;
+        for (int i = 0; i < 6; ++i)
+            candidate.push_back(kAlphabet[random() % (sizeof kAlphabet / sizeof kAlphabet[0] - 1)]);
+        File file = CreateNew(candidate, &last);
+        if (file.IsOpen()) {
+            *tempPath = candidate;
+            Set(error, FileError::None);
+            return file;
+        }
+        if (!NameTaken(::GetLastError()))
+            break;
+    }
+    Set(error, last);
+    return File();
 }
 
 int64_t File::Length(FileError* error)
@@ -107,6 +213,19 @@ int64_t File::Length(FileError* error)
     }
     Set(error, FileError::None);
     return static_cast<int64_t>(size.QuadPart);
+}
+
+int64_t File::Modified(FileError* error)
+{
+    FILETIME written;
+    if (!::GetFileTime(handle_, nullptr, nullptr, &written)) {
+        Set(error, FromWin32(::GetLastError()));
+        return 0;
+    }
+    Set(error, FileError::None);
+    // 100 ns units since 1601, as nanoseconds since 1970 like the POSIX side (and within int64).
+    const int64_t ticks = static_cast<int64_t>(uint64_t(written.dwHighDateTime) << 32 | written.dwLowDateTime);
+    return (ticks - 116444736000000000) * 100;
 }
 
 int64_t File::Read(void* buffer, std::size_t size, FileError* error)
@@ -173,6 +292,19 @@ bool File::IsNamedBy(const PathString&) const
     return handle_ != kInvalid;
 }
 
+void File::StartWriteBack()
+{
+    // Win32 has no call that starts a write-back without waiting for it.
+}
+
+FileError File::Sync()
+{
+    if (!::FlushFileBuffers(handle_))
+        return FromWin32(::GetLastError());
+    NoteDurableStep(DurableStep::Synced, PathString());
+    return FileError::None;
+}
+
 FileError File::Close()
 {
     if (handle_ == kInvalid)
@@ -186,7 +318,134 @@ FileError File::Close()
 
 bool RemoveFile(const PathString& path)
 {
-    return ::DeleteFileW(path.c_str()) != 0;
+    // DeleteFileW removes a symbolic link itself, not its target.
+    if (!::DeleteFileW(path.c_str()))
+        return false;
+    NoteDurableStep(DurableStep::Removed, path);
+    return true;
+}
+
+NodeKind KindOf(const PathString& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = ::GetLastError();
+        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? NodeKind::Missing : NodeKind::Other;
+    }
+    if (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
+        return NodeKind::Other;
+    // A device name has the attributes of a file; an open without access rights tells it apart
+    // (and is not refused by another program's share-nothing handle).
+    HANDLE handle = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, kNoFollow, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return NodeKind::Regular;
+    const bool disk = ::GetFileType(handle) == FILE_TYPE_DISK;
+    ::CloseHandle(handle);
+    return disk ? NodeKind::Regular : NodeKind::Other;
+}
+
+bool IsFolder(const PathString& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool SameFile(const PathString& a, const PathString& b)
+{
+    BY_HANDLE_FILE_INFORMATION info[2];
+    const PathString* paths[2] = {&a, &b};
+    for (int i = 0; i < 2; ++i) {
+        HANDLE handle = ::CreateFileW(paths[i]->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle == INVALID_HANDLE_VALUE)
+            return false;
+        const bool known = ::GetFileInformationByHandle(handle, &info[i]);
+        ::CloseHandle(handle);
+        if (!known)
+            return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+FileError RenameReplacing(const PathString& from, const PathString& to)
+{
+    if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return FromWin32(::GetLastError());
+    NoteDurableStep(DurableStep::Renamed, to);
+    return FileError::None;
+}
+
+FileError RenameNoReplace(const PathString& from, const PathString& to)
+{
+    if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        const DWORD code = ::GetLastError();
+        return NameTaken(code) ? FileError::Generic : FromWin32(code);
+    }
+    NoteDurableStep(DurableStep::Renamed, to);
+    return FileError::None;
+}
+
+FileError SyncFolder(const PathString& folder)
+{
+    // An ordinary process cannot flush a folder on Win32; the renames above are written through.
+    NoteDurableStep(DurableStep::FolderSynced, folder);
+    return FileError::None;
+}
+
+PathString FolderOf(const PathString& path)
+{
+    const std::size_t start = NameStart(path);
+    if (start == 0)
+        return L".";
+    // A root keeps its separator: the folder of E:\name is E:\ (the root), not E: (the current
+    // folder of drive E).
+    const bool root = start == 1 || ((start == 2 || start == 3) && path[1] == L':');
+    return path.substr(0, root ? start : start - 1);
+}
+
+FileError CheckNameFits(const PathString& path)
+{
+    // No long-path prefix is used, so MAX_PATH (with its terminating null) bounds the whole path.
+    if (path.size() - NameStart(path) > 255 || FullPath(path).size() >= MAX_PATH)
+        return FileError::BadPath;
+    return FileError::None;
+}
+
+SetLock SetLock::Acquire(const PathString& base, FileError* error)
+{
+    // Two runs name one set alike once the path is made absolute and its case folded (the file
+    // systems here ignore case): the lock's name is a hash of that.
+    PathString key = FullPath(base);
+    if (!key.empty())
+        ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, key.data(), int(key.size()), key.data(),
+                        int(key.size()), nullptr, nullptr, 0);
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (const wchar_t unit : key) {
+        hash = (hash ^ (uint16_t(unit) & 0xff)) * 0x100000001b3ull;
+        hash = (hash ^ (uint16_t(unit) >> 8)) * 0x100000001b3ull;
+    }
+    PathString name = L"zelvo-set-";
+    for (int shift = 60; shift >= 0; shift -= 4)
+        name.push_back(L"0123456789abcdef"[(hash >> shift) & 0xf]);
+    name += L".lock";
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD tempLength = ::GetTempPathW(MAX_PATH + 1, temp);
+    const PathString lockPath = (tempLength > 0 && tempLength <= MAX_PATH ? PathString(temp, tempLength) : L"") + name;
+
+    // Share mode 0 is the lock; the file goes with the last handle, also when the process dies.
+    SetLock lock;
+    HANDLE handle = ::CreateFileW(lockPath.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = ::GetLastError();
+        Set(error, code == ERROR_SHARING_VIOLATION ? FileError::Locking : FromWin32(code));
+        return lock;
+    }
+    lock.file_ = File(handle);
+    Set(error, FileError::None);
+    return lock;
 }
 
 } // namespace zelvo

@@ -2,6 +2,7 @@
 
 #include "ChipSet.h"
 
+#include <algorithm>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -28,24 +29,65 @@ bool StillRunning(const std::atomic<int32_t>& runState)
     return runState.load() == kRunRunning;
 }
 
-template <typename Record> void NoteFailure(Record& job, const PathString& path, FileError error)
-{
-    job.failedPath = path;
-    job.failedError = error;
-}
+// Copy blocks between two starts of write-back: the kernel writes a chip out while the next
+// blocks are copied, so the flush at its end has little left to do.
+constexpr uint64_t kWriteBackBlocks = 128; // 8 MiB
 
-enum class HeaderWrite { Written, NotOpened, Torn };
-
-HeaderWrite WriteHeader(const PathString& path, uint32_t chipCount, FileError* error)
+// One failure of a run: the first one is kept, later ones (a close after a failed write) are
+// consequences.
+template <typename Record> class Failures
 {
-    File header = File::CreateTruncate(path, error);
-    if (!header.IsOpen())
-        return HeaderWrite::NotOpened;
+public:
+    explicit Failures(Record& job) : job_(job)
+    {
+        job_.failedPath.clear();
+        job_.failedError = FileError::None;
+        job_.failure = RunFailure::File;
+    }
+    bool Any() const { return failed_; }
+    void Note(RunFailure failure, const PathString& path, FileError error = FileError::None)
+    {
+        if (failed_)
+            return;
+        failed_ = true;
+        job_.failure = failure;
+        job_.failedPath = path;
+        job_.failedError = error;
+    }
+
+private:
+    Record& job_;
+    bool failed_ = false;
+};
+
+// Writes the header chip, the set's commit mark: under a temporary name, flushed, then renamed
+// onto its name, so that it exists only whole and only after every chip is on the disk.
+void CommitHeader(const PathString& header, uint32_t chipCount, bool replace, Failures<ComminuteJobRecord>& failures)
+{
+    FileError error = FileError::None;
+    PathString temp;
+    File file = File::CreateTemporary(header, &temp, &error);
+    if (!file.IsOpen()) {
+        failures.Note(RunFailure::File, header, error);
+        return;
+    }
     const auto bytes = EncodeHeader(chipCount);
-    if (!header.Write(bytes.data(), bytes.size(), error))
-        return HeaderWrite::Torn;
-    *error = header.Close();
-    return *error == FileError::None ? HeaderWrite::Written : HeaderWrite::Torn;
+    if (!file.Write(bytes.data(), bytes.size(), &error) || (error = file.Sync()) != FileError::None ||
+        (error = file.Close()) != FileError::None) {
+        failures.Note(RunFailure::File, header, error);
+    } else if (replace) {
+        if ((error = RenameReplacing(temp, header)) != FileError::None)
+            failures.Note(RunFailure::File, header, error);
+    } else if ((error = RenameNoReplace(temp, header)) != FileError::None) {
+        failures.Note(error == FileError::Generic ? RunFailure::DestinationExists : RunFailure::File, header, error);
+    }
+    if (failures.Any()) {
+        file.Close();
+        RemoveFile(temp);
+        return;
+    }
+    if ((error = SyncFolder(FolderOf(header))) != FileError::None)
+        failures.Note(RunFailure::File, FolderOf(header), error);
 }
 
 template <typename Worker>
@@ -106,71 +148,130 @@ uint32_t ComminuteWorker(const Poster& post)
     const PathString destFolder = job.destFolder;
     const uint32_t blocksPerChip = job.blocksPerChip;
     const uint32_t chipCount = job.chipCount;
-    job.failedPath.clear();
-    job.failedError = FileError::None;
+    const int64_t plannedLength = job.sourceLength;
+    const int64_t plannedModified = job.sourceModified;
+    const bool replace = job.replaceExisting;
+    Failures failures(job);
 
     uint64_t outcome = kOutcomeFinished;
     FileError error = FileError::None;
     File source = File::OpenRead(sourcePath, &error);
     if (!source.IsOpen()) {
         job.runState.store(kRunOpenFailed);
-        NoteFailure(job, sourcePath, error);
-        outcome = kOutcomeOpenFailed;
-    } else {
-        const auto buffer = std::make_unique<unsigned char[]>(kCopyBlock);
-        const PathString base = BasePath(destFolder, sourcePath);
-        uint64_t blocks = 0;
-        for (uint32_t k = 1; k <= chipCount && outcome == kOutcomeFinished; ++k) {
-            if (!StillRunning(job.runState))
-                break;
-            const PathString chipPath = ChipName(base, k);
-            File chip = File::CreateTruncate(chipPath, &error);
-            if (!chip.IsOpen()) {
-                NoteFailure(job, chipPath, error);
-                outcome = kOutcomeIoFailed;
+        failures.Note(RunFailure::File, sourcePath, error);
+        job.runState.store(kRunIdle);
+        post(WM_COMMINUTE_DONE, kOutcomeOpenFailed);
+        return 0;
+    }
+
+    const PathString base = BasePath(destFolder, sourcePath);
+    const PathString header = HeaderChipName(base);
+    const PathString folder = FolderOf(header);
+    SetLock lock = SetLock::Acquire(base, &error);
+    if (!lock.Held() && error == FileError::Locking)
+        failures.Note(RunFailure::SetBusy, base, error);
+
+    // The old header chip goes first, and durably: from here on no header chip announces chips
+    // that this run is about to overwrite.
+    if (!failures.Any()) {
+        switch (KindOf(header)) {
+        case NodeKind::Missing:
+            break;
+        case NodeKind::Regular: {
+            // Held while it goes, so that a header chip another program holds is left alone.
+            const File held = replace ? File::OpenRead(header, &error) : File();
+            if (!replace)
+                failures.Note(RunFailure::DestinationExists, header);
+            else if (!held.IsOpen())
+                failures.Note(RunFailure::File, header, error);
+            else if (!RemoveFile(header) || (error = SyncFolder(folder)) != FileError::None)
+                failures.Note(RunFailure::File, header, error == FileError::None ? FileError::AccessDenied : error);
+            break;
+        }
+        case NodeKind::Other:
+            failures.Note(RunFailure::File, header, FileError::AccessDenied);
+            break;
+        }
+    }
+
+    const auto buffer = std::make_unique<unsigned char[]>(kCopyBlock);
+    const uint64_t fullChip = uint64_t(blocksPerChip) * kCopyBlock;
+    uint64_t blocks = 0;
+    int64_t copied = 0;
+    for (uint32_t k = 1; k <= chipCount && !failures.Any() && StillRunning(job.runState); ++k) {
+        const PathString chipPath = ChipName(base, k);
+        File chip;
+        if (replace)
+            chip = File::CreateTruncate(chipPath, &error);
+        else if (KindOf(chipPath) == NodeKind::Missing)
+            chip = File::CreateNew(chipPath, &error);
+        else
+            error = FileError::AccessDenied;
+        if (!chip.IsOpen()) {
+            failures.Note(!replace && KindOf(chipPath) == NodeKind::Regular ? RunFailure::DestinationExists
+                                                                            : RunFailure::File,
+                          chipPath, error);
+            break;
+        }
+        uint64_t chipBytes = 0;
+        bool sourceEnded = false;
+        for (uint32_t b = 0; b < blocksPerChip && StillRunning(job.runState); ++b) {
+            const CopyStatus copy = source.CopyBlockTo(chip, buffer.get(), kCopyBlock);
+            if (copy.error != FileError::None) {
+                failures.Note(RunFailure::File, copy.failedSide == CopySide::Read ? sourcePath : chipPath, copy.error);
                 break;
             }
-            for (uint32_t b = 0; b < blocksPerChip && StillRunning(job.runState); ++b) {
-                const CopyStatus copy = source.CopyBlockTo(chip, buffer.get(), kCopyBlock);
-                if (copy.error != FileError::None) {
-                    NoteFailure(job, copy.failedSide == CopySide::Read ? sourcePath : chipPath, copy.error);
-                    outcome = kOutcomeIoFailed;
-                    break;
-                }
-                if (copy.bytes == 0)
-                    break; // the source ended early: the remaining chips stay empty
+            chipBytes += copy.bytes;
+            if (copy.bytes > 0)
                 post(WM_COMMINUTE_PROGRESS, ++blocks);
-                if (copy.bytes < kCopyBlock)
-                    break;
-            }
-            // A chip whose folder was removed meanwhile took its bytes with it.
-            if (outcome == kOutcomeFinished && !chip.IsNamedBy(chipPath)) {
-                NoteFailure(job, chipPath, FileError::NotFound);
-                outcome = kOutcomeIoFailed;
-            }
-            // A late write error shows at close (a network file system, for one).
-            const FileError closed = chip.Close();
-            if (closed != FileError::None && outcome == kOutcomeFinished) {
-                NoteFailure(job, chipPath, closed);
-                outcome = kOutcomeIoFailed;
+            if (blocks % kWriteBackBlocks == 0)
+                chip.StartWriteBack();
+            if (copy.bytes < kCopyBlock) {
+                sourceEnded = true;
+                break;
             }
         }
-        source.Close();
+        copied += static_cast<int64_t>(chipBytes);
+        // Every chip but the last is whole and the last holds something: a source that ended
+        // sooner has shrunk since it was sized.
+        const bool stopped = !StillRunning(job.runState) || failures.Any();
+        if (!stopped && ((k < chipCount && (sourceEnded || chipBytes != fullChip)) || chipBytes == 0))
+            failures.Note(RunFailure::SourceChanged, sourcePath);
+        // A chip whose folder was removed meanwhile took its bytes with it.
+        if (!failures.Any() && !chip.IsNamedBy(chipPath))
+            failures.Note(RunFailure::File, chipPath, FileError::NotFound);
+        if (!failures.Any() && !stopped && (error = chip.Sync()) != FileError::None)
+            failures.Note(RunFailure::File, chipPath, error);
+        // A late write error shows at close (a network file system, for one).
+        if ((error = chip.Close()) != FileError::None)
+            failures.Note(RunFailure::File, chipPath, error);
+    }
 
-        if (outcome == kOutcomeFinished) {
-            if (!StillRunning(job.runState)) {
-                outcome = kOutcomeCancelled;
-            } else {
-                const PathString headerPath = HeaderChipName(base);
-                const HeaderWrite written = WriteHeader(headerPath, chipCount, &error);
-                if (written != HeaderWrite::Written) {
-                    // A torn header would announce a set that was never completed. One that could
-                    // not be opened was never ours to cut or remove (another program may hold it).
-                    if (written == HeaderWrite::Torn)
-                        RemoveFile(headerPath);
-                    NoteFailure(job, headerPath, error);
-                    outcome = kOutcomeIoFailed;
-                }
+    if (!failures.Any() && StillRunning(job.runState)) {
+        // Nothing may follow the last chip, and the source must be the one the plan measured.
+        unsigned char probe = 0;
+        const bool grew = source.Read(&probe, 1, &error) != 0;
+        const bool changed = plannedLength >= 0 && (copied != plannedLength || source.Length(&error) != plannedLength ||
+                                                    source.Modified(&error) != plannedModified);
+        if (grew || changed)
+            failures.Note(RunFailure::SourceChanged, sourcePath);
+    }
+    source.Close();
+
+    if (failures.Any()) {
+        outcome = kOutcomeIoFailed;
+    } else if (!StillRunning(job.runState)) {
+        outcome = kOutcomeCancelled;
+    } else {
+        CommitHeader(header, chipCount, replace, failures);
+        if (failures.Any()) {
+            outcome = kOutcomeIoFailed;
+        } else if (replace) {
+            // Chips of an older, larger set would otherwise stand beside a set that is whole.
+            for (uint32_t k = chipCount + 1; k <= kMaxChips; ++k) {
+                const PathString leftover = ChipName(base, k);
+                if (KindOf(leftover) == NodeKind::Regular)
+                    RemoveFile(leftover);
             }
         }
     }
@@ -186,59 +287,104 @@ uint32_t MergeWorker(const Poster& post)
     const PathString destPath = job.destPath;
     const PathString chipBasePath = job.chipBasePath;
     const uint64_t chipTotal = static_cast<uint32_t>(job.chipTotal); // a count is unsigned here
-    job.failedPath.clear();
-    job.failedError = FileError::None;
+    const std::vector<int64_t> plannedLengths = job.chipLengths;
+    const bool replace = job.replaceExisting;
+    Failures failures(job);
 
     uint64_t outcome = kOutcomeFinished;
     FileError error = FileError::None;
-    File dest = File::CreateTruncate(destPath, &error);
-    if (!dest.IsOpen()) {
-        NoteFailure(job, destPath, error);
-        outcome = kOutcomeIoFailed;
-    } else {
-        const auto buffer = std::make_unique<unsigned char[]>(kCopyBlock);
-        uint64_t blocks = 0;
-        for (uint64_t k = 1; k <= chipTotal; ++k) {
-            const PathString chipPath = ChipName(chipBasePath, static_cast<int64_t>(k));
-            File chip = File::OpenRead(chipPath, &error);
-            if (!chip.IsOpen()) {
-                // The open failure wins over a cancel requested meanwhile.
-                job.runState.store(kRunOpenFailed);
-                NoteFailure(job, chipPath, error);
-                outcome = kOutcomeOpenFailed;
-                break;
-            }
-            while (StillRunning(job.runState)) {
-                const CopyStatus copy = chip.CopyBlockTo(dest, buffer.get(), kCopyBlock);
-                if (copy.error != FileError::None) {
-                    NoteFailure(job, copy.failedSide == CopySide::Read ? chipPath : destPath, copy.error);
-                    outcome = kOutcomeIoFailed;
-                    break;
-                }
-                if (copy.bytes == 0)
-                    break;
-                post(WM_MERGE_PROGRESS, ++blocks);
-                if (copy.bytes < kCopyBlock)
-                    break;
-            }
-            chip.Close();
-            if (outcome != kOutcomeFinished)
-                break;
-            if (!StillRunning(job.runState)) {
-                outcome = kOutcomeCancelled;
-                break;
-            }
+    // The join grows under a name of its own; the destination's name is given to it only when it
+    // is whole and on the disk, so a file already there is never cut short.
+    PathString tempPath;
+    File temp = File::CreateTemporary(destPath, &tempPath, &error);
+    if (!temp.IsOpen()) {
+        failures.Note(RunFailure::File, destPath, error);
+        job.runState.store(kRunIdle);
+        post(WM_MERGE_DONE, kOutcomeIoFailed);
+        return 0;
+    }
+
+    const auto buffer = std::make_unique<unsigned char[]>(kCopyBlock);
+    uint64_t blocks = 0;
+    int64_t firstLength = 0;
+    for (uint64_t k = 1; k <= chipTotal; ++k) {
+        const PathString chipPath = ChipName(chipBasePath, static_cast<int64_t>(k));
+        File chip = File::OpenRead(chipPath, &error);
+        if (!chip.IsOpen()) {
+            // The open failure wins over a cancel requested meanwhile.
+            job.runState.store(kRunOpenFailed);
+            failures.Note(RunFailure::File, chipPath, error);
+            outcome = kOutcomeOpenFailed;
+            break;
         }
-        // A destination removed during the run (its folder deleted, say) is not a finished join.
-        if (outcome == kOutcomeFinished && !dest.IsNamedBy(destPath)) {
-            NoteFailure(job, destPath, FileError::NotFound);
+        // What this chip must deliver: its planned length, or, with no plan, the set's rule.
+        int64_t expected = 0;
+        if (k <= plannedLengths.size()) {
+            expected = plannedLengths[k - 1];
+        } else {
+            const int64_t length = chip.Length(&error);
+            if (k == 1)
+                firstLength = length;
+            expected = k < chipTotal ? firstLength : length;
+            if (k == chipTotal && (length < 1 || length > firstLength))
+                failures.Note(RunFailure::ChipChanged, chipPath);
+        }
+        int64_t done = 0;
+        while (!failures.Any() && done < expected && StillRunning(job.runState)) {
+            const auto want = static_cast<std::size_t>(std::min<int64_t>(kCopyBlock, expected - done));
+            const CopyStatus copy = chip.CopyBlockTo(temp, buffer.get(), want);
+            if (copy.error != FileError::None) {
+                failures.Note(RunFailure::File, copy.failedSide == CopySide::Read ? chipPath : destPath, copy.error);
+                break;
+            }
+            if (copy.bytes == 0) {
+                failures.Note(RunFailure::ChipChanged, chipPath); // shorter than planned
+                break;
+            }
+            done += static_cast<int64_t>(copy.bytes);
+            post(WM_MERGE_PROGRESS, ++blocks);
+            if (blocks % kWriteBackBlocks == 0)
+                temp.StartWriteBack();
+        }
+        if (!failures.Any() && done == expected) {
+            unsigned char probe = 0;
+            if (chip.Read(&probe, 1, &error) != 0)
+                failures.Note(RunFailure::ChipChanged, chipPath); // longer than planned
+        }
+        chip.Close();
+        if (failures.Any()) {
+            outcome = outcome == kOutcomeOpenFailed ? outcome : kOutcomeIoFailed;
+            break;
+        }
+        if (!StillRunning(job.runState)) {
+            outcome = kOutcomeCancelled;
+            break;
+        }
+    }
+
+    if (outcome == kOutcomeFinished) {
+        // A temporary removed during the run (its folder deleted, say) is not a finished join.
+        if (!temp.IsNamedBy(tempPath))
+            failures.Note(RunFailure::File, destPath, FileError::NotFound);
+        else if ((error = temp.Sync()) != FileError::None)
+            failures.Note(RunFailure::File, destPath, error);
+        if ((error = temp.Close()) != FileError::None)
+            failures.Note(RunFailure::File, destPath, error);
+        if (!failures.Any()) {
+            error = replace ? RenameReplacing(tempPath, destPath) : RenameNoReplace(tempPath, destPath);
+            if (error != FileError::None)
+                failures.Note(!replace && error == FileError::Generic ? RunFailure::DestinationExists
+                                                                      : RunFailure::File,
+                              destPath, error);
+            else if ((error = SyncFolder(FolderOf(destPath))) != FileError::None)
+                failures.Note(RunFailure::File, FolderOf(destPath), error);
+        }
+        if (failures.Any())
             outcome = kOutcomeIoFailed;
-        }
-        const FileError closed = dest.Close();
-        if (closed != FileError::None && outcome == kOutcomeFinished) {
-            NoteFailure(job, destPath, closed);
-            outcome = kOutcomeIoFailed;
-        }
+    }
+    if (outcome != kOutcomeFinished) {
+        temp.Close();
+        RemoveFile(tempPath);
     }
     job.runState.store(kRunIdle);
     post(WM_MERGE_DONE, outcome);

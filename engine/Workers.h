@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace zelvo {
 
@@ -22,6 +23,15 @@ inline constexpr int32_t kRunIdle = 0;
 inline constexpr int32_t kRunRunning = 1;
 inline constexpr int32_t kRunOpenFailed = 2;
 inline constexpr int32_t kRunCancel = 99;
+
+// Why a run ended with outcome 3 (or 2): the failed file is the job's failedPath.
+enum class RunFailure {
+    File,              // failedError says what the file system refused
+    SourceChanged,     // the source's length or time differs from the plan's, or it grew or shrank
+    ChipChanged,       // a chip did not deliver exactly its planned length
+    SetBusy,           // another run holds the set
+    DestinationExists, // a file of the name appeared that the user did not agree to replace
+};
 
 // Receives (message, wParam). Called on the worker's thread: a GUI hands it on to its own thread.
 using Poster = std::function<void(uint32_t message, uint64_t wParam)>;
@@ -44,8 +54,9 @@ inline constexpr uint32_t WM_MERGE_DONE = 0x0400 + 101;
 
 static_assert(std::atomic<int32_t>::is_always_lock_free, "runState is also stored from a signal handler");
 
-// The caller fills the paths and counts before the run and reads failedPath / failedError only
-// after the done notification; runState is the one field both sides touch during a run.
+// The caller fills the paths and counts before the run (LoadComminuteJob / LoadMergeJob from a
+// plan) and reads the failed… fields only after the done notification; runState is the one field
+// both sides touch during a run.
 struct ComminuteJobRecord
 {
     zelvo::PathString destFolder;
@@ -53,9 +64,17 @@ struct ComminuteJobRecord
     uint32_t blocksPerChip = 0;
     uint32_t chipCount = 0;
     std::atomic<int32_t> runState{zelvo::kRunIdle};
+    // The source as the plan saw it; a source found otherwise at the end is no finished run.
+    // A length of -1 leaves only the checks that need no plan (the source ends in the last chip).
+    int64_t sourceLength = -1;
+    int64_t sourceModified = 0;
+    // Chips and a header chip of this set already there may be replaced; otherwise they end the
+    // run before anything is written over.
+    bool replaceExisting = false;
     // Set for outcomes 2 and 3: the file that could not be opened, read or written, and why.
     zelvo::PathString failedPath;
     zelvo::FileError failedError = zelvo::FileError::None;
+    zelvo::RunFailure failure = zelvo::RunFailure::File;
 };
 
 struct MergeJobRecord
@@ -64,8 +83,15 @@ struct MergeJobRecord
     zelvo::PathString chipBasePath;
     int32_t chipTotal = 0;
     std::atomic<int32_t> runState{zelvo::kRunIdle};
+    // Chip k delivers exactly chipLengths[k - 1] bytes. Left empty, chips 1 to N-1 must have chip
+    // 1's length and the last 1 byte to that length, as a split writes them.
+    std::vector<int64_t> chipLengths;
+    // A file of the destination's name is replaced only with this (and only once the new one is
+    // whole); otherwise it is left as it is and the run fails.
+    bool replaceExisting = false;
     zelvo::PathString failedPath;
     zelvo::FileError failedError = zelvo::FileError::None;
+    zelvo::RunFailure failure = zelvo::RunFailure::File;
 };
 
 extern ComminuteJobRecord ComminuteJob;

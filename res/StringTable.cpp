@@ -45,6 +45,18 @@ constexpr std::pair<int, std::string_view> kStrings[] = {
     {IDS_MERGE_IO_ERROR, "The File Merging has failed!"},
     {IDS_WORKER_BUSY, "The previous run is still finishing. Please try again in a moment."},
 
+    {IDS_CONFIRM_REPLACE_SET, "The folder already holds chip files of %1. Replace them?"},
+    {IDS_CONFIRM_REPLACE_FILE, "%1 already exists. Replace it?"},
+    {IDS_CHIP_WRONG_LENGTH, "The chip file %1 is not as long as the first chip of its set!"},
+    {IDS_LAST_CHIP_WRONG_LENGTH, "The last chip file %1 is empty or longer than the first chip!"},
+    {IDS_NOT_A_FILE, "%1 is not a regular file (a link, folder, pipe or device)!"},
+    {IDS_NAME_TOO_LONG, "The name %1 is too long for the destination folder!"},
+    {IDS_DEST_IS_CHIP, "%1 is one of the files that this run reads!"},
+    {IDS_SET_BUSY, "Another run is writing the chip set %1 at this moment!"},
+    {IDS_SOURCE_CHANGED, "%1 changed while it was being comminuted!"},
+    {IDS_CHIP_CHANGED, "The chip file %1 changed while it was being merged!"},
+    {IDS_DEST_APPEARED, "%1 appeared during the run and was not replaced."},
+
     {AFX_IDP_FILE_NONE, "No error occurred."},
     {AFX_IDP_FILE_GENERIC, "An unknown error occurred while accessing %1."},
     {AFX_IDP_FILE_NOT_FOUND, "%1 was not found."},

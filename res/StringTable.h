@@ -49,6 +49,20 @@ enum StringId : int {
     // A run cannot start while the worker of an earlier run of the same kind is still finishing.
     IDS_WORKER_BUSY = 61226,
 
+    // Questions before files already there are replaced; %1 is the file or the set's base path.
+    IDS_CONFIRM_REPLACE_SET = 61227,
+    IDS_CONFIRM_REPLACE_FILE = 61228,
+    // Refusals of a plan and reasons of a failed run; %1 is the file concerned.
+    IDS_CHIP_WRONG_LENGTH = 61229,
+    IDS_LAST_CHIP_WRONG_LENGTH = 61230,
+    IDS_NOT_A_FILE = 61231,
+    IDS_NAME_TOO_LONG = 61232,
+    IDS_DEST_IS_CHIP = 61233,
+    IDS_SET_BUSY = 61234,
+    IDS_SOURCE_CHANGED = 61235,
+    IDS_CHIP_CHANGED = 61236,
+    IDS_DEST_APPEARED = 61237,
+
     // The framework's file-error texts; %1 stands for the path.
     AFX_IDP_FILE_NONE = 61856,
     AFX_IDP_FILE_GENERIC = 61857,

@@ -1,6 +1,7 @@
 // The Win32 file layer on the Win32 API itself: share mode 0 refuses and is refused by any other
-// handle, the create truncates only a file it holds, lengths pass 4 GiB, and UTF-16 paths with CJK
-// characters work end to end through both workers.
+// handle, the create truncates only a file it holds, writes refuse what is not a plain file of
+// their own, lengths pass 4 GiB, and UTF-16 paths with CJK characters work end to end through both
+// workers.
 #include "ChipSet.h"
 #include "FileIO.h"
 #include "Workers.h"
@@ -11,7 +12,9 @@
 #ifndef NOMINMAX // MinGW's C++ library defines it already
 #define NOMINMAX
 #endif
+#include <cwctype>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 #include <windows.h>
@@ -69,6 +72,13 @@ protected:
     std::filesystem::path folder;
     static inline int counter = 0;
 };
+
+// The tables below judge an open by its error alone.
+FileError lastError = FileError::None;
+FileError Opened(const File& file)
+{
+    return file.IsOpen() ? FileError::None : lastError;
+}
 
 Bytes Pattern(std::size_t size)
 {
@@ -229,7 +239,134 @@ TEST_F(Win32Files, ChipHeldByAnotherHandleEndsTheMergeAsOpenFailed)
     EXPECT_EQ(outcome, kOutcomeOpenFailed);
     EXPECT_EQ(MergeJob.failedPath, ChipName(base, 2));
     EXPECT_EQ(MergeJob.failedError, FileError::Sharing);
-    EXPECT_EQ(Get(MergeJob.destPath).size(), kMegabyte) << "chip 1 only";
+    EXPECT_EQ(KindOf(MergeJob.destPath), NodeKind::Missing) << "no partial file under the destination name";
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        EXPECT_EQ(entry.path().native().find(L"zelvo-partial"), PathString::npos) << "temporary left behind";
+}
+
+// What is at a name before a write reaches it, and what the write must come to: refused with the
+// bytes there left whole, or done without touching any other name. (Wine shows no reparse points.)
+TEST_F(Win32Files, WritesMeetingHostileTargets)
+{
+    using Step = std::function<void(const PathString& target, const PathString& other)>;
+    const Bytes old = Pattern(5000), fresh(300, 9);
+    const Step oldAtTargetFreshAtOther = [&](const PathString& target, const PathString& other) {
+        Put(target, old);
+        Put(other, fresh);
+    };
+    struct Row
+    {
+        const char* name;
+        Step prepare;
+        std::function<FileError(const PathString& target, const PathString& other)> write;
+        FileError expected;
+        Step verify;
+    };
+    const Row rows[] = {
+        {"folder at a chip name", [](auto& target, auto&) { std::filesystem::create_directory(target); },
+         [](auto& target, auto&) { return Opened(File::CreateTruncate(target, &lastError)); }, FileError::AccessDenied,
+         [](auto& target, auto&) { EXPECT_EQ(KindOf(target), NodeKind::Other); }},
+        {"device name at a chip name",
+         {},
+         [](auto& target, auto&) { return Opened(File::CreateTruncate(FolderOf(target) + L"\\NUL", &lastError)); },
+         FileError::AccessDenied,
+         {}},
+        {"file at the name of a new file", [&](auto& target, auto&) { Put(target, old); },
+         [](auto& target, auto&) { return Opened(File::CreateNew(target, &lastError)); }, FileError::AccessDenied,
+         [&](auto& target, auto&) { EXPECT_EQ(Get(target), old); }},
+        {"chip hard-linked to a file outside the set",
+         [&](auto& target, auto& other) {
+             Put(other, old);
+             ASSERT_TRUE(::CreateHardLinkW(target.c_str(), other.c_str(), nullptr));
+             EXPECT_TRUE(SameFile(target, other));
+         },
+         [&](auto& target, auto&) {
+             File file = File::CreateTruncate(target, &lastError);
+             if (file.IsOpen() && file.Write(fresh.data(), fresh.size(), &lastError))
+                 lastError = file.Close();
+             return lastError;
+         },
+         FileError::None,
+         [&](auto& target, auto& other) {
+             EXPECT_EQ(Get(other), old);
+             EXPECT_EQ(Get(target), fresh);
+             EXPECT_FALSE(SameFile(target, other));
+         }},
+        {"output appeared before a rename that must not replace", oldAtTargetFreshAtOther,
+         [](auto& target, auto& other) { return RenameNoReplace(other, target); }, FileError::Generic,
+         [&](auto& target, auto& other) {
+             EXPECT_EQ(Get(target), old);
+             EXPECT_EQ(Get(other), fresh);
+         }},
+        {"rename replacing an agreed output", oldAtTargetFreshAtOther,
+         [](auto& target, auto& other) { return RenameReplacing(other, target); }, FileError::None,
+         [&](auto& target, auto& other) {
+             EXPECT_EQ(Get(target), fresh);
+             EXPECT_EQ(KindOf(other), NodeKind::Missing);
+         }},
+        {"second run on a set, its name in other case",
+         {},
+         [](auto& target, auto&) {
+             FileError error = FileError::None;
+             const SetLock first = SetLock::Acquire(target, &error);
+             EXPECT_TRUE(first.Held()) << int(error);
+             PathString shouted = target;
+             for (auto& unit : shouted)
+                 unit = wchar_t(std::towupper(unit));
+             const SetLock second = SetLock::Acquire(shouted, &error);
+             return second.Held() ? FileError::None : error;
+         },
+         FileError::Locking,
+         [](auto& target, auto&) {
+             FileError error = FileError::None;
+             EXPECT_TRUE(SetLock::Acquire(target, &error).Held()) << "released with its holder";
+         }},
+    };
+    int index = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::filesystem::path dir = folder / std::to_wstring(index++);
+        std::filesystem::create_directory(dir);
+        const PathString target = (dir / L"集合.bin.D01").native(), other = (dir / L"other.bin").native();
+        if (row.prepare)
+            row.prepare(target, other);
+        EXPECT_EQ(row.write(target, other), row.expected);
+        if (row.verify)
+            row.verify(target, other);
+    }
+}
+
+TEST_F(Win32Files, FoldersNameLimitsAndTemporaries)
+{
+    const struct
+    {
+        const wchar_t* path;
+        const wchar_t* folder;
+    } folders[] = {{L"E:\\d\\x.D01", L"E:\\d"}, {L"E:\\x.D01", L"E:\\"}, {L"E:x.D01", L"E:"},
+                   {L"d/x.D01", L"d"},          {L"\\x.D01", L"\\"},     {L"x.D01", L"."}};
+    for (const auto& row : folders)
+        EXPECT_EQ(FolderOf(row.path), row.folder) << row.path;
+
+    // MAX_PATH counts the terminating null: 259 units fit, 260 do not; a name fits up to 255.
+    const std::size_t room = MAX_PATH - 2 - folder.native().size();
+    ASSERT_LT(room, 255u);
+    EXPECT_EQ(CheckNameFits(At(std::wstring(room, L'a'))), FileError::None);
+    EXPECT_EQ(CheckNameFits(At(std::wstring(room + 1, L'a'))), FileError::BadPath);
+    EXPECT_EQ(CheckNameFits(L"E:\\" + std::wstring(255, L'a')), FileError::None);
+    EXPECT_EQ(CheckNameFits(L"E:\\" + std::wstring(256, L'a')), FileError::BadPath);
+
+    FileError error = FileError::None;
+    PathString first, second, fallback;
+    const PathString beside = At(L"結合.bin");
+    const File a = File::CreateTemporary(beside, &first, &error), b = File::CreateTemporary(beside, &second, &error);
+    ASSERT_TRUE(a.IsOpen() && b.IsOpen()) << int(error);
+    EXPECT_EQ(first.substr(0, beside.size() + 15), beside + L".zelvo-partial-");
+    EXPECT_EQ(first.size(), beside.size() + 21);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(KindOf(second), NodeKind::Regular);
+    const File c = File::CreateTemporary(At(std::wstring(240, L'n')), &fallback, &error);
+    ASSERT_TRUE(c.IsOpen()) << int(error);
+    EXPECT_EQ(fallback.substr(0, fallback.size() - 6), At(L"zelvo-partial-")) << "too long a name gives way";
 }
 
 } // namespace

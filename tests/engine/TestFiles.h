@@ -84,7 +84,8 @@ inline Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to)
     return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(to));
 }
 
-// Fill a job record and run its worker on this thread, as the command line does.
+// Fill a job record and run its worker on this thread, as the command line does, with no plan
+// behind it (the worker's own checks only) and leave to replace what is there.
 inline uint32_t RunSplit(const PathString& source, const PathString& folder, uint32_t blocksPerChip, uint32_t chipCount,
                          const Poster& post)
 {
@@ -92,6 +93,8 @@ inline uint32_t RunSplit(const PathString& source, const PathString& folder, uin
     ComminuteJob.destFolder = folder;
     ComminuteJob.blocksPerChip = blocksPerChip;
     ComminuteJob.chipCount = chipCount;
+    ComminuteJob.sourceLength = -1;
+    ComminuteJob.replaceExisting = true;
     return ComminuteWorker(post);
 }
 
@@ -100,6 +103,8 @@ inline uint32_t RunMerge(const PathString& chipBase, int32_t chipTotal, const Pa
     MergeJob.destPath = dest;
     MergeJob.chipBasePath = chipBase;
     MergeJob.chipTotal = chipTotal;
+    MergeJob.chipLengths.clear();
+    MergeJob.replaceExisting = true;
     return MergeWorker(post);
 }
 

@@ -1,12 +1,17 @@
 #include "Workers.h"
 
 #include "ChipSet.h"
+#include "Plan.h"
 #include "TestFiles.h"
 
 #include <csignal>
 #include <future>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <thread>
 
 using namespace zelvo;
@@ -109,11 +114,13 @@ TEST_P(RoundTrip, SplitThenMergeGivesTheSourceBack)
     const RoundTripRow& row = GetParam();
     const Bytes data = RandomBytes(row.length, 11);
     WriteFile(source, data);
-    ChipSetSizing sizing;
-    ASSERT_EQ(SizeChipSet(int64_t(row.length), row.sizeMB, &sizing), SizingStatus::Ok);
+    const SplitPlan plan = PlanSplit(source, row.sizeMB, out.path().native());
+    ASSERT_EQ(plan.refusal.what, Refusal::None);
+    const ChipSetSizing& sizing = plan.sizing;
 
     Recorder split;
-    Split(split, row.sizeMB, sizing.chipCount);
+    LoadComminuteJob(plan, false);
+    ComminuteWorker(split.poster());
     ASSERT_EQ(split.outcome(), kOutcomeFinished);
     EXPECT_EQ(split.progress(WM_COMMINUTE_PROGRESS, WM_COMMINUTE_DONE), OneTo(sizing.totalBlocks));
 
@@ -125,28 +132,22 @@ TEST_P(RoundTrip, SplitThenMergeGivesTheSourceBack)
     }
     const auto header = EncodeHeader(sizing.chipCount);
     EXPECT_EQ(ReadFile(HeaderChipName(base)), Bytes(header.begin(), header.end()));
-    EXPECT_FALSE(Exists(ChipName(base, sizing.chipCount + 1)));
-    EXPECT_EQ(FileCount(out.path()), sizing.chipCount + 1);
+    EXPECT_EQ(FileCount(out.path()), sizing.chipCount + 1) << "nothing else is left in the folder";
 
-    if (sizing.chipCount < 2)
-        return; // such a set is written but never joined
-    int64_t first = 0, last = 0;
-    ASSERT_EQ(QueryLength(ChipName(base, 1), &first), FileError::None);
-    ASSERT_EQ(QueryLength(ChipName(base, sizing.chipCount), &last), FileError::None);
-    const uint32_t range = MergeProgressRange(int32_t(sizing.chipCount), first, last);
-    EXPECT_EQ(range, sizing.totalBlocks);
-
+    const MergePlan join = PlanMerge(HeaderChipName(base), joined.path().native());
+    ASSERT_EQ(join.refusal.what, Refusal::None);
+    EXPECT_EQ(join.progressRange, sizing.totalBlocks);
     Recorder merge;
-    const PathString dest = MergeDestPath(joined.path().native(), SourceNameOfHeader(HeaderChipName(base)));
-    Merge(merge, int32_t(sizing.chipCount), dest);
+    LoadMergeJob(join, false);
+    MergeWorker(merge.poster());
     ASSERT_EQ(merge.outcome(), kOutcomeFinished);
-    EXPECT_EQ(merge.progress(WM_MERGE_PROGRESS, WM_MERGE_DONE), OneTo(range));
-    EXPECT_TRUE(ReadFile(dest) == data) << "the joined file differs from the source";
+    EXPECT_EQ(merge.progress(WM_MERGE_PROGRESS, WM_MERGE_DONE), OneTo(join.progressRange));
+    EXPECT_TRUE(ReadFile(join.destPath) == data) << "the joined file differs from the source";
+    EXPECT_EQ(FileCount(joined.path()), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, RoundTrip,
-                         testing::Values(RoundTripRow{"exactly_one_chip_makes_a_set_of_one", 1 * MB, 1},
-                                         RoundTripRow{"last_chip_one_byte", 1 * MB + 1, 1},
+                         testing::Values(RoundTripRow{"last_chip_one_byte", 1 * MB + 1, 1},
                                          RoundTripRow{"last_chip_full_size", 3 * MB, 1},
                                          RoundTripRow{"last_block_short", 3 * MB - 5, 1},
                                          RoundTripRow{"last_chip_a_block_plus_one", 2 * MB + 65537, 2},
@@ -186,7 +187,7 @@ TEST_F(Workers, SplitCancelAtChip3Of5KeepsWhatWasWritten)
 {
     const Bytes data = RandomBytes(5 * MB, 2);
     WriteFile(source, data);
-    // An older set's header stays untouched: a cancelled run deletes and writes nothing more.
+    // An older set's header goes first: it must not announce chips that this run overwrote.
     WriteFile(HeaderChipName(base), Bytes{9, 0, 0, 0});
 
     Recorder rec;
@@ -202,7 +203,7 @@ TEST_F(Workers, SplitCancelAtChip3Of5KeepsWhatWasWritten)
     EXPECT_EQ(ReadFile(ChipName(base, 3)), Slice(data, 2 * MB, 2 * MB + 5 * 65536)) << "chip 3 partial";
     EXPECT_FALSE(Exists(ChipName(base, 4)));
     EXPECT_FALSE(Exists(ChipName(base, 5)));
-    EXPECT_EQ(ReadFile(HeaderChipName(base)), (Bytes{9, 0, 0, 0}));
+    EXPECT_FALSE(Exists(HeaderChipName(base)));
 }
 
 TEST_F(Workers, SplitCancelAfterTheLastBlockWritesNoHeader)
@@ -219,28 +220,35 @@ TEST_F(Workers, SplitCancelAfterTheLastBlockWritesNoHeader)
     EXPECT_FALSE(Exists(HeaderChipName(base)));
 }
 
-TEST_F(Workers, SplitFollowsASourceThatChangedSinceSizing)
+TEST_F(Workers, SplitOfASourceThatChangedEndsWithoutAHeaderChip)
 {
-    // Shrunk: sized for 3 chips, 1.5 MB left. The remaining chips are created empty.
-    const Bytes shrunk = RandomBytes(MB + MB / 2, 4);
-    WriteFile(source, shrunk);
-    Recorder small;
-    Split(small, 1, 3);
-    EXPECT_EQ(small.outcome(), kOutcomeFinished);
-    EXPECT_EQ(ReadFile(ChipName(base, 2)), Slice(shrunk, MB, shrunk.size()));
-    EXPECT_TRUE(Exists(ChipName(base, 3)));
-    EXPECT_TRUE(ReadFile(ChipName(base, 3)).empty());
-    EXPECT_EQ(ReadFile(HeaderChipName(base)), (Bytes{3, 0, 0, 0}));
-
-    // Grown: sized for 2 chips, now 2.5 MB. Bytes beyond N x S are not copied.
-    const Bytes grown = RandomBytes(2 * MB + MB / 2, 6);
-    WriteFile(source, grown);
-    Recorder big;
-    Split(big, 1, 2);
-    EXPECT_EQ(big.outcome(), kOutcomeFinished);
-    EXPECT_EQ(ReadFile(ChipName(base, 2)), Slice(grown, MB, 2 * MB));
-    EXPECT_EQ(ReadFile(ChipName(base, 3)), Bytes()) << "the third chip of the earlier run is left alone";
-    EXPECT_EQ(ReadFile(HeaderChipName(base)), (Bytes{2, 0, 0, 0}));
+    struct Row
+    {
+        const char* name;
+        std::size_t planned, actual; // the length the set was sized for, the length found
+        bool touched;                // same length, written since the plan
+    };
+    for (const Row row : {Row{"shrunk into the last chip but one", 3 * MB, MB + MB / 2, false},
+                          Row{"shrunk by one byte", 3 * MB, 3 * MB - 1, false},
+                          Row{"grown past the last chip", 2 * MB, 2 * MB + MB / 2, false},
+                          Row{"grown by one byte inside the last chip", 2 * MB - 1, 2 * MB, false},
+                          Row{"rewritten at the same length", 2 * MB, 2 * MB, true}}) {
+        SCOPED_TRACE(row.name);
+        WriteFile(source, RandomBytes(row.planned, 4));
+        const SplitPlan plan = PlanSplit(source, 1, out.path().native());
+        ASSERT_EQ(plan.refusal.what, Refusal::None);
+        WriteFile(source, RandomBytes(row.actual, 5));
+        if (row.touched)
+            std::filesystem::last_write_time(source,
+                                             std::filesystem::last_write_time(source) + std::chrono::seconds(1));
+        Recorder rec;
+        LoadComminuteJob(plan, true);
+        ComminuteWorker(rec.poster());
+        EXPECT_EQ(rec.outcome(), kOutcomeIoFailed);
+        EXPECT_EQ(ComminuteJob.failure, RunFailure::SourceChanged);
+        EXPECT_EQ(ComminuteJob.failedPath, source);
+        EXPECT_FALSE(Exists(HeaderChipName(base)));
+    }
 }
 
 TEST_F(Workers, SplitOfASourceThatCannotBeOpenedWritesNothing)
@@ -340,50 +348,72 @@ TEST_F(Workers, WriteFailuresEndTheRunInOrder)
     }
 }
 
-TEST_F(Workers, MergeWithChip2MissingKeepsChip1)
+TEST_F(Workers, MergeThatFailsReplacesNothing)
 {
+    struct Row
+    {
+        const char* name;
+        std::function<File()> arrange; // may hold a file open for the run
+        uint64_t outcome;
+        RunFailure failure;
+        int failedChip; // 0: the destination
+    };
+    const Row rows[] = {
+        {"chip 2 missing",
+         [&] {
+             std::filesystem::remove(ChipName(base, 2));
+             return File();
+         },
+         kOutcomeOpenFailed, RunFailure::File, 2},
+        {"chip 1 held by another program",
+         [&] {
+             FileError error;
+             return File::OpenRead(ChipName(base, 1), &error);
+         },
+         kOutcomeOpenFailed, RunFailure::File, 1},
+        {"middle chip cut short",
+         [&] {
+             std::filesystem::resize_file(ChipName(base, 2), MB - 1);
+             return File();
+         },
+         kOutcomeIoFailed, RunFailure::ChipChanged, 2},
+        {"middle chip lengthened",
+         [&] {
+             std::filesystem::resize_file(ChipName(base, 2), MB + 1);
+             return File();
+         },
+         kOutcomeIoFailed, RunFailure::ChipChanged, 2},
+        {"last chip longer than chip 1",
+         [&] {
+             std::filesystem::resize_file(ChipName(base, 3), MB + 1);
+             return File();
+         },
+         kOutcomeIoFailed, RunFailure::ChipChanged, 3},
+        {"destination folder gone",
+         [&] {
+             std::filesystem::remove_all(joined.path());
+             return File();
+         },
+         kOutcomeIoFailed, RunFailure::File, 0},
+    };
     const Bytes data = RandomBytes(2 * MB + 1000, 9);
-    MakeChips({Slice(data, 0, MB), Slice(data, MB, 2 * MB), Slice(data, 2 * MB, data.size())});
-    std::filesystem::remove(ChipName(base, 2));
-
-    Recorder rec;
     const PathString dest = joined / "report.doc";
-    Merge(rec, 3, dest);
-    EXPECT_EQ(rec.outcome(), kOutcomeOpenFailed);
-    EXPECT_EQ(ReadFile(dest), Slice(data, 0, MB));
-    EXPECT_EQ(MergeJob.failedPath, ChipName(base, 2));
-    EXPECT_EQ(MergeJob.failedError, FileError::NotFound);
-}
-
-TEST_F(Workers, MergeFailingAtChip1StillReplacesTheDestination)
-{
-    const PathString dest = joined / "report.doc";
-    WriteFile(dest, Bytes(5000, 1));
-    MakeChips({Bytes(10, 1), Bytes(10, 2)});
-    FileError error = FileError::None;
-    File holder = File::OpenRead(ChipName(base, 1), &error); // chip held by another program
-    ASSERT_TRUE(holder.IsOpen());
-
-    Recorder rec;
-    Merge(rec, 2, dest);
-    EXPECT_EQ(rec.outcome(), kOutcomeOpenFailed);
-    EXPECT_EQ(MergeJob.failedError, FileError::Sharing);
-    EXPECT_TRUE(ReadFile(dest).empty());
-}
-
-TEST_F(Workers, MergeJoinsChipsAsTheyStandAndOnlyUpToTheCount)
-{
-    // Chips of uneven length are joined unchanged; chip 3 lies beyond the count and is not read.
-    MakeChips({Bytes(65536, 1), Bytes(100, 2), Bytes(70000, 3), Bytes(5, 4)});
-    Recorder rec;
-    const PathString dest = joined / "report.doc";
-    Merge(rec, 3, dest);
-    EXPECT_EQ(rec.outcome(), kOutcomeFinished);
-    Bytes expected(65536, 1);
-    expected.insert(expected.end(), 100, 2);
-    expected.insert(expected.end(), 70000, 3);
-    EXPECT_EQ(ReadFile(dest), expected);
-    EXPECT_EQ(rec.progress(WM_MERGE_PROGRESS, WM_MERGE_DONE), OneTo(4)) << "no step for the empty read at 64 KiB";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::create_directories(joined.path());
+        WriteFile(dest, Bytes(5000, 1));
+        MakeChips({Slice(data, 0, MB), Slice(data, MB, 2 * MB), Slice(data, 2 * MB, data.size())});
+        const File held = row.arrange();
+        Recorder rec;
+        Merge(rec, 3, dest);
+        EXPECT_EQ(rec.outcome(), row.outcome);
+        EXPECT_EQ(MergeJob.failure, row.failure);
+        EXPECT_EQ(MergeJob.failedPath, row.failedChip ? ChipName(base, row.failedChip) : dest);
+        if (row.failedChip) {
+            EXPECT_EQ(ReadFile(dest), Bytes(5000, 1)) << "the file already there is untouched";
+            EXPECT_EQ(FileCount(joined.path()), 1u) << "no temporary is left";
+        }
+    }
 }
 
 TEST_F(Workers, MergeCancelAtChip3Of5KeepsWhatWasJoined)
@@ -399,18 +429,9 @@ TEST_F(Workers, MergeCancelAtChip3Of5KeepsWhatWasJoined)
     const PathString dest = joined / "report.doc";
     Merge(rec, 5, dest);
     EXPECT_EQ(rec.outcome(), kOutcomeCancelled);
-    EXPECT_EQ(ReadFile(dest), Slice(data, 0, 2 * MB + 3 * 65536));
+    EXPECT_EQ(rec.progress(WM_MERGE_PROGRESS, WM_MERGE_DONE), OneTo(35)) << "no block after the check";
+    EXPECT_EQ(FileCount(joined.path()), 0u) << "the unfinished join is removed";
     EXPECT_EQ(ReadFile(ChipName(base, 3)), Slice(data, 2 * MB, 3 * MB)) << "chips are never changed";
-}
-
-TEST_F(Workers, MergeIntoAFolderThatIsGoneFailsInOrder)
-{
-    MakeChips({Bytes(10, 1), Bytes(10, 2)});
-    Recorder rec;
-    Merge(rec, 2, joined / "gone/report.doc");
-    EXPECT_EQ(rec.outcome(), kOutcomeIoFailed);
-    EXPECT_EQ(MergeJob.failedPath, joined / "gone/report.doc");
-    EXPECT_EQ(MergeJob.failedError, FileError::NotFound);
 }
 
 TEST_F(Workers, CancelBeforeTheFirstStepIsKept)
@@ -482,6 +503,277 @@ TEST_F(Workers, StartedMergeReportsThroughItsPoster)
     EXPECT_EQ(done.get_future().get(), kOutcomeFinished);
     WaitUntilIdle(&MergeWorkerBusy);
     EXPECT_EQ(ReadFile(joined / "report.doc"), data);
+}
+
+// What a folder may hold where a run writes: links, pipes, devices, hard links, another run's set,
+// an older set, a file already there. The plan names the first of them; a worker run without a
+// plan (replace agreed) may fail, but never writes through any of them.
+TEST_F(Workers, HostileTargetsAreRefusedAndNeverWrittenThrough)
+{
+    struct Row
+    {
+        const char* name;
+        bool merge;
+        std::function<PathString()> arrange; // returns the name the plan refuses, if any
+        Refusal refusal;
+        bool replace;     // the user agreed to replace what is there
+        uint64_t outcome; // of the worker run with that agreement
+    };
+    const Bytes data = RandomBytes(3 * MB + 1000, 31);
+    const Bytes precious = RandomBytes(1000, 32);
+    TempDir elsewhere;
+    const PathString victim = elsewhere / "precious.bin";
+    const PathString header = HeaderChipName(base);
+    const PathString dest = joined / "report.doc";
+    const auto link = [&](const PathString& at, const PathString& to) {
+        std::filesystem::create_symlink(std::filesystem::path(to), std::filesystem::path(at));
+        return at;
+    };
+    const auto fifo = [](const PathString& at) {
+        EXPECT_EQ(::mkfifo(at.c_str(), 0600), 0);
+        return at;
+    };
+    // A device of its own where the system allows it (root), else a link to one.
+    const auto device = [&](const PathString& at) {
+        return ::mknod(at.c_str(), S_IFCHR | 0600, ::makedev(1, 3)) == 0 ? at : link(at, "/dev/null");
+    };
+    std::optional<SetLock> otherRun;
+    const Row rows[] = {
+        {"split: link at chip 2 to a file elsewhere", false, [&] { return link(ChipName(base, 2), victim); },
+         Refusal::NotRegular, true, kOutcomeIoFailed},
+        {"split: link at the header chip", false, [&] { return link(header, victim); }, Refusal::NotRegular, true,
+         kOutcomeIoFailed},
+        {"split: FIFO at chip 3", false, [&] { return fifo(ChipName(base, 3)); }, Refusal::NotRegular, true,
+         kOutcomeIoFailed},
+        {"split: device at chip 1", false, [&] { return device(ChipName(base, 1)); }, Refusal::NotRegular, true,
+         kOutcomeIoFailed},
+        {"split: chip 1 a hard link of the source", false,
+         [&] {
+             std::filesystem::create_hard_link(std::filesystem::path(source), std::filesystem::path(ChipName(base, 1)));
+             return ChipName(base, 1);
+         },
+         Refusal::SameFile, false, kOutcomeIoFailed},
+        {"split: another run writes the set", false,
+         [&] {
+             FileError error;
+             otherRun.emplace(SetLock::Acquire(base, &error));
+             return base;
+         },
+         Refusal::SetBusy, true, kOutcomeIoFailed},
+        {"split: older, larger set, not agreed", false,
+         [&] {
+             MakeChips(std::vector<Bytes>(6, Bytes(MB, 6)));
+             return PathString();
+         },
+         Refusal::None, false, kOutcomeIoFailed},
+        {"split: older, larger set, agreed", false,
+         [&] {
+             MakeChips(std::vector<Bytes>(6, Bytes(MB, 6)));
+             return PathString();
+         },
+         Refusal::None, true, kOutcomeFinished},
+        {"merge: link at the output to a file elsewhere", true, [&] { return link(dest, victim); }, Refusal::NotRegular,
+         true, kOutcomeFinished},
+        {"merge: FIFO at the output", true, [&] { return fifo(dest); }, Refusal::NotRegular, true, kOutcomeFinished},
+        {"merge: device at the output", true, [&] { return device(dest); }, Refusal::NotRegular, true,
+         kOutcomeFinished},
+        {"merge: output a hard link of chip 2", true,
+         [&] {
+             std::filesystem::create_hard_link(std::filesystem::path(ChipName(base, 2)), std::filesystem::path(dest));
+             return dest;
+         },
+         Refusal::SameFile, true, kOutcomeFinished},
+        {"merge: existing output, not agreed", true,
+         [&] {
+             WriteFile(dest, precious);
+             return PathString();
+         },
+         Refusal::None, false, kOutcomeIoFailed},
+        {"merge: existing output, agreed", true,
+         [&] {
+             WriteFile(dest, precious);
+             return PathString();
+         },
+         Refusal::None, true, kOutcomeFinished},
+    };
+    WriteFile(source, data);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(out.path());
+        std::filesystem::remove_all(joined.path());
+        std::filesystem::create_directory(out.path());
+        std::filesystem::create_directory(joined.path());
+        WriteFile(victim, precious);
+        otherRun.reset();
+        if (row.merge) {
+            MakeChips({Slice(data, 0, MB), Slice(data, MB, 2 * MB), Slice(data, 2 * MB, 3 * MB),
+                       Slice(data, 3 * MB, data.size())});
+            WriteFile(header, {4, 0, 0, 0});
+        }
+        const PathString named = row.arrange();
+        // Read only what cannot block: a FIFO waits for a writer.
+        const auto contents = [](const PathString& path) {
+            return KindOf(path) == NodeKind::Regular ? ReadFile(path) : Bytes();
+        };
+        const std::vector<Bytes> before = {contents(header), contents(ChipName(base, 5)), contents(dest)};
+
+        if (row.merge) {
+            const MergePlan plan = PlanMerge(header, joined.path().native());
+            EXPECT_EQ(plan.refusal.what, row.refusal);
+            EXPECT_EQ(plan.refusal.path, named);
+            EXPECT_TRUE(row.refusal != Refusal::None || plan.replacesFile) << "an older file or set is there";
+            Recorder rec;
+            MergeJob.destPath = dest;
+            MergeJob.chipBasePath = base;
+            MergeJob.chipTotal = 4;
+            MergeJob.chipLengths.clear();
+            MergeJob.replaceExisting = row.replace;
+            MergeWorker(rec.poster());
+            EXPECT_EQ(rec.outcome(), row.outcome);
+            if (row.outcome == kOutcomeFinished)
+                EXPECT_TRUE(ReadFile(dest) == data);
+            else
+                EXPECT_EQ(contents(dest), before[2]) << "the file already there is untouched";
+            EXPECT_EQ(ReadFile(ChipName(base, 2)), Slice(data, MB, 2 * MB)) << "a chip is never written";
+        } else {
+            const SplitPlan plan = PlanSplit(source, 1, out.path().native());
+            EXPECT_EQ(plan.refusal.what, row.refusal);
+            EXPECT_EQ(plan.refusal.path, named);
+            EXPECT_TRUE(row.refusal != Refusal::None || plan.replacesFiles) << "an older file or set is there";
+            Recorder rec;
+            ComminuteJob.sourcePath = source;
+            ComminuteJob.destFolder = out.path().native();
+            ComminuteJob.blocksPerChip = 16;
+            ComminuteJob.chipCount = 4;
+            ComminuteJob.sourceLength = -1;
+            ComminuteJob.replaceExisting = row.replace;
+            ComminuteWorker(rec.poster());
+            EXPECT_EQ(rec.outcome(), row.outcome);
+            if (row.outcome == kOutcomeFinished) {
+                EXPECT_EQ(ReadFile(header), (Bytes{4, 0, 0, 0}));
+                EXPECT_FALSE(Exists(ChipName(base, 5))) << "chips of the older set beyond the count are removed";
+            } else {
+                EXPECT_EQ(contents(header), before[0]) << "no header chip but the one that was there";
+                EXPECT_EQ(contents(ChipName(base, 5)), before[1]);
+            }
+        }
+        EXPECT_EQ(ReadFile(victim), precious) << "nothing is written through a link";
+        EXPECT_TRUE(ReadFile(source) == data);
+    }
+}
+
+// A run killed at any moment leaves the set or the file the user had, or the whole new one:
+// never a header chip over chips of two runs, never a part of a file under the final name.
+TEST_F(Workers, KilledRunLeavesTheOldOrTheNewNeverAMix)
+{
+    struct Row
+    {
+        const char* name;
+        bool merge;
+        uint64_t killAt; // progress count; 0: at the done notification
+    };
+    const Bytes data = RandomBytes(4 * MB - 1000, 41);
+    const Bytes old = RandomBytes(6 * MB, 42);
+    const PathString dest = joined / "report.doc";
+    WriteFile(source, data);
+    for (const Row row : {Row{"split at block 1", false, 1}, Row{"split inside chip 2", false, 20},
+                          Row{"split at the last block", false, 64}, Row{"split at the end", false, 0},
+                          Row{"merge at block 1", true, 1}, Row{"merge inside chip 3", true, 40},
+                          Row{"merge at the last block", true, 64}, Row{"merge at the end", true, 0}}) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(out.path());
+        std::filesystem::remove_all(joined.path());
+        std::filesystem::create_directory(out.path());
+        std::filesystem::create_directory(joined.path());
+        if (row.merge) {
+            MakeChips({Slice(data, 0, MB), Slice(data, MB, 2 * MB), Slice(data, 2 * MB, 3 * MB),
+                       Slice(data, 3 * MB, data.size())});
+            WriteFile(dest, old);
+        } else {
+            // An older set of six chips, from another source.
+            MakeChips({Slice(old, 0, MB), Slice(old, MB, 2 * MB), Slice(old, 2 * MB, 3 * MB),
+                       Slice(old, 3 * MB, 4 * MB), Slice(old, 4 * MB, 5 * MB), Slice(old, 5 * MB, 6 * MB)});
+            WriteFile(HeaderChipName(base), {6, 0, 0, 0});
+        }
+
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const Poster killer = [&row](uint32_t message, uint64_t wParam) {
+                const bool done = message == WM_COMMINUTE_DONE || message == WM_MERGE_DONE;
+                if (done ? row.killAt == 0 : wParam == row.killAt)
+                    ::raise(SIGKILL);
+            };
+            if (row.merge)
+                RunMerge(base, 4, dest, killer);
+            else
+                RunSplit(source, out.path().native(), 16, 4, killer);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+        if (row.merge) {
+            const Bytes there = ReadFile(dest);
+            EXPECT_TRUE(there == old || there == data) << "a file of " << there.size() << " bytes";
+            for (const auto& entry : std::filesystem::directory_iterator(joined.path()))
+                EXPECT_TRUE(entry.path() == dest ||
+                            entry.path().filename().native().find(".zelvo-partial-") != std::string::npos)
+                    << entry.path() << " says nothing of what it is";
+        } else if (Exists(HeaderChipName(base))) {
+            // A header chip that is there announces the new set, whole.
+            const MergePlan plan = PlanMerge(HeaderChipName(base), joined.path().native());
+            ASSERT_EQ(plan.refusal.what, Refusal::None);
+            Recorder merge;
+            LoadMergeJob(plan, false);
+            MergeWorker(merge.poster());
+            EXPECT_EQ(merge.outcome(), kOutcomeFinished);
+            EXPECT_TRUE(ReadFile(plan.destPath) == data);
+        }
+        EXPECT_TRUE(row.killAt != 0 || Exists(row.merge ? dest : HeaderChipName(base)))
+            << "a run killed after it said finished has its result on the disk";
+    }
+}
+
+TEST_F(Workers, EverythingIsOnTheDiskBeforeTheHeaderChipOrTheJoinIsNamed)
+{
+    std::vector<std::string> steps;
+    const auto name = [](const PathString& path) { return std::filesystem::path(path).filename().string(); };
+    SetDurableStepHook([&](DurableStep step, const PathString& path) {
+        switch (step) {
+        case DurableStep::Synced:
+            steps.push_back("sync");
+            break;
+        case DurableStep::Renamed:
+            steps.push_back("rename to " + name(path));
+            break;
+        case DurableStep::FolderSynced:
+            steps.push_back("sync folder " + name(path));
+            break;
+        case DurableStep::Removed:
+            steps.push_back("remove " + name(path));
+            break;
+        }
+    });
+    WriteFile(source, RandomBytes(2 * MB + 5, 3));
+    MakeChips({Bytes(MB, 1), Bytes(MB, 2), Bytes(MB, 3)});
+    WriteFile(HeaderChipName(base), {3, 0, 0, 0});
+    Recorder split;
+    Split(split, 1, 3);
+    ASSERT_EQ(split.outcome(), kOutcomeFinished);
+    const std::string folder = "sync folder " + name(out.path().native());
+    EXPECT_EQ(steps, (std::vector<std::string>{"remove report.doc.DAV", folder, "sync", "sync", "sync", "sync",
+                                               "rename to report.doc.DAV", folder}))
+        << "the old header chip goes first; the chips, then the new header chip's bytes reach the disk "
+           "before it is named; the folder last";
+
+    steps.clear();
+    Recorder merge;
+    Merge(merge, 3, joined / "report.doc");
+    ASSERT_EQ(merge.outcome(), kOutcomeFinished);
+    EXPECT_EQ(steps, (std::vector<std::string>{"sync", "rename to report.doc", "sync folder " + name(joined.path())}));
+    SetDurableStepHook({});
 }
 
 } // namespace

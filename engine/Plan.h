@@ -1,0 +1,77 @@
+// The checks of a split's and a merge's inputs, in the dialogs' order, in one place: a plan is
+// either the first refusal (what, which file, why) or everything the run needs. The dialogs and
+// the command line only turn a refusal into their message, and fill the job record from a plan.
+#pragma once
+
+#include "ChipSet.h"
+#include "FileIO.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace zelvo {
+
+enum class Refusal {
+    None,
+    SelectSource,     // no source (split) or header chip (merge) given
+    InvalidSize,      // a size entry of 0 or above 4,095
+    SelectDestFolder, // no destination folder given
+    FileError,        // `path` could not be opened or is not there: `error` says why
+    SourceTooSmall,   // the source is not longer than one chip: nothing to cut
+    TooManyChips,     // more than 100 chips
+    BadHeader,        // the header chip holds no count from 2 to 100 (the Merge dialog then ends)
+    ChipLength,       // `path`, a chip before the last, is not as long as chip 1
+    LastChipLength,   // `path`, the last chip, is empty or longer than chip 1
+    NotRegular,       // `path` is a link, folder, FIFO, device or socket where a file belongs
+    NameTooLong,      // `path` is too long a name for the destination's file system
+    SameFile,         // `path`, to be written, is a file the run reads (a hard link of it)
+    SetBusy,          // another run is writing the set `path` (its header chip name)
+};
+
+struct PlanRefusal
+{
+    Refusal what = Refusal::None;
+    PathString path;
+    FileError error = FileError::None;
+};
+
+struct SplitPlan
+{
+    PlanRefusal refusal; // what is None when the split may start
+    PathString sourcePath;
+    PathString destFolder;
+    PathString base; // B: every name of the set is B and a suffix
+    ChipSetSizing sizing;
+    int64_t sourceLength = 0;
+    int64_t sourceModified = 0;
+    // Chips or a header chip of this base path are in the folder already: the dialog asks, and
+    // the command line wants --force, before they are replaced.
+    bool replacesFiles = false;
+};
+
+// sizeEntry: the chip size in MB as entered (0 for an empty or unreadable entry).
+SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathString& destFolder);
+
+struct MergePlan
+{
+    PlanRefusal refusal;
+    PathString headerPath; // as chosen: the header chip, or a chip 01 to 99 of the set
+    PathString chipBasePath;
+    PathString destPath;
+    int32_t chipTotal = 0;
+    std::vector<int64_t> chipLengths; // chip k's length at index k - 1
+    int64_t totalLength = 0;
+    uint32_t progressRange = 0; // copy blocks of the whole set
+    bool replacesFile = false;  // a file of the destination's name exists
+};
+
+// The set's checks: present, regular files, chips 1 to N-1 of chip 1's length, the last from 1 byte
+// to that length. With checkSetOnly (the command line's info) the destination is not looked at.
+MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, bool checkSetOnly = false);
+
+// Fill the job record from a plan that refused nothing. replace: the user agreed to replace the
+// files that the plan found (replacesFiles / replacesFile); without it the run refuses them too.
+void LoadComminuteJob(const SplitPlan& plan, bool replace);
+void LoadMergeJob(const MergePlan& plan, bool replace);
+
+} // namespace zelvo

@@ -1,0 +1,105 @@
+#include "RunMessages.h"
+
+#include "StringTable.h"
+
+namespace zelvo {
+
+std::string DisplayPath(const PathString& path)
+{
+#ifdef _WIN32
+    // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
+    std::string out;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        uint32_t c = static_cast<uint16_t>(path[i]);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF)
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint16_t>(path[++i]) - 0xDC00);
+        else if (c >= 0xD800 && c <= 0xDFFF)
+            c = 0xFFFD;
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | c >> 6));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | c >> 12));
+            out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | c >> 18));
+            out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+#else
+    return path;
+#endif
+}
+
+std::string FileErrorText(FileError error, const PathString& path)
+{
+    return FormatString1(LoadString(FileErrorStringId(static_cast<int>(error))), DisplayPath(path));
+}
+
+int RefusalStringId(Refusal what)
+{
+    switch (what) {
+    case Refusal::None:
+    case Refusal::FileError:
+        return 0;
+    case Refusal::SelectSource:
+        return IDS_SELECT_SOURCE;
+    case Refusal::InvalidSize:
+        return IDS_INVALID_SIZE;
+    case Refusal::SelectDestFolder:
+        return IDS_SELECT_DEST_FOLDER;
+    case Refusal::SourceTooSmall:
+        return IDS_SOURCE_TOO_SMALL;
+    case Refusal::TooManyChips:
+        return IDS_TOO_MANY_CHIPS;
+    case Refusal::BadHeader:
+        return IDS_BAD_HEADER;
+    case Refusal::ChipLength:
+        return IDS_CHIP_WRONG_LENGTH;
+    case Refusal::LastChipLength:
+        return IDS_LAST_CHIP_WRONG_LENGTH;
+    case Refusal::NotRegular:
+        return IDS_NOT_A_FILE;
+    case Refusal::NameTooLong:
+        return IDS_NAME_TOO_LONG;
+    case Refusal::SameFile:
+        return IDS_DEST_IS_CHIP;
+    case Refusal::SetBusy:
+        return IDS_SET_BUSY;
+    }
+    return 0;
+}
+
+std::string RefusalText(const PlanRefusal& refusal)
+{
+    if (refusal.what == Refusal::None)
+        return {};
+    if (refusal.what == Refusal::FileError)
+        return FileErrorText(refusal.error, refusal.path);
+    return FormatString1(LoadString(RefusalStringId(refusal.what)), DisplayPath(refusal.path));
+}
+
+std::string FailureText(RunFailure failure, FileError error, const PathString& path)
+{
+    switch (failure) {
+    case RunFailure::File:
+        break;
+    case RunFailure::SourceChanged:
+        return FormatString1(LoadString(IDS_SOURCE_CHANGED), DisplayPath(path));
+    case RunFailure::ChipChanged:
+        return FormatString1(LoadString(IDS_CHIP_CHANGED), DisplayPath(path));
+    case RunFailure::SetBusy:
+        return FormatString1(LoadString(IDS_SET_BUSY), DisplayPath(path));
+    case RunFailure::DestinationExists:
+        return FormatString1(LoadString(IDS_DEST_APPEARED), DisplayPath(path));
+    }
+    return FileErrorText(error, path);
+}
+
+} // namespace zelvo
