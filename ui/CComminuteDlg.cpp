@@ -4,6 +4,8 @@
 #include "ChipSet.h"
 #include "DialogControls.h"
 #include "FileDialogs.h"
+#include "Plan.h"
+#include "RunMessages.h"
 #include "StringTable.h"
 #include "Workers.h"
 
@@ -26,7 +28,7 @@ RunTraits ComminuteTraits()
                      &StartComminuteWorker,       WM_COMMINUTE_PROGRESS,        WM_COMMINUTE_DONE,
                      IDS_COMMINUTE_FINISHED,      IDS_COMMINUTE_CANCELED,       IDS_OPEN_SOURCE_ERROR,
                      IDS_COMMINUTE_IO_ERROR,      IDS_CONFIRM_CANCEL_COMMINUTE, &ComminuteJob.failedPath,
-                     &ComminuteJob.failedError};
+                     &ComminuteJob.failedError,   &ComminuteJob.failure};
 }
 
 } // namespace
@@ -149,58 +151,33 @@ void CComminuteDlg::OnOK()
     if (RefuseWhileWorkerBusy())
         return;
 
-    const QString source = m_editSource->text();
-    const QString dest = m_editDest->text();
-    const int64_t n = SizeEntry();
-    if (source.isEmpty()) {
-        Box(IDS_SELECT_SOURCE);
-        m_editSource->setFocus();
+    const SplitPlan plan = PlanSplit(ToPathString(m_editSource->text()), SizeEntry(), ToPathString(m_editDest->text()));
+    if (plan.refusal.what != Refusal::None) {
+        RefusalBox(plan.refusal);
+        if (plan.refusal.what == Refusal::SelectSource)
+            m_editSource->setFocus();
+        else if (plan.refusal.what == Refusal::InvalidSize)
+            m_editSize->setFocus();
+        else if (plan.refusal.what == Refusal::SelectDestFolder)
+            m_editDest->setFocus();
         return;
     }
-    // A chip of 4,096 MB or more does not fit the chip size's 32 bits.
-    if (n == 0 || n > kMaxSizeEntry) {
-        Box(IDS_INVALID_SIZE);
-        m_editSize->setFocus();
-        return;
-    }
-    if (dest.isEmpty()) {
-        Box(IDS_SELECT_DEST_FOLDER);
-        m_editDest->setFocus();
-        return;
-    }
-
-    int64_t length = 0;
-    const FileError error = QueryLength(ToPathString(source), &length);
-    if (error != FileError::None) {
-        FileErrorBox(error, source);
-        return;
-    }
-    ChipSetSizing sizing;
-    switch (SizeChipSet(length, n, &sizing)) {
-    case SizingStatus::Ok:
-        break;
-    case SizingStatus::SourceTooSmall:
-        Box(IDS_SOURCE_TOO_SMALL);
-        return;
-    case SizingStatus::TooManyChips:
-        Box(IDS_TOO_MANY_CHIPS);
-        return;
-    case SizingStatus::InvalidSize:
-        Box(IDS_INVALID_SIZE);
-        m_editSize->setFocus();
-        return;
+    // Without the user's Yes the worker leaves an existing set alone and fails instead.
+    bool replace = false;
+    if (plan.replacesFiles) {
+        const std::string question = FormatString1(LoadString(IDS_CONFIRM_REPLACE_SET), DisplayPath(plan.base));
+        if (Box(QString::fromStdString(question), MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes)
+            return;
+        replace = true;
     }
 
-    m_editCount->setText(QString::number(sizing.chipCount));
+    m_editCount->setText(QString::number(plan.sizing.chipCount));
     m_editCount->repaint();
-    ComminuteJob.blocksPerChip = sizing.blocksPerChip;
-    ComminuteJob.chipCount = sizing.chipCount;
     m_progress->ShowLabel(true);
-    m_progress->SetRange(0, static_cast<int>(sizing.totalBlocks));
+    m_progress->SetRange(0, static_cast<int>(plan.sizing.totalBlocks));
     m_progress->SetPos(0);
     EnableInputs(false);
-    ComminuteJob.sourcePath = ToPathString(source);
-    ComminuteJob.destFolder = ToPathString(dest);
+    LoadComminuteJob(plan, replace);
     StartRun();
 }
 

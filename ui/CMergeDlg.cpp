@@ -4,6 +4,8 @@
 #include "ChipSet.h"
 #include "DialogControls.h"
 #include "FileDialogs.h"
+#include "Plan.h"
+#include "RunMessages.h"
 #include "StringTable.h"
 #include "Workers.h"
 
@@ -24,7 +26,7 @@ RunTraits MergeTraits()
     return RunTraits{lang::LangDialog::Merge, &MergeJob.runState, &MergeWorkerBusy,         &StartMergeWorker,
                      WM_MERGE_PROGRESS,       WM_MERGE_DONE,      IDS_MERGE_FINISHED,       IDS_MERGE_CANCELED,
                      IDS_OPEN_CHIP_ERROR,     IDS_MERGE_IO_ERROR, IDS_CONFIRM_CANCEL_MERGE, &MergeJob.failedPath,
-                     &MergeJob.failedError};
+                     &MergeJob.failedError,   &MergeJob.failure};
 }
 
 } // namespace
@@ -132,12 +134,11 @@ void CMergeDlg::OnBrowseDest()
 
 void CMergeDlg::OnHeaderPathChanged()
 {
-    const QString header = m_editHeader->text();
-    const PathString headerPath = ToPathString(header);
+    const PathString headerPath = ToPathString(m_editHeader->text());
     int64_t length = 0;
     FileError error = QueryLength(headerPath, &length);
     if (error != FileError::None) {
-        FileErrorBox(error, header);
+        FileErrorBox(error, headerPath);
         return;
     }
     // Through any chip 01 to 99 of a set this names the set's header chip.
@@ -146,7 +147,7 @@ void CMergeDlg::OnHeaderPathChanged()
     int64_t bytesRead = 0;
     error = ReadHeaderCount(countPath, &count, &bytesRead);
     if (error != FileError::None) {
-        FileErrorBox(error, FromPathString(countPath));
+        FileErrorBox(error, countPath);
         return;
     }
     // A header shorter than its 4 bytes holds no count; 0 makes Merge report the bad header.
@@ -158,61 +159,35 @@ void CMergeDlg::OnHeaderPathChanged()
 
 void CMergeDlg::OnMerge()
 {
-    // One merge at a time: MergeJob has room for one run only, and the press writes it at once.
+    // One merge at a time: MergeJob has room for one run only.
     if (RefuseWhileWorkerBusy())
         return;
 
-    bool ok = false;
-    const int32_t chipTotal = m_editTotal->text().toInt(&ok);
-    MergeJob.chipTotal = ok ? chipTotal : 0;
-    const QString header = m_editHeader->text();
-    const QString dest = m_editDest->text();
-    if (header.isEmpty()) {
-        Box(IDS_SELECT_SOURCE);
-        m_editHeader->setFocus();
+    const MergePlan plan = PlanMerge(ToPathString(m_editHeader->text()), ToPathString(m_editDest->text()));
+    if (plan.refusal.what != Refusal::None) {
+        RefusalBox(plan.refusal);
+        if (plan.refusal.what == Refusal::BadHeader)
+            accept();
+        else if (plan.refusal.what == Refusal::SelectSource)
+            m_editHeader->setFocus();
+        else if (plan.refusal.what == Refusal::SelectDestFolder)
+            m_editDest->setFocus();
         return;
     }
-    if (static_cast<uint32_t>(MergeJob.chipTotal) < 2) {
-        Box(IDS_BAD_HEADER);
-        accept();
-        return;
-    }
-    if (dest.isEmpty()) {
-        Box(IDS_SELECT_DEST_FOLDER);
-        m_editDest->setFocus();
-        return;
-    }
-
-    const PathString headerPath = ToPathString(header);
-    int64_t length = 0;
-    FileError error = QueryLength(headerPath, &length);
-    if (error != FileError::None) {
-        FileErrorBox(error, header);
-        return;
-    }
-    const PathString base = BasePathOfHeader(headerPath);
-    MergeJob.destPath = MergeDestPath(ToPathString(dest), SourceNameOfHeader(headerPath));
-    MergeJob.chipBasePath = base;
-
-    // The range is estimated from the first and the last chip: the chips between them have the
-    // length of the first in a set the split wrote.
-    int64_t firstLength = 0;
-    int64_t lastLength = 0;
-    for (const auto& [k, chipLength] : {std::pair<int64_t, int64_t*>{1, &firstLength},
-                                        std::pair<int64_t, int64_t*>{MergeJob.chipTotal, &lastLength}}) {
-        const PathString chip = ChipName(base, k);
-        error = QueryLength(chip, chipLength);
-        if (error != FileError::None) {
-            FileErrorBox(error, FromPathString(chip));
+    // Without the user's Yes the worker leaves an existing file alone and fails instead.
+    bool replace = false;
+    if (plan.replacesFile) {
+        const std::string question = FormatString1(LoadString(IDS_CONFIRM_REPLACE_FILE), DisplayPath(plan.destPath));
+        if (Box(QString::fromStdString(question), MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes)
             return;
-        }
+        replace = true;
     }
-    const uint32_t range = MergeProgressRange(MergeJob.chipTotal, firstLength, lastLength);
 
-    m_progress->SetRange(0, static_cast<int>(std::min<uint32_t>(range, INT_MAX)));
+    m_progress->SetRange(0, static_cast<int>(std::min<uint32_t>(plan.progressRange, INT_MAX)));
     m_progress->ShowLabel(true);
     m_progress->SetPos(0);
     EnableInputs(false);
+    LoadMergeJob(plan, replace);
     StartRun();
 }
 

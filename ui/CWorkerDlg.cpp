@@ -1,5 +1,6 @@
 #include "CWorkerDlg.h"
 
+#include "RunMessages.h"
 #include "StringTable.h"
 
 #include <QFile>
@@ -93,10 +94,27 @@ MsgAnswer CWorkerDlg::Box(int stringId, MsgButtons buttons, MsgIcon icon)
     return Box(QString::fromStdString(LoadString(stringId)), buttons, icon);
 }
 
-void CWorkerDlg::FileErrorBox(FileError error, const QString& path)
+void CWorkerDlg::FileErrorBox(FileError error, const PathString& path)
 {
-    const std::string text = FormatString1(LoadString(FileErrorStringId(static_cast<int>(error))), path.toStdString());
-    Box(QString::fromStdString(text), MsgButtons::Ok, MsgIcon::Stop);
+    Box(QString::fromStdString(FileErrorText(error, path)), MsgButtons::Ok, MsgIcon::Stop);
+}
+
+void CWorkerDlg::RefusalBox(const PlanRefusal& refusal)
+{
+    MsgIcon icon = MsgIcon::Stop;
+    switch (refusal.what) {
+    case Refusal::SelectSource:
+    case Refusal::InvalidSize:
+    case Refusal::SelectDestFolder:
+    case Refusal::SourceTooSmall:
+    case Refusal::TooManyChips:
+    case Refusal::BadHeader:
+        icon = MsgIcon::Exclamation;
+        break;
+    default:
+        break;
+    }
+    Box(QString::fromStdString(RefusalText(refusal)), MsgButtons::Ok, icon);
 }
 
 bool CWorkerDlg::RefuseWhileWorkerBusy()
@@ -184,9 +202,7 @@ void CWorkerDlg::OnDone(uint64_t outcome)
         Box(m_traits.openFailedId, MsgButtons::Ok, MsgIcon::Stop);
         break;
     case kOutcomeIoFailed: {
-        // Which file failed and why, in the words of the framework's file-error texts.
-        const std::string cause = FormatString1(LoadString(FileErrorStringId(static_cast<int>(*m_traits.failedError))),
-                                                FromPathString(*m_traits.failedPath).toStdString());
+        const std::string cause = FailureText(*m_traits.failure, *m_traits.failedError, *m_traits.failedPath);
         Box(QString::fromStdString(LoadString(m_traits.ioFailedId) + "\n" + cause), MsgButtons::Ok, MsgIcon::Stop);
         break;
     }

@@ -8,7 +8,9 @@
 #include "FileIO.h"
 #include "LangText.h"
 #include "MessageBox.h"
+#include "Plan.h"
 #include "WorkerChannel.h"
+#include "Workers.h"
 
 #include <QDialog>
 #include <QFontMetrics>
@@ -47,11 +49,12 @@ struct RunTraits
     int finishedId;      // outcome 0, then the dialog ends with OK
     int canceledId;      // outcome 1
     int openFailedId;    // outcome 2
-    int ioFailedId;      // outcome 3, followed by the file-error text of the failed file
+    int ioFailedId;      // outcome 3, followed by which file failed and why
     int confirmCancelId; // the question of a close request during a run
-    // The job's record of the failed file, read after the done notification only.
+    // The job's record of the failure, read after the done notification only.
     const PathString* failedPath;
     const FileError* failedError;
+    const RunFailure* failure;
 };
 
 // Test seam: called on the GUI thread when a press has passed all its checks and filled the job
@@ -81,7 +84,10 @@ protected:
     // box is open ends the dialog only after the outermost box has closed.
     MsgAnswer Box(int stringId, MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::Exclamation);
     MsgAnswer Box(const QString& text, MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::Exclamation);
-    void FileErrorBox(FileError error, const QString& path);
+    void FileErrorBox(FileError error, const PathString& path);
+    // A plan's refusal: the input checks of the dialogs' templates with the exclamation icon,
+    // a file that cannot be used with the stop icon.
+    void RefusalBox(const PlanRefusal& refusal);
 
     // True (after telling the user) when a worker of an earlier run of this kind still finishes;
     // the press must then change nothing.

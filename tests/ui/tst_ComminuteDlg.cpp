@@ -38,16 +38,13 @@ private slots:
     void languageTextsReplaceTemplateTexts();
     void refusals_data();
     void refusals();
-    void sourceThatCannotBeOpened_data();
-    void sourceThatCannotBeOpened();
-    void exactlyOneChipRunsToFinished();
+    void replacesAnOlderLargerSetAfterYes();
     void hundredChipsAcceptedThenCancelled();
     void cancelQuestionWhileRunning_data();
     void cancelQuestionWhileRunning();
     void confirmedCancelAfterWorkerFinished();
     void sourceLockedAfterThePress();
     void writeFailureIsReportedNotFinished();
-    void doubleClickDuringRun();
     void doubleClickFallbackAndControls();
     void workerOutlivesItsDialogAndBlocksANewRun();
     void closeDoesNotAskAboutAnotherDialogsRun();
@@ -198,21 +195,46 @@ void TestComminuteDlg::refusals_data()
     QTest::addColumn<qint64>("sourceSize");
     QTest::addColumn<QString>("size");
     QTest::addColumn<bool>("withDest");
+    // Before the press: the source "missing", "locked" or a "folder"; in out/ a "link NAME" to a
+    // file outside, an older "set BASE" (two chips and a header chip), or a "lock" on the set.
+    QTest::addColumn<QString>("planted");
     QTest::addColumn<int>("message");
-    QTest::addColumn<int>("focus"); // 0: the focus is not moved
+    QTest::addColumn<QString>("named"); // the file the message names, in the test folder
+    QTest::addColumn<int>("focus");     // 0: the focus is not moved
 
     QTest::newRow("empty source and size 0: only the source message")
-        << "" << 0LL << "0" << false << int(IDS_SELECT_SOURCE) << 1000;
-    QTest::newRow("size 0") << "a.bin" << MB << "0" << true << int(IDS_INVALID_SIZE) << 1002;
-    QTest::newRow("empty size") << "a.bin" << MB << "" << true << int(IDS_INVALID_SIZE) << 1002;
-    QTest::newRow("4096 MB does not fit 32 bits") << "a.bin" << MB << "4096" << true << int(IDS_INVALID_SIZE) << 1002;
+        << "" << 0LL << "0" << false << "" << int(IDS_SELECT_SOURCE) << "" << 1000;
+    QTest::newRow("size 0") << "a.bin" << MB << "0" << true << "" << int(IDS_INVALID_SIZE) << "" << 1002;
+    QTest::newRow("empty size") << "a.bin" << MB << "" << true << "" << int(IDS_INVALID_SIZE) << "" << 1002;
+    QTest::newRow("4096 MB does not fit 32 bits")
+        << "a.bin" << MB << "4096" << true << "" << int(IDS_INVALID_SIZE) << "" << 1002;
     QTest::newRow("above 2147483647 reads as 0")
-        << "a.bin" << MB << "2147483648" << true << int(IDS_INVALID_SIZE) << 1002;
-    QTest::newRow("no destination") << "a.bin" << MB << "1" << false << int(IDS_SELECT_DEST_FOLDER) << 1006;
-    QTest::newRow("one byte short of n MB") << "a.bin" << 3 * MB - 1 << "3" << true << int(IDS_SOURCE_TOO_SMALL) << 0;
-    QTest::newRow("empty source file") << "a.bin" << 0LL << "1" << true << int(IDS_SOURCE_TOO_SMALL) << 0;
+        << "a.bin" << MB << "2147483648" << true << "" << int(IDS_INVALID_SIZE) << "" << 1002;
+    QTest::newRow("no destination") << "a.bin" << MB << "1" << false << "" << int(IDS_SELECT_DEST_FOLDER) << "" << 1006;
+    QTest::newRow("source missing") << "源 file.bin" << MB << "1" << true << "missing" << int(AFX_IDP_FILE_NOT_FOUND)
+                                    << "源 file.bin" << 0;
+    QTest::newRow("source held by another program")
+        << "源 file.bin" << MB << "1" << true << "locked" << int(AFX_IDP_FILE_SHARING) << "源 file.bin" << 0;
+    QTest::newRow("source is a folder") << "源 file.bin" << MB << "1" << true << "folder"
+                                        << int(AFX_IDP_FILE_ACCESS_DENIED) << "源 file.bin" << 0;
+    QTest::newRow("one byte short of n MB")
+        << "a.bin" << 3 * MB - 1 << "3" << true << "" << int(IDS_SOURCE_TOO_SMALL) << "" << 0;
+    QTest::newRow("exactly n MB: a set of one chip could never be joined")
+        << "a.bin" << 2 * MB << "2" << true << "" << int(IDS_SOURCE_TOO_SMALL) << "" << 0;
+    QTest::newRow("empty source file") << "a.bin" << 0LL << "1" << true << "" << int(IDS_SOURCE_TOO_SMALL) << "" << 0;
     QTest::newRow("100 n MB + 1 is 101 chips")
-        << "a.bin" << 200 * MB + 1 << "2" << true << int(IDS_TOO_MANY_CHIPS) << 0;
+        << "a.bin" << 200 * MB + 1 << "2" << true << "" << int(IDS_TOO_MANY_CHIPS) << "" << 0;
+    QTest::newRow("a link at a middle chip's name")
+        << "a.bin" << 3 * MB << "1" << true << "link a.bin.D02" << int(IDS_NOT_A_FILE) << "out/a.bin.D02" << 0;
+    QTest::newRow("a link at the header chip's name")
+        << "a.bin" << 3 * MB << "1" << true << "link a.bin.DAV" << int(IDS_NOT_A_FILE) << "out/a.bin.DAV" << 0;
+    const QString longName = QString(247, 'x') + ".bin";
+    QTest::newRow("only the hundredth chip's name is too long")
+        << longName << 100 * MB << "1" << true << "" << int(IDS_NAME_TOO_LONG) << "out/" + longName + ".D100" << 0;
+    QTest::newRow("another run writes the set")
+        << "a.bin" << 3 * MB << "1" << true << "lock" << int(IDS_SET_BUSY) << "out/a.bin" << 0;
+    QTest::newRow("an older set, No to replacing it")
+        << "a.bin" << 3 * MB << "1" << true << "set a.bin" << int(IDS_CONFIRM_REPLACE_SET) << "out/a.bin" << 0;
 }
 
 void TestComminuteDlg::refusals()
@@ -221,79 +243,79 @@ void TestComminuteDlg::refusals()
     QFETCH(qint64, sourceSize);
     QFETCH(QString, size);
     QFETCH(bool, withDest);
+    QFETCH(QString, planted);
     QFETCH(int, message);
+    QFETCH(QString, named);
     QFETCH(int, focus);
 
+    const QString how = planted.section(' ', 0, 0);
+    const QString plantedName = planted.section(' ', 1);
     const QString source = sourceName.isEmpty() ? QString() : QDir(Dir()).filePath(sourceName);
-    if (!source.isEmpty())
+    if (how == "folder")
+        QVERIFY(QDir().mkpath(source));
+    else if (!source.isEmpty() && how != "missing")
         QVERIFY(MakeSparse(source, sourceSize));
+    const int holder = how == "locked" ? ::open(QFile::encodeName(source).constData(), O_RDONLY) : -1;
+    if (how == "locked")
+        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    // Every file planted in out/ reads "precious" and must still read so: a link leads to a file
+    // outside that the split must not write through.
+    const QString out = QDir(Dir()).filePath("out");
+    const QString victim = QDir(Dir()).filePath("victim");
+    QVERIFY(WriteBytes(victim, "precious"));
+    QStringList plantedNames;
+    if (how == "link") {
+        plantedNames << plantedName;
+        QVERIFY(QFile::link(victim, out + "/" + plantedName));
+    } else if (how == "set") {
+        plantedNames << plantedName + ".D01" << plantedName + ".D02" << plantedName + ".DAV";
+        for (const QString& name : plantedNames)
+            QVERIFY(WriteBytes(out + "/" + name, "precious"));
+    }
+    FileError lockError = FileError::None;
+    const SetLock lock = how == "lock" ? SetLock::Acquire(ui::ToPathString(out + "/a.bin"), &lockError) : SetLock();
+    QCOMPARE(lock.Held(), how == "lock");
+    m_boxes.questionAnswer = MsgAnswer::No;
+
     CComminuteDlg dlg;
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    Fill(dlg, source, size, withDest ? QDir(Dir()).filePath("out") : QString());
+    Fill(dlg, source, size, withDest ? out : QString());
     Control<QLineEdit>(dlg, 1005)->setText(QStringLiteral("7")); // an earlier count stays
     Control(dlg, 2)->setFocus();
 
     Click(dlg, 1);
-    QCOMPARE(m_boxes.Texts(), QStringList{Text(message)});
-    QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Exclamation);
-    if (focus)
-        QCOMPARE(dlg.focusWidget(), Control(dlg, focus));
-    else
-        QCOMPARE(dlg.focusWidget(), Control(dlg, 2));
-    // Nothing changed and nothing started.
+    if (holder >= 0)
+        ::close(holder);
+    const QString text =
+        named.isEmpty()
+            ? Text(message)
+            : QString::fromStdString(FormatString1(LoadString(message), QDir(Dir()).filePath(named).toStdString()));
+    QCOMPARE(m_boxes.Texts(), QStringList{text});
+    QCOMPARE(m_boxes.boxes[0].icon, how == "set"      ? MsgIcon::Question
+                                    : named.isEmpty() ? MsgIcon::Exclamation
+                                                      : MsgIcon::Stop);
+    QCOMPARE(dlg.focusWidget(), Control(dlg, focus ? focus : 2));
+    // Nothing changed, nothing started, nothing written.
     QVERIFY(dlg.isVisible());
     QVERIFY(Control(dlg, 1)->isEnabled());
     QVERIFY(Control(dlg, 1002)->isEnabled());
     QCOMPARE(Control<QLineEdit>(dlg, 1005)->text(), QStringLiteral("7"));
     QVERIFY(!Control<ui::CPercentProgressCtrl>(dlg, 1008)->IsLabelShown());
     QVERIFY(!ComminuteWorkerBusy());
-    QVERIFY(QDir(Dir() + "/out").isEmpty());
+    QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot), plantedNames);
+    for (const QString& name : plantedNames)
+        QCOMPARE(ReadBytes(out + "/" + name), QByteArray("precious"));
 }
 
-void TestComminuteDlg::sourceThatCannotBeOpened_data()
+void TestComminuteDlg::replacesAnOlderLargerSetAfterYes()
 {
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<int>("textId");
-    QTest::newRow("missing") << "missing" << int(AFX_IDP_FILE_NOT_FOUND);
-    QTest::newRow("held by another program") << "locked" << int(AFX_IDP_FILE_SHARING);
-    QTest::newRow("a folder") << "folder" << int(AFX_IDP_FILE_ACCESS_DENIED);
-}
-
-void TestComminuteDlg::sourceThatCannotBeOpened()
-{
-    QFETCH(QString, how);
-    QFETCH(int, textId);
-    const QString source = QDir(Dir()).filePath(QStringLiteral("源 file.bin"));
-    int holder = -1;
-    if (how == "folder") {
-        QVERIFY(QDir().mkpath(source));
-    } else if (how == "locked") {
-        QVERIFY(MakeSparse(source, 2 * MB));
-        holder = ::open(QFile::encodeName(source).constData(), O_RDONLY);
-        QVERIFY(holder >= 0);
-        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
-    }
-    CComminuteDlg dlg;
-    dlg.show();
-    Fill(dlg, source, "1", QDir(Dir()).filePath("out"));
-    Click(dlg, 1);
-    if (holder >= 0)
-        ::close(holder);
-    QCOMPARE(m_boxes.Texts(),
-             QStringList{QString::fromStdString(FormatString1(LoadString(textId), source.toStdString()))});
-    QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Stop);
-    QVERIFY(Control(dlg, 1)->isEnabled());
-    QCOMPARE(Control<QLineEdit>(dlg, 1005)->text(), QString());
-    QVERIFY(!ComminuteWorkerBusy());
-    QVERIFY(QDir(Dir() + "/out").isEmpty());
-}
-
-void TestComminuteDlg::exactlyOneChipRunsToFinished()
-{
-    const QString source = QDir(Dir()).filePath(QStringLiteral("one.bin"));
-    QVERIFY(WriteBytes(source, PatternBytes(2 * MB, 1)));
-    const QString out = QDir(Dir()).filePath("out");
+    const QString source = QDir(Dir()).filePath(QStringLiteral("set.bin"));
+    QVERIFY(WriteBytes(source, PatternBytes(2 * MB + 1, 1)));
+    const QString base = QDir(Dir()).filePath("out/set.bin");
+    for (const char* suffix : {".D01", ".D02", ".D03", ".D04"})
+        QVERIFY(WriteBytes(base + suffix, PatternBytes(10, 2)));
+    QVERIFY(WriteBytes(base + ".DAV", QByteArray("\x04\x00\x00\x00", 4)));
     CComminuteDlg dlg;
     dlg.show();
     auto* progress = Control<ui::CPercentProgressCtrl>(dlg, 1008);
@@ -303,9 +325,10 @@ void TestComminuteDlg::exactlyOneChipRunsToFinished()
         lastPos = progress->GetPos();
         upper = progress->GetUpper();
     };
-    Fill(dlg, source, "2", out);
+    Fill(dlg, source, "1", QDir(Dir()).filePath("out"));
     Click(dlg, 1);
-    QCOMPARE(Control<QLineEdit>(dlg, 1005)->text(), QStringLiteral("1"));
+    QCOMPARE(m_boxes.boxes.size(), size_t(1)); // the question, answered Yes
+    QCOMPARE(Control<QLineEdit>(dlg, 1005)->text(), QStringLiteral("3"));
     QVERIFY(!Control(dlg, 1)->isEnabled());
     QVERIFY(!Control(dlg, 1002)->isEnabled());
     QVERIFY(!Control(dlg, 1001)->isEnabled());
@@ -315,13 +338,14 @@ void TestComminuteDlg::exactlyOneChipRunsToFinished()
 
     QTRY_VERIFY(!dlg.isVisible());
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
-    QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_COMMINUTE_FINISHED)});
-    QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Exclamation);
-    // The bar stood at its end, 32 blocks of 32, when the outcome was reported.
-    QCOMPARE(upper, 32);
-    QCOMPARE(lastPos, 32);
-    QCOMPARE(ReadBytes(out + "/one.bin.D01"), ReadBytes(source));
-    QCOMPARE(ReadBytes(out + "/one.bin.DAV"), QByteArray("\x01\x00\x00\x00", 4));
+    QCOMPARE(m_boxes.Texts().value(1), Text(IDS_COMMINUTE_FINISHED));
+    QCOMPARE(m_boxes.boxes[1].icon, MsgIcon::Exclamation);
+    // The bar stood at its end, 33 blocks of 33, when the outcome was reported.
+    QCOMPARE(upper, 33);
+    QCOMPARE(lastPos, 33);
+    QCOMPARE(ReadBytes(base + ".D01") + ReadBytes(base + ".D02") + ReadBytes(base + ".D03"), ReadBytes(source));
+    QCOMPARE(ReadBytes(base + ".DAV"), QByteArray("\x03\x00\x00\x00", 4));
+    QVERIFY(!QFile::exists(base + ".D04"));
 }
 
 void TestComminuteDlg::hundredChipsAcceptedThenCancelled()
@@ -479,38 +503,6 @@ void TestComminuteDlg::writeFailureIsReportedNotFinished()
     QVERIFY(Control(dlg, 1)->isEnabled());
     QVERIFY(!Control<ui::CPercentProgressCtrl>(dlg, 1008)->IsLabelShown());
     QVERIFY(!QFile::exists(out + "/big.bin.DAV"));
-}
-
-void TestComminuteDlg::doubleClickDuringRun()
-{
-    // The message of a double click stays open while the run finishes behind it: "finished" is
-    // shown over it and the dialog ends when both boxes are closed.
-    const QString source = QDir(Dir()).filePath(QStringLiteral("dbl.bin"));
-    QVERIFY(WriteBytes(source, PatternBytes(2 * MB, 6)));
-    const auto gate = WorkerGate::HoldAt(WM_COMMINUTE_PROGRESS, 1);
-    CComminuteDlg dlg;
-    dlg.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    Fill(dlg, source, "1", QDir(Dir()).filePath("out"));
-    Click(dlg, 1);
-    QTRY_VERIFY(gate->Reached());
-    bool visibleUnderBoxes = false;
-    int positionUnderBox = -1;
-    m_boxes.onBox = [&](const ShownBox& box) {
-        if (box.text != QStringLiteral("To split big file into several chip ones."))
-            return;
-        gate->Release();
-        visibleUnderBoxes =
-            QTest::qWaitFor([&] { return m_boxes.Shown(Text(IDS_COMMINUTE_FINISHED)); }, 20000) && dlg.isVisible();
-        positionUnderBox = Control<ui::CPercentProgressCtrl>(dlg, 1008)->GetPos();
-    };
-    auto* label = Control(dlg, 1018);
-    QTest::mouseDClick(label, Qt::LeftButton, {}, label->rect().center());
-    QCOMPARE(m_boxes.Texts(), QStringList({"To split big file into several chip ones.", Text(IDS_COMMINUTE_FINISHED)}));
-    QVERIFY(visibleUnderBoxes);
-    QCOMPARE(positionUnderBox, 32);
-    QVERIFY(!dlg.isVisible());
-    QCOMPARE(dlg.result(), int(QDialog::Accepted));
 }
 
 void TestComminuteDlg::doubleClickFallbackAndControls()

@@ -5,6 +5,7 @@
 #include "ChipSet.h"
 #include "DialogTestSupport.h"
 #include "LanguageTable.h"
+#include "Plan.h"
 #include "StringTable.h"
 #include "Workers.h"
 
@@ -18,7 +19,8 @@ namespace {
 
 constexpr qint64 MB = 1048576;
 
-QString FileErrorText(int id, const QString& path)
+// The string-table text id with path in place of "%1".
+QString Formatted(int id, const QString& path)
 {
     return QString::fromStdString(FormatString1(LoadString(id), path.toStdString()));
 }
@@ -59,13 +61,11 @@ private slots:
     void headerThatCannotBeRead();
     void pressRefusals_data();
     void pressRefusals();
-    void chipCountBelowTwoEndsTheDialog_data();
-    void chipCountBelowTwoEndsTheDialog();
+    void badHeaderEndsTheDialog_data();
+    void badHeaderEndsTheDialog();
     void progressRangeAndLastBlock();
-    void missingMiddleChipIsOutcome2();
     void cancelThenMergeAgainRewritesFromStart();
     void writeFailureIsReportedNotFinished();
-    void workerOutlivesItsDialogAndBlocksANewRun();
     void destinationAtRootFolder();
     void doubleClickMessage();
     void endToEndJoinOfAnEngineSet_data();
@@ -243,7 +243,7 @@ void TestMergeDlg::headerThatCannotBeRead()
     for (const Row& row : rows) {
         m_boxes.boxes.clear();
         BrowseFile(dlg, 1001, row.chosen);
-        QCOMPARE(m_boxes.Texts(), QStringList{FileErrorText(AFX_IDP_FILE_NOT_FOUND, row.failing)});
+        QCOMPARE(m_boxes.Texts(), QStringList{Formatted(AFX_IDP_FILE_NOT_FOUND, row.failing)});
         QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Stop);
         QCOMPARE(Control<QLineEdit>(dlg, 1012)->text(), QStringLiteral("5"));
         QCOMPARE(Control<QLineEdit>(dlg, 1009)->text(), QStringLiteral("report.doc"));
@@ -258,36 +258,47 @@ void TestMergeDlg::pressRefusals_data()
 {
     QTest::addColumn<bool>("withHeader");
     QTest::addColumn<bool>("withDest");
-    QTest::addColumn<QByteArray>("headerBytes");
-    QTest::addColumn<int>("chips"); // chips written, of three
-    QTest::addColumn<QString>("message");
+    // After choosing: "remove NAME", "shorten NAME", "link NAME" (to a file outside), "write NAME",
+    // "count N" (the header chip's count).
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<int>("message");
+    QTest::addColumn<QString>("named"); // the file the message names, under the test folder
     QTest::addColumn<int>("focus");
 
-    QTest::newRow("no header: only the header message")
-        << false << false << Header(3) << 3 << Text(IDS_SELECT_SOURCE) << 1011;
-    QTest::newRow("no destination") << true << false << Header(3) << 3 << Text(IDS_SELECT_DEST_FOLDER) << 1006;
-    QTest::newRow("header removed since it was chosen") << true << true << Header(3) << -1 << "DAV" << 0;
-    QTest::newRow("chip 1 missing") << true << true << Header(3) << 0 << "D01" << 0;
-    QTest::newRow("last chip missing") << true << true << Header(3) << 2 << "D03" << 0;
+    QTest::newRow("no header: only the header message") << false << false << "" << int(IDS_SELECT_SOURCE) << "" << 1011;
+    QTest::newRow("no destination") << true << false << "" << int(IDS_SELECT_DEST_FOLDER) << "" << 1006;
+    QTest::newRow("header removed since it was chosen")
+        << true << true << "remove set.bin.DAV" << int(AFX_IDP_FILE_NOT_FOUND) << "set.bin.DAV" << 0;
+    QTest::newRow("chip 1 missing") << true << true << "remove set.bin.D01" << int(AFX_IDP_FILE_NOT_FOUND)
+                                    << "set.bin.D01" << 0;
+    QTest::newRow("middle chip missing: refused before the run, not by the worker")
+        << true << true << "remove set.bin.D02" << int(AFX_IDP_FILE_NOT_FOUND) << "set.bin.D02" << 0;
+    QTest::newRow("last chip missing") << true << true << "remove set.bin.D03" << int(AFX_IDP_FILE_NOT_FOUND)
+                                       << "set.bin.D03" << 0;
     QTest::newRow("FF FF FF FF passes the count test, chip .D-1 is missing")
-        << true << true << QByteArray(4, '\xFF') << 3 << "D-1" << 0;
+        << true << true << "count -1" << int(AFX_IDP_FILE_NOT_FOUND) << "set.bin.D-1" << 0;
+    QTest::newRow("middle chip one byte short")
+        << true << true << "shorten set.bin.D02" << int(IDS_CHIP_WRONG_LENGTH) << "set.bin.D02" << 0;
+    QTest::newRow("a link at the output's name")
+        << true << true << "link out/set.bin" << int(IDS_NOT_A_FILE) << "out/set.bin" << 0;
+    QTest::newRow("an existing output, No to replacing it")
+        << true << true << "write out/set.bin" << int(IDS_CONFIRM_REPLACE_FILE) << "out/set.bin" << 0;
 }
 
 void TestMergeDlg::pressRefusals()
 {
     QFETCH(bool, withHeader);
     QFETCH(bool, withDest);
-    QFETCH(QByteArray, headerBytes);
-    QFETCH(int, chips);
-    QFETCH(QString, message);
+    QFETCH(QString, damage);
+    QFETCH(int, message);
+    QFETCH(QString, named);
     QFETCH(int, focus);
 
     const QString base = QDir(Dir()).filePath("set.bin");
-    QList<QByteArray> all{PatternBytes(MB, 1), PatternBytes(MB, 2), PatternBytes(1000, 3)};
-    QVERIFY(MakeSet(base, all.mid(0, std::max(chips, 0)), false));
-    QVERIFY(WriteBytes(base + ".DAV", headerBytes));
-    if (message.startsWith('D'))
-        message = FileErrorText(AFX_IDP_FILE_NOT_FOUND, base + "." + message);
+    QVERIFY(MakeSet(base, {PatternBytes(MB, 1), PatternBytes(MB, 2), PatternBytes(1000, 3)}));
+    const QString victim = QDir(Dir()).filePath("victim");
+    QVERIFY(WriteBytes(victim, "precious"));
+    m_boxes.questionAnswer = MsgAnswer::No;
 
     CMergeDlg dlg;
     dlg.show();
@@ -295,13 +306,25 @@ void TestMergeDlg::pressRefusals()
         BrowseFile(dlg, 1001, base + ".DAV");
     if (withDest)
         BrowseFolder(dlg, Out());
-    if (chips < 0)
-        QVERIFY(QFile::remove(base + ".DAV"));
+    const QString target = QDir(Dir()).filePath(damage.section(' ', 1));
+    if (damage.startsWith("remove"))
+        QVERIFY(QFile::remove(target));
+    else if (damage.startsWith("shorten"))
+        QVERIFY(WriteBytes(target, PatternBytes(MB - 1, 2)));
+    else if (damage.startsWith("link"))
+        QVERIFY(QFile::link(victim, target));
+    else if (damage.startsWith("write"))
+        QVERIFY(WriteBytes(target, "precious"));
+    else if (damage.startsWith("count"))
+        QVERIFY(WriteBytes(base + ".DAV", Header(static_cast<quint32>(damage.section(' ', 1).toInt()))));
     Control(dlg, 2)->setFocus();
     const QString total = Control<QLineEdit>(dlg, 1012)->text();
     Click(dlg, 1);
-    QCOMPARE(m_boxes.Texts(), QStringList{message});
-    QCOMPARE(m_boxes.boxes[0].icon, focus ? MsgIcon::Exclamation : MsgIcon::Stop);
+    QCOMPARE(m_boxes.Texts(),
+             QStringList{named.isEmpty() ? Text(message) : Formatted(message, QDir(Dir()).filePath(named))});
+    QCOMPARE(m_boxes.boxes[0].icon, damage.startsWith("write") ? MsgIcon::Question
+                                    : named.isEmpty()          ? MsgIcon::Exclamation
+                                                               : MsgIcon::Stop);
     QCOMPARE(dlg.focusWidget(), Control(dlg, focus ? focus : 2));
     QVERIFY(dlg.isVisible());
     for (int id : {1, 1001, 1007})
@@ -309,10 +332,16 @@ void TestMergeDlg::pressRefusals()
     QCOMPARE(Control<QLineEdit>(dlg, 1012)->text(), total);
     QVERIFY(!Control<ui::CPercentProgressCtrl>(dlg, 1013)->IsLabelShown());
     QVERIFY(!MergeWorkerBusy());
-    QVERIFY(QDir(Out()).isEmpty());
+    // Nothing written: no temporary, and a file planted at the output's name (through a link
+    // too) as it was.
+    const bool planted = damage.contains("out/");
+    QCOMPARE(QDir(Out()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+             planted ? QStringList{"set.bin"} : QStringList());
+    if (planted)
+        QCOMPARE(ReadBytes(Out() + "/set.bin"), QByteArray("precious"));
 }
 
-void TestMergeDlg::chipCountBelowTwoEndsTheDialog_data()
+void TestMergeDlg::badHeaderEndsTheDialog_data()
 {
     QTest::addColumn<QByteArray>("header");
     QTest::newRow("a set of one chip") << Header(1);
@@ -320,7 +349,7 @@ void TestMergeDlg::chipCountBelowTwoEndsTheDialog_data()
     QTest::newRow("a header of 3 bytes") << QByteArray("\x07\x00\x00", 3);
 }
 
-void TestMergeDlg::chipCountBelowTwoEndsTheDialog()
+void TestMergeDlg::badHeaderEndsTheDialog()
 {
     QFETCH(QByteArray, header);
     const QString base = QDir(Dir()).filePath("one.bin");
@@ -332,6 +361,7 @@ void TestMergeDlg::chipCountBelowTwoEndsTheDialog()
     BrowseFolder(dlg, Out());
     Click(dlg, 1);
     QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_BAD_HEADER)});
+    QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Exclamation);
     QVERIFY(!dlg.isVisible());
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
     QVERIFY(!MergeWorkerBusy());
@@ -340,9 +370,11 @@ void TestMergeDlg::chipCountBelowTwoEndsTheDialog()
 
 void TestMergeDlg::progressRangeAndLastBlock()
 {
+    // An existing output, larger than the set, that the user agrees to replace.
     const QString base = QDir(Dir()).filePath("three.bin");
     const QList<QByteArray> chips{PatternBytes(MB, 1), PatternBytes(MB, 2), PatternBytes(1000, 3)};
     QVERIFY(MakeSet(base, chips));
+    QVERIFY(WriteBytes(Out() + "/three.bin", PatternBytes(3 * MB, 9)));
     CMergeDlg dlg;
     dlg.show();
     auto* progress = Control<ui::CPercentProgressCtrl>(dlg, 1013);
@@ -361,34 +393,12 @@ void TestMergeDlg::progressRangeAndLastBlock()
     QVERIFY(Control(dlg, 2)->isEnabled());
     QTRY_VERIFY(!dlg.isVisible());
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
-    QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_MERGE_FINISHED)});
+    QCOMPARE(m_boxes.Texts(),
+             QStringList({Formatted(IDS_CONFIRM_REPLACE_FILE, Out() + "/three.bin"), Text(IDS_MERGE_FINISHED)}));
     QCOMPARE(upper, 33);
     QCOMPARE(pos, 33);
     QCOMPARE(ui::ComputeProgressLayout(pos, 0, upper, progress->width()).text, QStringLiteral("100%"));
     QCOMPARE(ReadBytes(Out() + "/three.bin"), chips[0] + chips[1] + chips[2]);
-}
-
-void TestMergeDlg::missingMiddleChipIsOutcome2()
-{
-    const QString base = QDir(Dir()).filePath("gap.bin");
-    const QList<QByteArray> chips{PatternBytes(MB, 1), PatternBytes(MB, 2), PatternBytes(1000, 3)};
-    QVERIFY(MakeSet(base, chips));
-    QVERIFY(QFile::remove(base + ".D02"));
-    QVERIFY(WriteBytes(Out() + "/gap.bin", PatternBytes(3 * MB, 9))); // replaced without a question
-    CMergeDlg dlg;
-    dlg.show();
-    BrowseFile(dlg, 1001, base + ".DAV");
-    BrowseFolder(dlg, Out());
-    Click(dlg, 1);
-    QTRY_VERIFY(!m_boxes.boxes.empty());
-    QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_OPEN_CHIP_ERROR)});
-    QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Stop);
-    QVERIFY(dlg.isVisible());
-    for (int id : {1, 1001, 1007})
-        QVERIFY(Control(dlg, id)->isEnabled());
-    QCOMPARE(Control<ui::CPercentProgressCtrl>(dlg, 1013)->GetPos(), 0);
-    QVERIFY(!Control<ui::CPercentProgressCtrl>(dlg, 1013)->IsLabelShown());
-    QCOMPARE(ReadBytes(Out() + "/gap.bin"), chips[0]);
 }
 
 void TestMergeDlg::cancelThenMergeAgainRewritesFromStart()
@@ -419,8 +429,8 @@ void TestMergeDlg::cancelThenMergeAgainRewritesFromStart()
     QVERIFY(dlg.isVisible());
     QVERIFY(Control(dlg, 1)->isEnabled());
     QCOMPARE(Control<QLineEdit>(dlg, 1012)->text(), QStringLiteral("3"));
-    const qint64 partial = QFileInfo(Out() + "/again.bin").size();
-    QVERIFY(partial > 0 && partial < 4 * MB);
+    // Neither a part under the final name nor the temporary is left.
+    QVERIFY(QDir(Out()).isEmpty());
 
     ResetSeams();
     m_boxes.boxes.clear();
@@ -433,8 +443,11 @@ void TestMergeDlg::cancelThenMergeAgainRewritesFromStart()
 
 void TestMergeDlg::writeFailureIsReportedNotFinished()
 {
+    // The disk fills up during a run that was to replace an existing file: that file survives.
     const QString base = QDir(Dir()).filePath("full.bin");
     QVERIFY(MakeSet(base, {PatternBytes(2 * MB, 1), PatternBytes(2 * MB, 2)}));
+    const QString dest = Out() + "/full.bin";
+    QVERIFY(WriteBytes(dest, PatternBytes(1000, 9)));
     CMergeDlg dlg;
     dlg.show();
     BrowseFile(dlg, 1001, base + ".DAV");
@@ -442,50 +455,16 @@ void TestMergeDlg::writeFailureIsReportedNotFinished()
     {
         FileSizeLimit limit(3 * MB);
         Click(dlg, 1);
-        QTRY_VERIFY(!m_boxes.boxes.empty());
+        QTRY_COMPARE(m_boxes.boxes.size(), size_t(2));
     }
-    QCOMPARE(m_boxes.Texts(),
-             QStringList{Text(IDS_MERGE_IO_ERROR) + "\n" + FileErrorText(AFX_IDP_FILE_DISKFULL, Out() + "/full.bin")});
-    QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Stop);
+    QCOMPARE(m_boxes.Texts(), QStringList({Formatted(IDS_CONFIRM_REPLACE_FILE, dest),
+                                           Text(IDS_MERGE_IO_ERROR) + "\n" + Formatted(AFX_IDP_FILE_DISKFULL, dest)}));
+    QCOMPARE(m_boxes.boxes[1].icon, MsgIcon::Stop);
     QVERIFY(dlg.isVisible());
     QVERIFY(Control(dlg, 1)->isEnabled());
-}
-
-void TestMergeDlg::workerOutlivesItsDialogAndBlocksANewRun()
-{
-    const QString base = QDir(Dir()).filePath("orphan.bin");
-    QVERIFY(MakeSet(base, {PatternBytes(MB, 1), PatternBytes(MB, 2)}));
-    const auto gate = WorkerGate::HoldAt(WM_MERGE_PROGRESS, 1);
-    auto dlg = std::make_unique<CMergeDlg>();
-    dlg->show();
-    BrowseFile(*dlg, 1001, base + ".DAV");
-    BrowseFolder(*dlg, Out());
-    Click(*dlg, 1);
-    QTRY_VERIFY(gate->Reached());
-    dlg->reject(); // Yes: cancel requested
-    dlg->reject(); // the dialog ends without a second question
-    QCOMPARE(m_boxes.boxes.size(), size_t(1));
-    QCOMPARE(dlg->result(), int(QDialog::Rejected));
-
-    CMergeDlg second;
-    second.show();
-    BrowseFile(second, 1001, base + ".DAV");
-    BrowseFolder(second, Out());
-    Click(second, 1);
-    QCOMPARE(m_boxes.Texts().last(), Text(IDS_WORKER_BUSY));
-    QVERIFY(Control(second, 1)->isEnabled());
-    QCOMPARE(MergeJob.runState.load(), kRunCancel);
-
-    dlg.reset();
-    const size_t shown = m_boxes.boxes.size();
-    gate->Release();
-    QTRY_VERIFY(!MergeWorkerBusy());
-    QCoreApplication::processEvents();
-    QCOMPARE(m_boxes.boxes.size(), shown);
-
-    Click(second, 1);
-    QTRY_VERIFY(!second.isVisible());
-    QCOMPARE(second.result(), int(QDialog::Accepted));
+    QCOMPARE(ReadBytes(dest), PatternBytes(1000, 9));
+    QCOMPARE(QDir(Out()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"full.bin"});
 }
 
 void TestMergeDlg::destinationAtRootFolder()
@@ -545,10 +524,9 @@ void TestMergeDlg::endToEndJoinOfAnEngineSet()
     QVERIFY(WriteBytes(source, data));
 
     // The set as the split worker writes it.
-    ComminuteJob.sourcePath = ui::ToPathString(source);
-    ComminuteJob.destFolder = ui::ToPathString(folder + "/chips");
-    ComminuteJob.blocksPerChip = 16;
-    ComminuteJob.chipCount = 6;
+    const SplitPlan split = PlanSplit(ui::ToPathString(source), 1, ui::ToPathString(folder + "/chips"));
+    QCOMPARE(split.refusal.what, Refusal::None);
+    LoadComminuteJob(split, false);
     uint64_t outcome = 99;
     ComminuteWorker([&](uint32_t message, uint64_t wParam) {
         if (message == WM_COMMINUTE_DONE)
