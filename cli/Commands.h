@@ -1,6 +1,8 @@
-// The three commands of zelvo-cli. Each validates like its dialog, runs the worker on the calling
-// thread and returns the process exit status.
+// The three commands of zelvo-cli. Each asks the engine's plan for a verdict on its inputs, runs
+// the worker on the calling thread and returns the process exit status.
 #pragma once
+
+#include "FileIO.h"
 
 #include <QString>
 
@@ -19,13 +21,16 @@ struct Options
 {
     bool quiet = false;    // errors only
     bool progress = false; // stderr is a terminal and not quiet
+    bool force = false;    // replace chips or a joined file that are already there
 };
 
-int RunSplit(const QString& source, const QString& destFolder, const QString& sizeText, const Options& options);
-int RunMerge(const QString& headerChip, const QString& destFolder, const Options& options);
-int RunInfo(const QString& headerChip, const Options& options);
+// File names arrive as the bytes the user gave (POSIX) or as UTF-16 (Windows), never re-encoded.
+int RunSplit(const PathString& source, const PathString& destFolder, const QString& sizeText, const Options& options);
+int RunMerge(const PathString& headerChip, const PathString& destFolder, const Options& options);
+int RunInfo(const PathString& headerChip, const Options& options);
 
-// Ctrl-C and SIGTERM request a cancel of the run in progress, as a confirmed cancel does.
-void InstallCancelHandlers();
+// Ctrl-C and SIGTERM request a cancel of the run in progress, as a confirmed cancel does; a
+// closed output pipe is no reason to end a run.
+void InstallSignalHandlers();
 
 } // namespace zelvo::cli

@@ -3,7 +3,10 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <QHash>
 #include <cstdio>
+#include <string>
 
 #ifdef _WIN32
 #include <io.h>
@@ -17,11 +20,64 @@ using namespace zelvo::cli;
 
 namespace {
 
-int Usage(const QCommandLineParser& parser, const QString& problem)
+// The arguments as the parser reads them. Qt decodes them as UTF-8; a file name that is not valid
+// UTF-8 would come back from that text as other bytes, naming another file. Such a word goes to
+// the parser as a stand-in that no decoded text can equal (it holds a lone surrogate) and comes
+// back out as its own bytes. Windows hands over UTF-16, which converts without loss.
+class Arguments
 {
-    if (!problem.isEmpty())
-        std::fprintf(stderr, "zelvo-cli: %s\n\n", qPrintable(problem));
-    std::fputs(qPrintable(parser.helpText()), stderr);
+public:
+    Arguments(int argc, char** argv)
+    {
+#ifdef _WIN32
+        (void)argc;
+        (void)argv;
+        texts_ = QCoreApplication::arguments();
+#else
+        bool optionsEnded = false;
+        for (int i = 0; i < argc; ++i) {
+            const QByteArray bytes(argv[i]);
+            QString text = QFile::decodeName(bytes);
+            // An option is no file name (and must stay one for the parser), unless it follows "--".
+            if (QFile::encodeName(text) != bytes && (optionsEnded || !bytes.startsWith('-'))) {
+                text = QChar(0xDC00) + QString::number(i);
+                raw_.insert(text, bytes);
+            }
+            optionsEnded = optionsEnded || bytes == "--";
+            texts_.append(text);
+        }
+#endif
+    }
+
+    const QStringList& Texts() const
+    {
+        return texts_;
+    }
+
+    zelvo::PathString Path(const QString& argument) const
+    {
+#ifdef _WIN32
+        return argument.toStdWString();
+#else
+        const auto raw = raw_.constFind(argument);
+        return (raw != raw_.cend() ? *raw : QFile::encodeName(argument)).toStdString();
+#endif
+    }
+
+    std::string Shown(const QString& argument) const
+    {
+        const auto raw = raw_.constFind(argument);
+        return raw != raw_.cend() ? raw->toStdString() : argument.toStdString();
+    }
+
+private:
+    QStringList texts_;
+    QHash<QString, QByteArray> raw_;
+};
+
+int Usage(const std::string& problem)
+{
+    std::fprintf(stderr, "zelvo-cli: %s\nTry 'zelvo-cli --help'.\n", problem.c_str());
     return kExitUsage;
 }
 
@@ -32,29 +88,44 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zelvo-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ZELVO_VERSION));
+    InstallSignalHandlers();
+    const Arguments arguments(argc, argv);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Zelvo for File: split a file into numbered chips and join them back.\n\n"
-                       "  zelvo-cli split SOURCE DEST_FOLDER --size MB   write chips of MB megabytes (1 to 4095)\n"
-                       "  zelvo-cli merge HEADER_CHIP DEST_FOLDER        join the set of a .DAV header chip\n"
-                       "  zelvo-cli info HEADER_CHIP                     check a set before joining it\n\n"
-                       "Exit status: 0 finished (info: a complete set), 1 cancelled, 2 a file could not be opened,\n"
-                       "3 a read or write failed, 4 input refused or an inconsistent set, 64 wrong usage."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    parser.setApplicationDescription(QStringLiteral(
+        "Zelvo for File: split a file into numbered chips and join them back.\n\n"
+        "  zelvo-cli split SOURCE DEST_FOLDER --size MB [--force]\n"
+        "      write chips of MB megabytes (1 to 4095), SOURCE.D01 onwards, then the header chip SOURCE.DAV\n"
+        "  zelvo-cli merge HEADER_CHIP DEST_FOLDER [--force]\n"
+        "      join the set of a .DAV header chip (or of one of its chips) into DEST_FOLDER\n"
+        "  zelvo-cli info HEADER_CHIP\n"
+        "      check a set before joining it\n\n"
+        "Files already there are replaced only with --force: chips or a header chip of the same name\n"
+        "(split), a file of the joined file's name (merge). A merge writes NAME.zelvo-partial-XXXXXX in\n"
+        "DEST_FOLDER and gives it its name only when it is whole and on the disk.\n\n"
+        "Exit status: 0 finished (info: a complete set), 1 cancelled, 2 a file could not be opened,\n"
+        "3 a read or write failed, 4 input refused or an inconsistent set, 64 wrong usage."));
+    // Not addHelpOption(): that one adds --help-all, which lists Qt's own options.
+    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Show this help."));
     const QCommandLineOption sizeOption(QStringList{QStringLiteral("s"), QStringLiteral("size")},
                                         QStringLiteral("Chip size in megabytes (split)."), QStringLiteral("MB"));
+    const QCommandLineOption forceOption(
+        QStringList{QStringLiteral("f"), QStringLiteral("force")},
+        QStringLiteral("Replace chips of the same name (split) or an existing joined file (merge)."));
     const QCommandLineOption quietOption(QStringList{QStringLiteral("q"), QStringLiteral("quiet")},
                                          QStringLiteral("Print errors only."));
+    parser.addOption(helpOption);
+    parser.addVersionOption();
     parser.addOption(sizeOption);
+    parser.addOption(forceOption);
     parser.addOption(quietOption);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("split, merge or info."));
     parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("The command's files."), "[...]");
 
-    if (!parser.parse(QCoreApplication::arguments()))
-        return Usage(parser, parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
+    if (!parser.parse(arguments.Texts()))
+        return Usage(parser.errorText().toStdString());
+    if (parser.isSet(helpOption)) {
         std::fputs(qPrintable(parser.helpText()), stdout);
         return kExitFinished;
     }
@@ -65,30 +136,32 @@ int main(int argc, char* argv[])
 
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty())
-        return Usage(parser, QStringLiteral("no command given"));
+        return Usage("no command given");
     const QString command = args.first();
 
     Options options;
     options.quiet = parser.isSet(quietOption);
     options.progress = !options.quiet && isatty(fileno(stderr));
-    InstallCancelHandlers();
+    options.force = parser.isSet(forceOption);
 
     if (command == QLatin1String("split")) {
         if (args.size() != 3)
-            return Usage(parser, QStringLiteral("split takes SOURCE and DEST_FOLDER"));
-        return RunSplit(args[1], args[2], parser.value(sizeOption), options);
+            return Usage("split takes SOURCE and DEST_FOLDER");
+        return RunSplit(arguments.Path(args[1]), arguments.Path(args[2]), parser.value(sizeOption), options);
     }
     if (parser.isSet(sizeOption))
-        return Usage(parser, QStringLiteral("--size belongs to split"));
+        return Usage("--size belongs to split");
     if (command == QLatin1String("merge")) {
         if (args.size() != 3)
-            return Usage(parser, QStringLiteral("merge takes HEADER_CHIP and DEST_FOLDER"));
-        return RunMerge(args[1], args[2], options);
+            return Usage("merge takes HEADER_CHIP and DEST_FOLDER");
+        return RunMerge(arguments.Path(args[1]), arguments.Path(args[2]), options);
     }
+    if (options.force)
+        return Usage("--force belongs to split and merge");
     if (command == QLatin1String("info")) {
         if (args.size() != 2)
-            return Usage(parser, QStringLiteral("info takes HEADER_CHIP"));
-        return RunInfo(args[1], options);
+            return Usage("info takes HEADER_CHIP");
+        return RunInfo(arguments.Path(args[1]), options);
     }
-    return Usage(parser, QStringLiteral("unknown command: ") + command);
+    return Usage("unknown command: " + arguments.Shown(command));
 }

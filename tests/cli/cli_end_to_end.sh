@@ -24,6 +24,7 @@ cd "$work"
 mkdir out joined "报告 目录"
 head -c $((3 * 1048576 + 1000)) /dev/urandom >"source file.v1.tar.gz"
 src="source file.v1.tar.gz"
+head -c 1048576 /dev/urandom >one-chip.bin
 
 # Refusals, in the Comminute dialog's order: the first failing check wins.
 expect empty-source-and-size 4 "Please select the source file!" -- "$cli" split "" out --size 0
@@ -35,9 +36,17 @@ expect empty-folder 4 "Please select folder for destination file(s)!" -- "$cli" 
 expect missing-source 2 "nope.bin was not found." -- "$cli" split nope.bin out --size 1
 expect source-too-small 4 "The source file is less than cmnt size!\\bYou needn't comminute it at all." -- \
     "$cli" split "$src" out --size 4
-expect wrong-usage 64 "" -- "$cli" split "$src"
+expect source-one-chip-long 4 "The source file is less than cmnt size!" -- "$cli" split one-chip.bin out --size 1
+expect split-folder-gone 2 "gone was not found." -- "$cli" split "$src" gone --size 1
 expect unknown-command 64 "unknown command" -- "$cli" chop "$src" out
 [[ -z $(ls out) ]] || fail "a refused split wrote files: $(ls out)"
+
+# A usage error is one line and where to look; the help lists our options, not Qt's.
+usage=$("$cli" split "$src" 2>&1)
+[[ $? -eq 64 && $usage == "zelvo-cli: "*$'\n'"Try 'zelvo-cli --help'." && $(wc -l <<<"$usage") -eq 2 ]] ||
+    fail "usage error: $usage"
+help=$("$cli" --help)
+[[ $help == *--force* && $help != *help-all* ]] || fail "help: $help"
 
 # A split into a folder with CJK characters and spaces, then info and merge.
 expect split 0 "The File Comminuting is Finished!" -- "$cli" split "$src" "报告 目录/" --size 1
@@ -51,60 +60,97 @@ cmp -s "$src" "joined/$src" || fail "merge: the joined file differs from the sou
 expect merge-empty-folder 4 "Please select folder for destination file(s)!" -- "$cli" merge "$set_base.DAV" ""
 expect merge-no-header 2 "nothing.DAV was not found." -- "$cli" merge nothing.DAV joined
 
-# Choosing chip 02 instead of the header chip finds the same set.
-expect merge-through-chip 0 "The File Merging is Finished!" -- "$cli" merge "$set_base.D02" joined
+# Files already there are replaced only with --force; choosing chip 02 finds the same set.
+expect resplit 4 "chip files of $set_base. Use --force" -- "$cli" split "$src" "报告 目录" --size 1
+expect resplit-forced 0 "Finished!" -- "$cli" split "$src" "报告 目录" --size 1 --force
+printf old >"joined/$src"
+expect merge-onto-file 4 "joined/$src already exists. Use --force" -- "$cli" merge "$set_base.DAV" joined
+[[ $(cat "joined/$src") == old ]] || fail "merge-onto-file: the file was changed"
+expect merge-forced 0 "The File Merging is Finished!" -- "$cli" merge "$set_base.D02" joined --force
+cmp -s "$src" "joined/$src" && [[ $(ls -A joined) == "$src" ]] || fail "merge-forced: $(ls -A joined)"
 
-# Problems a set can have, each named by info; merge stops at a missing chip.
+# Names that are no regular file: refused before anything is written, what they lead to untouched.
+printf keep >target
+ln -s "$work/target" "out/$src.D02"
+expect link-at-chip 4 "out/$src.D02 is not a regular file" -- "$cli" split "$src" out --size 1 --force
+[[ $(cat target) == keep && ! -e "out/$src.D01" ]] || fail "link-at-chip: target '$(cat target)', $(ls out)"
+rm "out/$src.D02"
+mkdir fifo && mkfifo "fifo/$src"
+expect fifo-at-output 4 "fifo/$src is not a regular file" -- timeout -k 5 20 "$cli" merge "$set_base.DAV" fifo --force
+
+# Problems a set can have: info and merge refuse them alike, and a refused merge writes nothing.
+mkdir fresh
 cp "$set_base.D01" "$set_base.D07"
 expect info-beyond 4 "lies beyond the count" -- "$cli" info "$set_base.DAV"
 rm "$set_base.D07"
 mv "$set_base.D02" "$work/held"
-expect info-missing 4 "is missing" -- "$cli" info "$set_base.DAV"
-expect merge-missing 2 "Open chip file error!" -- "$cli" merge "$set_base.DAV" joined
+expect info-missing 4 "$set_base.D02 was not found." -- "$cli" info "$set_base.DAV"
+expect merge-missing 2 "$set_base.D02 was not found." -- "$cli" merge "$set_base.DAV" fresh
 mv "$work/held" "$set_base.D02"
 head -c 10 /dev/zero >>"$set_base.D03"
-expect info-length 4 "bytes, chip 1 is" -- "$cli" info "$set_base.DAV"
+expect info-middle-longer 4 "$set_base.D03 is not as long as the first chip" -- "$cli" info "$set_base.DAV"
+truncate -s 1000 "$set_base.D03"
+expect merge-middle-cut-short 4 "$set_base.D03 is not as long as the first chip" -- \
+    "$cli" merge "$set_base.DAV" fresh
+[[ -z $(ls -A fresh) ]] || fail "a refused merge wrote files: $(ls -A fresh)"
 printf '\001\000\000\000' >"$set_base.DAV"
 expect merge-count-1 4 "The header chip file is bad!" -- "$cli" merge "$set_base.DAV" joined
-expect info-count-1 4 "not 2 to 100" -- "$cli" info "$set_base.DAV"
+expect info-count-1 4 "The header chip file is bad!" -- "$cli" info "$set_base.DAV"
 printf '\004\000' >"$set_base.DAV"
-expect merge-short-header 4 "The header chip file is bad!" -- "$cli" merge "$set_base.DAV" joined
-expect info-short-header 4 "shorter than 4 bytes" -- "$cli" info "$set_base.DAV"
+expect info-short-header 4 "The header chip file is bad!" -- "$cli" info "$set_base.DAV"
 
-# A destination that cannot be written: outcome 3, the file named.
-expect split-folder-gone 3 "gone/$src.D01 was not found." -- "$cli" split "$src" gone --size 1
+# A name that is not UTF-8 is split byte for byte (or refused), never the file of its lossy text.
+bad=$(printf 'n\xff')
+head -c $((2 * 1048576 + 1)) /dev/urandom >"$bad"
+head -c $((2 * 1048576 + 1)) /dev/zero >"n$(printf '\xef\xbf\xbd')"
+mkdir raw
+"$cli" split "$bad" raw --size 1 >/dev/null 2>&1
+rc=$?
+if ((rc == 0)); then
+    cat "raw/$bad.D01" "raw/$bad.D02" "raw/$bad.D03" | cmp -s - "$bad" || fail "non-UTF-8 name: chips differ"
+elif ((rc != 4 && rc != 64)) || [[ -n $(ls -A raw) ]]; then
+    fail "non-UTF-8 name: exit $rc, $(ls -A raw)"
+fi
 
 # Progress is drawn only on a terminal; --quiet prints nothing on success.
 out=$("$cli" --quiet split "$src" out --size 1 2>&1)
 [[ $? -eq 0 && -z $out ]] || fail "quiet: printed '$out'"
-tty_out=$(script -qec "'$cli' split '$src' out --size 1" /dev/null 2>&1)
+tty_out=$(script -qec "'$cli' split '$src' out --size 1 --force" /dev/null 2>&1)
 [[ $tty_out == *"100%"*"chip 4/4"* ]] || fail "progress line on a terminal: $tty_out"
-[[ $("$cli" split "$src" out --size 1 2>&1) != *"%"* ]] || fail "progress line drawn into a pipe"
+[[ $("$cli" split "$src" out --size 1 --force 2>&1) != *"%"* ]] || fail "progress line drawn into a pipe"
 
-# SIGTERM during a run: cancelled, chips so far kept, no header chip. Chip 2 is a named pipe that
-# nobody reads yet, so the run is held there however fast the machine is; the signal is sent while
-# it waits, then the pipe is drained so that the worker reaches its next check.
-head -c $((3 * 1048576)) /dev/urandom >held.bin
-mkdir cancel
-mkfifo cancel/held.bin.D02
-coproc RUN { exec "$cli" split held.bin cancel --size 1 2>&1; }
-pid=$RUN_PID
-read -r first <&"${RUN[0]}" # "Files Total: 3" comes just before the worker starts
-for _ in $(seq 100); do [[ -s cancel/held.bin.D01 && $(stat -c %s cancel/held.bin.D01) -eq 1048576 ]] && break; sleep 0.1; done
-kill -TERM "$pid"
-# Drain only once the signal has been taken off the process's pending set (its handler has run).
-for _ in $(seq 100); do grep -q '^ShdPnd:[[:space:]]*0*$' "/proc/$pid/status" 2>/dev/null && break; sleep 0.05; done
-cat cancel/held.bin.D02 >/dev/null &
-drain=$!
-rest=$(cat <&"${RUN[0]}")
-wait "$pid"
+# A reader that has gone (`| head -1`) does not change the status of a finished run. The pipe's
+# reading end is closed before the run starts, so every write meets it closed.
+mkfifo no-reader
+exec 3<>no-reader 4>no-reader 3<&-
+"$cli" split "$src" out --size 1 --force >&4 2>/dev/null
 rc=$?
-kill "$drain" 2>/dev/null
-wait "$drain" 2>/dev/null
-[[ $first == "Files Total: 3" ]] || fail "cancel: first line '$first'"
+exec 4>&-
+((rc == 0)) || fail "closed output pipe: exit $rc"
+
+# SIGTERM during a run: cancelled, no header chip. The run is stopped as soon as its first chip
+# exists, so the signal comes while it is writing however fast the disk is; only a run that has
+# finished all its chips in between is tried again, with a larger source.
+cancel_run() { # MB of source, MB per chip
+    rm -rf cancel held.bin && mkdir cancel && head -c $(($1 * 1048576)) /dev/zero >held.bin
+    coproc RUN { exec "$cli" split held.bin cancel --size "$2" 2>&1; }
+    pid=$RUN_PID
+    read -r first <&"${RUN[0]}" # "Files Total: 95" comes just before the worker starts
+    local deadline=$((SECONDS + 20))
+    until [[ -e cancel/held.bin.D01 ]] || ((SECONDS > deadline)); do :; done
+    kill -STOP "$pid"
+    kill -TERM "$pid"
+    kill -CONT "$pid"
+    rest=$(cat <&"${RUN[0]}")
+    wait "$pid"
+    rc=$?
+}
+cancel_run 190 2
+[[ $rc -eq 0 && -e cancel/held.bin.DAV ]] && cancel_run 380 4
+[[ $first == "Files Total: 95" ]] || fail "cancel: first line '$first'"
 [[ $rc -eq 1 && $rest == *"The File Comminuting is canceled!"* ]] || fail "cancel: exit $rc, $rest"
-[[ ! -e cancel/held.bin.DAV && ! -e cancel/held.bin.D03 ]] || fail "cancel: files $(ls cancel)"
-cmp -s -n 1048576 held.bin cancel/held.bin.D01 || fail "cancel: chip 1 differs from the source"
+[[ ! -e cancel/held.bin.DAV ]] || fail "cancel: a header chip was written"
+rm -rf cancel held.bin
 
 if ((failures)); then
     echo "$failures failure(s)" >&2
