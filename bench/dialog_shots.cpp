@@ -95,6 +95,7 @@ int main(int argc, char** argv)
     file.resize(3 * 1048576 + 5000);
     file.close();
     QDir().mkpath(dir.path() + "/chips");
+    QDir().mkpath(dir.path() + "/split"); // the cancelled splits go here, the merge's set stays whole
     QDir().mkpath(dir.path() + "/joined");
     ComminuteJob.sourcePath = ToPathString(source);
     ComminuteJob.destFolder = ToPathString(dir.path() + "/chips");
@@ -111,7 +112,7 @@ int main(int argc, char** argv)
         g_language = language;
         {
             CComminuteDlg dlg;
-            Run(dlg, WM_COMMINUTE_PROGRESS, source, dir.path() + "/chips", out, "comminute-" + name);
+            Run(dlg, WM_COMMINUTE_PROGRESS, source, dir.path() + "/split", out, "comminute-" + name);
         }
         {
             CMergeDlg dlg;
