@@ -2,6 +2,7 @@
 
 #include "Workers.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <utility>
 
@@ -33,6 +34,56 @@ PlanRefusal CheckWriteTarget(const PathString& path, bool* exists)
         break;
     }
     return Refuse(Refusal::NotRegular, path);
+}
+
+// The set's count from its header chip (or through a chip 01 to 99), refusing what no merge could
+// use: a header that cannot be read, shorter than 4 bytes or holding less than 2.
+PlanRefusal ReadCount(const PathString& headerPath, int32_t* count)
+{
+    const PathString countPath = CountFilePath(headerPath);
+    int64_t headerBytes = 0;
+    const FileError error = ReadHeaderCount(countPath, count, &headerBytes);
+    if (error != FileError::None)
+        return Refuse(Refusal::FileError, countPath, error);
+    if (headerBytes < static_cast<int64_t>(kHeaderLength) || static_cast<uint32_t>(*count) < 2)
+        return Refuse(Refusal::BadHeader, countPath);
+    return {};
+}
+
+// Reads the set's checksum file, if it has one, and checks that it speaks of this set: a line for
+// each chip by its name, then one for the source.
+PlanRefusal ReadSidecar(const PathString& headerPath, int32_t count, bool* present, std::vector<Digest>* chips,
+                        Digest* source)
+{
+    const PathString base = BasePathOfHeader(headerPath);
+    const PathString sidecar = SidecarName(base);
+    std::error_code ignored;
+    *present = std::filesystem::exists(std::filesystem::path(sidecar), ignored);
+    if (!*present)
+        return {};
+    if (!IsRegularFile(sidecar))
+        return Refuse(Refusal::NotRegular, sidecar);
+    FileError error = FileError::None;
+    File file = File::OpenRead(sidecar, &error);
+    // A set of 100 chips with long names needs some 40 KB; anything far bigger is no sidecar.
+    std::string text(1 << 20, '\0');
+    const int64_t got = file.IsOpen() ? file.Read(text.data(), text.size(), &error) : -1;
+    if (got < 0)
+        return Refuse(Refusal::FileError, sidecar, error);
+    text.resize(static_cast<std::size_t>(got));
+    std::vector<SidecarLine> lines;
+    if (got == static_cast<int64_t>(1 << 20) || !ParseSidecar(text, &lines) ||
+        lines.size() != static_cast<std::size_t>(count) + 1)
+        return Refuse(Refusal::BadSidecar, sidecar);
+    for (int32_t k = 1; k <= count; ++k) {
+        if (lines[k - 1].name != Utf8Of(FileNameOf(ChipName(base, k))))
+            return Refuse(Refusal::BadSidecar, sidecar);
+        chips->push_back(lines[k - 1].digest);
+    }
+    if (lines.back().name != Utf8Of(SourceNameOfHeader(headerPath)))
+        return Refuse(Refusal::BadSidecar, sidecar);
+    *source = lines.back().digest;
+    return {};
 }
 
 } // namespace
@@ -83,8 +134,9 @@ SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathS
         if (CheckNameFits(name) != FileError::None)
             return refused(Refuse(Refusal::NameTooLong, name));
     }
-    for (uint32_t k = 1; k <= kMaxChips + 1; ++k) {
-        const PathString name = k <= kMaxChips ? ChipName(plan.base, k) : header;
+    for (uint32_t k = 1; k <= kMaxChips + 2; ++k) {
+        const PathString name =
+            k <= kMaxChips ? ChipName(plan.base, k) : (k == kMaxChips + 1 ? SidecarName(plan.base) : header);
         bool exists = false;
         PlanRefusal target = CheckWriteTarget(name, &exists);
         // Leftovers of a larger set are removed once the new set is whole; anything else there
@@ -116,12 +168,9 @@ MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, 
     // Through any chip 01 to 99 of a set this names the set's header chip.
     const PathString countPath = CountFilePath(headerPath);
     int32_t count = 0;
-    int64_t headerBytes = 0;
-    FileError error = ReadHeaderCount(countPath, &count, &headerBytes);
-    if (error != FileError::None)
-        return refused(Refuse(Refusal::FileError, countPath, error));
-    if (headerBytes < static_cast<int64_t>(kHeaderLength) || static_cast<uint32_t>(count) < 2)
-        return refused(Refuse(Refusal::BadHeader, countPath));
+    FileError error = FileError::None;
+    if (PlanRefusal refusal = ReadCount(headerPath, &count); refusal.what != Refusal::None)
+        return refused(std::move(refusal));
     if (!checkSetOnly && destFolder.empty())
         return refused(Refuse(Refusal::SelectDestFolder));
     int64_t length = 0;
@@ -156,6 +205,9 @@ MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, 
         blocks += static_cast<uint32_t>(length / kCopyBlock + (length % kCopyBlock != 0 ? 1 : 0));
     }
     plan.progressRange = blocks;
+    if (PlanRefusal refusal = ReadSidecar(headerPath, count, &plan.checksummed, &plan.chipDigests, &plan.sourceDigest);
+        refusal.what != Refusal::None)
+        return refused(std::move(refusal));
     if (checkSetOnly)
         return plan;
 
@@ -177,8 +229,74 @@ MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, 
     return plan;
 }
 
-void LoadComminuteJob(const SplitPlan& plan, bool replace)
+SetVerification VerifyChipSet(const PathString& headerPath)
 {
+    SetVerification result;
+    int32_t count = 0;
+    if (headerPath.empty()) {
+        result.refusal = Refuse(Refusal::SelectSource);
+        return result;
+    }
+    result.refusal = ReadCount(headerPath, &count);
+    if (result.refusal.what == Refusal::None && static_cast<uint32_t>(count) > kMaxChips)
+        result.refusal = Refuse(Refusal::BadHeader, CountFilePath(headerPath));
+    bool present = false;
+    std::vector<Digest> digests;
+    Digest sourceDigest{};
+    if (result.refusal.what == Refusal::None)
+        result.refusal = ReadSidecar(headerPath, count, &present, &digests, &sourceDigest);
+    if (result.refusal.what == Refusal::None && !present)
+        result.refusal = Refuse(Refusal::NoSidecar, SidecarName(BasePathOfHeader(headerPath)));
+    if (result.refusal.what != Refusal::None)
+        return result;
+
+    const PathString base = BasePathOfHeader(headerPath);
+    std::vector<int64_t> lengths;
+    int64_t reference = -1; // chip 1's length, or the first one that is there
+    for (int32_t k = 1; k <= count; ++k) {
+        result.chipPaths.push_back(ChipName(base, k));
+        int64_t length = -1;
+        if (!IsRegularFile(result.chipPaths.back()) || QueryLength(result.chipPaths.back(), &length) != FileError::None)
+            length = -1;
+        lengths.push_back(length);
+        if (reference < 0)
+            reference = length;
+    }
+    HashPipeline pipe;
+    bool allRead = true;
+    for (int32_t k = 1; k <= count; ++k) {
+        const int64_t length = lengths[k - 1];
+        if (length < 0) {
+            result.chips.push_back(ChipVerdict::Missing);
+        } else if (k < count ? length != reference : (length < 1 || length > reference)) {
+            result.chips.push_back(ChipVerdict::WrongLength);
+        } else {
+            FileError error = FileError::None;
+            File chip = File::OpenRead(result.chipPaths[k - 1], &error);
+            int64_t got = chip.IsOpen() ? 0 : -1;
+            while (got >= 0) {
+                unsigned char* buffer = pipe.Acquire();
+                got = chip.Read(buffer, HashPipeline::kBlock, &error);
+                if (got <= 0)
+                    break;
+                pipe.Submit(static_cast<std::size_t>(got));
+            }
+            pipe.EndChip();
+            const bool ok = got == 0 && pipe.ChipDigests().back() == digests[k - 1];
+            result.chips.push_back(got < 0 ? ChipVerdict::Missing : ok ? ChipVerdict::Ok : ChipVerdict::Damaged);
+            continue;
+        }
+        allRead = false;
+    }
+    const bool allOk = allRead && std::all_of(result.chips.begin(), result.chips.end(),
+                                              [](ChipVerdict verdict) { return verdict == ChipVerdict::Ok; });
+    result.sourceOk = allOk && pipe.WholeDigest() == sourceDigest;
+    return result;
+}
+
+void LoadComminuteJob(const SplitPlan& plan, bool replace, bool writeChecksums)
+{
+    ComminuteJob.writeChecksums = writeChecksums;
     ComminuteJob.sourcePath = plan.sourcePath;
     ComminuteJob.destFolder = plan.destFolder;
     ComminuteJob.blocksPerChip = plan.sizing.blocksPerChip;
@@ -195,6 +313,8 @@ void LoadMergeJob(const MergePlan& plan, bool replace)
     MergeJob.chipTotal = plan.chipTotal;
     MergeJob.chipLengths = plan.chipLengths;
     MergeJob.replaceExisting = replace;
+    MergeJob.chipDigests = plan.chipDigests;
+    MergeJob.sourceDigest = plan.sourceDigest;
 }
 
 } // namespace zelvo

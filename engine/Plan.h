@@ -3,6 +3,7 @@
 // the command line only turn a refusal into their message, and fill the job record from a plan.
 #pragma once
 
+#include "Checksums.h"
 #include "ChipSet.h"
 #include "FileIO.h"
 
@@ -25,7 +26,9 @@ enum class Refusal {
     NotRegular,       // `path` is a link, folder, FIFO, device or socket where a file belongs
     NameTooLong,      // `path` is too long a name for the destination's file system
     SameFile,         // `path`, to be written, is a file the run reads (a hard link of it)
-    SetBusy,          // another run is writing the set `path` (its header chip name)
+    SetBusy,          // another run is writing the set whose base path is `path`
+    BadSidecar,       // `path`, the set's checksum file, is malformed or names other files
+    NoSidecar,        // the set has no checksum file `path` (verify needs one)
 };
 
 struct PlanRefusal
@@ -63,15 +66,33 @@ struct MergePlan
     int64_t totalLength = 0;
     uint32_t progressRange = 0; // copy blocks of the whole set
     bool replacesFile = false;  // a file of the destination's name exists
+    // The set's checksum file, when it has one: the join is checked against it chip by chip.
+    bool checksummed = false;
+    std::vector<Digest> chipDigests;
+    Digest sourceDigest{};
 };
 
 // The set's checks: present, regular files, chips 1 to N-1 of chip 1's length, the last from 1 byte
 // to that length. With checkSetOnly (the command line's info) the destination is not looked at.
 MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, bool checkSetOnly = false);
 
+// What verify finds of each chip when it reads the set against its checksum file.
+enum class ChipVerdict { Ok, Damaged, Missing, WrongLength };
+
+struct SetVerification
+{
+    PlanRefusal refusal; // a header or checksum file that allows no check at all
+    std::vector<PathString> chipPaths;
+    std::vector<ChipVerdict> chips;
+    bool sourceOk = false; // every chip Ok and the whole source's line matches them joined
+};
+
+SetVerification VerifyChipSet(const PathString& headerPath);
+
 // Fill the job record from a plan that refused nothing. replace: the user agreed to replace the
 // files that the plan found (replacesFiles / replacesFile); without it the run refuses them too.
-void LoadComminuteJob(const SplitPlan& plan, bool replace);
+// writeChecksums: the split also writes the set's checksum file.
+void LoadComminuteJob(const SplitPlan& plan, bool replace, bool writeChecksums = true);
 void LoadMergeJob(const MergePlan& plan, bool replace);
 
 } // namespace zelvo

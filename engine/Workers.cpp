@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -43,8 +44,15 @@ public:
         job_.failedPath.clear();
         job_.failedError = FileError::None;
         job_.failure = RunFailure::File;
+        job_.failedChip = 0;
     }
     bool Any() const { return failed_; }
+    void NoteChip(RunFailure failure, const PathString& path, int32_t chip)
+    {
+        if (!failed_)
+            job_.failedChip = chip;
+        Note(failure, path);
+    }
     void Note(RunFailure failure, const PathString& path, FileError error = FileError::None)
     {
         if (failed_)
@@ -60,34 +68,82 @@ private:
     bool failed_ = false;
 };
 
-// Writes the header chip, the set's commit mark: under a temporary name, flushed, then renamed
-// onto its name, so that it exists only whole and only after every chip is on the disk.
-void CommitHeader(const PathString& header, uint32_t chipCount, bool replace, Failures<ComminuteJobRecord>& failures)
+// Writes a small file of the set (the checksums, the header chip) under a temporary name,
+// flushed, then renamed onto its name and the folder flushed, so that it exists only whole and
+// only after everything written before it is on the disk.
+void CommitFile(const PathString& name, const void* bytes, std::size_t size, bool replace,
+                Failures<ComminuteJobRecord>& failures)
 {
     FileError error = FileError::None;
     PathString temp;
-    File file = File::CreateTemporary(header, &temp, &error);
+    File file = File::CreateTemporary(name, &temp, &error);
     if (!file.IsOpen()) {
-        failures.Note(RunFailure::File, header, error);
+        failures.Note(RunFailure::File, name, error);
         return;
     }
-    const auto bytes = EncodeHeader(chipCount);
-    if (!file.Write(bytes.data(), bytes.size(), &error) || (error = file.Sync()) != FileError::None ||
+    if (!file.Write(bytes, size, &error) || (error = file.Sync()) != FileError::None ||
         (error = file.Close()) != FileError::None) {
-        failures.Note(RunFailure::File, header, error);
+        failures.Note(RunFailure::File, name, error);
     } else if (replace) {
-        if ((error = RenameReplacing(temp, header)) != FileError::None)
-            failures.Note(RunFailure::File, header, error);
-    } else if ((error = RenameNoReplace(temp, header)) != FileError::None) {
-        failures.Note(error == FileError::Generic ? RunFailure::DestinationExists : RunFailure::File, header, error);
+        if ((error = RenameReplacing(temp, name)) != FileError::None)
+            failures.Note(RunFailure::File, name, error);
+    } else if ((error = RenameNoReplace(temp, name)) != FileError::None) {
+        failures.Note(error == FileError::Generic ? RunFailure::DestinationExists : RunFailure::File, name, error);
     }
     if (failures.Any()) {
         file.Close();
         RemoveFile(temp);
         return;
     }
-    if ((error = SyncFolder(FolderOf(header))) != FileError::None)
-        failures.Note(RunFailure::File, FolderOf(header), error);
+    if ((error = SyncFolder(FolderOf(name))) != FileError::None)
+        failures.Note(RunFailure::File, FolderOf(name), error);
+}
+
+// One block through the hashing pipeline: read into its buffer, written out, handed over.
+CopyStatus CopyHashed(File& from, File& to, HashPipeline& hashes, std::size_t size)
+{
+    CopyStatus status;
+    unsigned char* buffer = hashes.Acquire();
+    const int64_t got = from.Read(buffer, size, &status.error);
+    if (got < 0) {
+        status.failedSide = CopySide::Read;
+        return status;
+    }
+    if (got > 0 && !to.Write(buffer, static_cast<std::size_t>(got), &status.error)) {
+        status.failedSide = CopySide::Write;
+        return status;
+    }
+    hashes.Submit(static_cast<std::size_t>(got));
+    status.bytes = static_cast<std::size_t>(got);
+    return status;
+}
+
+// Removes a file of an older set before the run overwrites what it speaks of; one that another
+// program holds is left alone and ends the run.
+void RemoveOlder(const PathString& path, bool replace, Failures<ComminuteJobRecord>& failures, bool* removed)
+{
+    FileError error = FileError::None;
+    switch (KindOf(path)) {
+    case NodeKind::Missing:
+        return;
+    case NodeKind::Regular: {
+        if (!replace) {
+            failures.Note(RunFailure::DestinationExists, path);
+            return;
+        }
+        const File held = File::OpenRead(path, &error); // held while it goes
+        if (!held.IsOpen())
+            failures.Note(RunFailure::File, path, error);
+        else if (!RemoveFile(path))
+            failures.Note(RunFailure::File, path, FileError::AccessDenied);
+        else
+            *removed = true;
+        return;
+    }
+    case NodeKind::Other:
+        failures.Note(RunFailure::File, path, FileError::AccessDenied);
+        return;
+    }
 }
 
 template <typename Worker>
@@ -151,6 +207,7 @@ uint32_t ComminuteWorker(const Poster& post)
     const int64_t plannedLength = job.sourceLength;
     const int64_t plannedModified = job.sourceModified;
     const bool replace = job.replaceExisting;
+    const bool writeChecksums = job.writeChecksums;
     Failures failures(job);
 
     uint64_t outcome = kOutcomeFinished;
@@ -172,29 +229,19 @@ uint32_t ComminuteWorker(const Poster& post)
         failures.Note(RunFailure::SetBusy, base, error);
 
     // The old header chip goes first, and durably: from here on no header chip announces chips
-    // that this run is about to overwrite.
-    if (!failures.Any()) {
-        switch (KindOf(header)) {
-        case NodeKind::Missing:
-            break;
-        case NodeKind::Regular: {
-            // Held while it goes, so that a header chip another program holds is left alone.
-            const File held = replace ? File::OpenRead(header, &error) : File();
-            if (!replace)
-                failures.Note(RunFailure::DestinationExists, header);
-            else if (!held.IsOpen())
-                failures.Note(RunFailure::File, header, error);
-            else if (!RemoveFile(header) || (error = SyncFolder(folder)) != FileError::None)
-                failures.Note(RunFailure::File, header, error == FileError::None ? FileError::AccessDenied : error);
-            break;
-        }
-        case NodeKind::Other:
-            failures.Note(RunFailure::File, header, FileError::AccessDenied);
-            break;
-        }
+    // that this run is about to overwrite. The old checksums go with it.
+    bool removed = false;
+    for (const PathString& older : {header, SidecarName(base)}) {
+        if (!failures.Any())
+            RemoveOlder(older, replace, failures, &removed);
     }
+    if (removed && !failures.Any() && (error = SyncFolder(folder)) != FileError::None)
+        failures.Note(RunFailure::File, folder, error);
 
     const auto buffer = std::make_unique<unsigned char[]>(kCopyBlock);
+    std::optional<HashPipeline> hashes;
+    if (writeChecksums)
+        hashes.emplace();
     const uint64_t fullChip = uint64_t(blocksPerChip) * kCopyBlock;
     uint64_t blocks = 0;
     int64_t copied = 0;
@@ -216,7 +263,8 @@ uint32_t ComminuteWorker(const Poster& post)
         uint64_t chipBytes = 0;
         bool sourceEnded = false;
         for (uint32_t b = 0; b < blocksPerChip && StillRunning(job.runState); ++b) {
-            const CopyStatus copy = source.CopyBlockTo(chip, buffer.get(), kCopyBlock);
+            const CopyStatus copy = hashes ? CopyHashed(source, chip, *hashes, kCopyBlock)
+                                           : source.CopyBlockTo(chip, buffer.get(), kCopyBlock);
             if (copy.error != FileError::None) {
                 failures.Note(RunFailure::File, copy.failedSide == CopySide::Read ? sourcePath : chipPath, copy.error);
                 break;
@@ -232,6 +280,8 @@ uint32_t ComminuteWorker(const Poster& post)
             }
         }
         copied += static_cast<int64_t>(chipBytes);
+        if (hashes)
+            hashes->EndChip();
         // Every chip but the last is whole and the last holds something: a source that ended
         // sooner has shrunk since it was sized.
         const bool stopped = !StillRunning(job.runState) || failures.Any();
@@ -263,7 +313,19 @@ uint32_t ComminuteWorker(const Poster& post)
     } else if (!StillRunning(job.runState)) {
         outcome = kOutcomeCancelled;
     } else {
-        CommitHeader(header, chipCount, replace, failures);
+        if (hashes) {
+            // The checksums of what was written, then the header chip: it stays the set's last file.
+            const std::vector<Digest> digests = hashes->ChipDigests();
+            std::vector<SidecarLine> lines;
+            for (uint32_t k = 1; k <= chipCount; ++k)
+                lines.push_back({digests[k - 1], Utf8Of(FileNameOf(ChipName(base, k)))});
+            lines.push_back({hashes->WholeDigest(), Utf8Of(FileNameOf(sourcePath))});
+            const std::string text = FormatSidecar(lines);
+            CommitFile(SidecarName(base), text.data(), text.size(), replace, failures);
+        }
+        const auto bytes = EncodeHeader(chipCount);
+        if (!failures.Any())
+            CommitFile(header, bytes.data(), bytes.size(), replace, failures);
         if (failures.Any()) {
             outcome = kOutcomeIoFailed;
         } else if (replace) {
@@ -288,6 +350,8 @@ uint32_t MergeWorker(const Poster& post)
     const PathString chipBasePath = job.chipBasePath;
     const uint64_t chipTotal = static_cast<uint32_t>(job.chipTotal); // a count is unsigned here
     const std::vector<int64_t> plannedLengths = job.chipLengths;
+    const std::vector<Digest> digests = job.chipDigests;
+    const Digest sourceDigest = job.sourceDigest;
     const bool replace = job.replaceExisting;
     Failures failures(job);
 
@@ -305,6 +369,9 @@ uint32_t MergeWorker(const Poster& post)
     }
 
     const auto buffer = std::make_unique<unsigned char[]>(kCopyBlock);
+    std::optional<HashPipeline> hashes;
+    if (!digests.empty())
+        hashes.emplace();
     uint64_t blocks = 0;
     int64_t firstLength = 0;
     for (uint64_t k = 1; k <= chipTotal; ++k) {
@@ -332,7 +399,8 @@ uint32_t MergeWorker(const Poster& post)
         int64_t done = 0;
         while (!failures.Any() && done < expected && StillRunning(job.runState)) {
             const auto want = static_cast<std::size_t>(std::min<int64_t>(kCopyBlock, expected - done));
-            const CopyStatus copy = chip.CopyBlockTo(temp, buffer.get(), want);
+            const CopyStatus copy =
+                hashes ? CopyHashed(chip, temp, *hashes, want) : chip.CopyBlockTo(temp, buffer.get(), want);
             if (copy.error != FileError::None) {
                 failures.Note(RunFailure::File, copy.failedSide == CopySide::Read ? chipPath : destPath, copy.error);
                 break;
@@ -351,6 +419,11 @@ uint32_t MergeWorker(const Poster& post)
             if (chip.Read(&probe, 1, &error) != 0)
                 failures.Note(RunFailure::ChipChanged, chipPath); // longer than planned
         }
+        if (!failures.Any() && done == expected && hashes) {
+            hashes->EndChip();
+            if (k > digests.size() || hashes->ChipDigests().back() != digests[k - 1])
+                failures.NoteChip(RunFailure::ChipDamaged, chipPath, static_cast<int32_t>(k));
+        }
         chip.Close();
         if (failures.Any()) {
             outcome = outcome == kOutcomeOpenFailed ? outcome : kOutcomeIoFailed;
@@ -362,6 +435,11 @@ uint32_t MergeWorker(const Poster& post)
         }
     }
 
+    if (outcome == kOutcomeFinished && hashes &&
+        (digests.size() != chipTotal || hashes->WholeDigest() != sourceDigest)) {
+        failures.Note(RunFailure::JoinDamaged, destPath);
+        outcome = kOutcomeIoFailed;
+    }
     if (outcome == kOutcomeFinished) {
         // A temporary removed during the run (its folder deleted, say) is not a finished join.
         if (!temp.IsNamedBy(tempPath))

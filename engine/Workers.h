@@ -3,6 +3,7 @@
 // per block, one done notification last. It never knows who listens.
 #pragma once
 
+#include "Checksums.h"
 #include "FileIO.h"
 
 #include <atomic>
@@ -31,6 +32,8 @@ enum class RunFailure {
     ChipChanged,       // a chip did not deliver exactly its planned length
     SetBusy,           // another run holds the set
     DestinationExists, // a file of the name appeared that the user did not agree to replace
+    ChipDamaged,       // chip failedChip does not match its checksum
+    JoinDamaged,       // the joined bytes do not match the source's checksum
 };
 
 // Receives (message, wParam). Called on the worker's thread: a GUI hands it on to its own thread.
@@ -71,10 +74,13 @@ struct ComminuteJobRecord
     // Chips and a header chip of this set already there may be replaced; otherwise they end the
     // run before anything is written over.
     bool replaceExisting = false;
+    // Also write <base>.sha256, from the bytes written, before the header chip.
+    bool writeChecksums = false;
     // Set for outcomes 2 and 3: the file that could not be opened, read or written, and why.
     zelvo::PathString failedPath;
     zelvo::FileError failedError = zelvo::FileError::None;
     zelvo::RunFailure failure = zelvo::RunFailure::File;
+    int32_t failedChip = 0;
 };
 
 struct MergeJobRecord
@@ -89,9 +95,14 @@ struct MergeJobRecord
     // A file of the destination's name is replaced only with this (and only once the new one is
     // whole); otherwise it is left as it is and the run fails.
     bool replaceExisting = false;
+    // From the set's checksum file: chip k must hash to chipDigests[k - 1], the join to
+    // sourceDigest. Empty: no checksums to check.
+    std::vector<zelvo::Digest> chipDigests;
+    zelvo::Digest sourceDigest{};
     zelvo::PathString failedPath;
     zelvo::FileError failedError = zelvo::FileError::None;
     zelvo::RunFailure failure = zelvo::RunFailure::File;
+    int32_t failedChip = 0; // for ChipDamaged
 };
 
 extern ComminuteJobRecord ComminuteJob;

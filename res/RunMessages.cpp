@@ -72,6 +72,10 @@ int RefusalStringId(Refusal what)
         return IDS_DEST_IS_CHIP;
     case Refusal::SetBusy:
         return IDS_SET_BUSY;
+    case Refusal::BadSidecar:
+        return IDS_BAD_SIDECAR;
+    case Refusal::NoSidecar:
+        return IDS_NO_SIDECAR;
     }
     return 0;
 }
@@ -98,8 +102,26 @@ std::string FailureText(RunFailure failure, FileError error, const PathString& p
         return FormatString1(LoadString(IDS_SET_BUSY), DisplayPath(path));
     case RunFailure::DestinationExists:
         return FormatString1(LoadString(IDS_DEST_APPEARED), DisplayPath(path));
+    case RunFailure::ChipDamaged:
+        return FormatString2(LoadString(IDS_CHIP_DAMAGED), "?", DisplayPath(path));
+    case RunFailure::JoinDamaged:
+        return FormatString1(LoadString(IDS_JOIN_DAMAGED), DisplayPath(path));
     }
     return FileErrorText(error, path);
+}
+
+std::string FailureText(const ComminuteJobRecord& job)
+{
+    return FailureText(job.failure, job.failedError, job.failedPath);
+}
+
+std::string FailureText(const MergeJobRecord& job)
+{
+    if (job.failure == RunFailure::ChipDamaged)
+        return FormatString2(LoadString(IDS_CHIP_DAMAGED),
+                             std::to_string(job.failedChip) + " of " + std::to_string(job.chipTotal),
+                             DisplayPath(job.failedPath));
+    return FailureText(job.failure, job.failedError, job.failedPath);
 }
 
 } // namespace zelvo

@@ -24,5 +24,8 @@ int RefusalStringId(Refusal what);
 
 // The line under "… has failed!" that says which file and why.
 std::string FailureText(RunFailure failure, FileError error, const PathString& path);
+// The same for the failure a job's record holds (a damaged chip is named "chip k of N").
+std::string FailureText(const ComminuteJobRecord& job);
+std::string FailureText(const MergeJobRecord& job);
 
 } // namespace zelvo

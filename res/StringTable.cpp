@@ -56,6 +56,10 @@ constexpr std::pair<int, std::string_view> kStrings[] = {
     {IDS_SOURCE_CHANGED, "%1 changed while it was being comminuted!"},
     {IDS_CHIP_CHANGED, "The chip file %1 changed while it was being merged!"},
     {IDS_DEST_APPEARED, "%1 appeared during the run and was not replaced."},
+    {IDS_CHIP_DAMAGED, "Chip %1 is damaged: %2 does not match its checksum!"},
+    {IDS_JOIN_DAMAGED, "The joined file %1 does not match the source's checksum!"},
+    {IDS_BAD_SIDECAR, "The checksum file %1 is damaged or belongs to another set!"},
+    {IDS_NO_SIDECAR, "The chip set has no checksum file %1!"},
 
     {AFX_IDP_FILE_NONE, "No error occurred."},
     {AFX_IDP_FILE_GENERIC, "An unknown error occurred while accessing %1."},
@@ -92,10 +96,25 @@ int FileErrorStringId(int cause)
     return AFX_IDP_FILE_NONE + cause;
 }
 
-std::string FormatString1(const std::string& text, const std::string& arg)
+std::string FormatString2(const std::string& text, const std::string& arg1, const std::string& arg2)
 {
     std::string result;
-    result.reserve(text.size() + arg.size());
+    result.reserve(text.size() + arg1.size() + arg2.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
+            result += text[i + 1] == '1' ? arg1 : arg2;
+            ++i;
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
+std::string FormatString1(const std::string& text, const std::string& arg)
+{
+    // A "%2" in a one-argument text stays as it is.
+    std::string result;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '1') {
             result += arg;

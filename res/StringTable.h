@@ -62,6 +62,11 @@ enum StringId : int {
     IDS_SOURCE_CHANGED = 61235,
     IDS_CHIP_CHANGED = 61236,
     IDS_DEST_APPEARED = 61237,
+    // The set's checksum file: damaged chips, a join that does not match, a file that is no sidecar.
+    IDS_CHIP_DAMAGED = 61238,
+    IDS_JOIN_DAMAGED = 61239,
+    IDS_BAD_SIDECAR = 61240,
+    IDS_NO_SIDECAR = 61241,
 
     // The framework's file-error texts; %1 stands for the path.
     AFX_IDP_FILE_NONE = 61856,
@@ -90,5 +95,7 @@ int FileErrorStringId(int cause);
 
 // Replaces every "%1" in text with arg (the framework's AfxFormatString1).
 std::string FormatString1(const std::string& text, const std::string& arg);
+// Replaces "%1" and "%2" (AfxFormatString2).
+std::string FormatString2(const std::string& text, const std::string& arg1, const std::string& arg2);
 
 } // namespace zelvo

@@ -9,7 +9,7 @@ set -euo pipefail
 
 profile=${1:-test}
 
-build=(cmake ninja-build g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev libgmock-dev libx11-dev)
+build=(cmake ninja-build g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev libgmock-dev libx11-dev libssl-dev)
 test=(clang libclang-rt-14-dev googletest g++-mingw-w64-x86-64-posix wine64 xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk qt6-qpa-plugins desktop-file-utils appstream x11-xserver-utils)
 run=(qt6-qpa-plugins fonts-noto-cjk)
 package=(dpkg-dev)

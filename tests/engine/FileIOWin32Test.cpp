@@ -1,9 +1,11 @@
 // The Win32 file layer on the Win32 API itself: share mode 0 refuses and is refused by any other
 // handle, the create truncates only a file it holds, writes refuse what is not a plain file of
 // their own, lengths pass 4 GiB, and UTF-16 paths with CJK characters work end to end through both
-// workers.
+// workers, checksums included (BCrypt's SHA-256, UTF-8 names in the sidecar).
+#include "Checksums.h"
 #include "ChipSet.h"
 #include "FileIO.h"
+#include "Plan.h"
 #include "Workers.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #ifndef NOMINMAX // MinGW's C++ library defines it already
 #define NOMINMAX
 #endif
+#include <algorithm>
 #include <cwctype>
 #include <filesystem>
 #include <functional>
@@ -39,8 +42,14 @@ protected:
     {
         std::error_code ignored;
         std::filesystem::remove_all(folder, ignored);
+        // The records are global: what a plan loaded into them must not reach the next test.
         ComminuteJob.runState = kRunIdle;
+        ComminuteJob.sourceLength = -1;
+        ComminuteJob.replaceExisting = ComminuteJob.writeChecksums = false;
         MergeJob.runState = kRunIdle;
+        MergeJob.chipLengths.clear();
+        MergeJob.chipDigests.clear();
+        MergeJob.replaceExisting = false;
     }
     PathString At(const std::wstring& name) const { return (folder / name).native(); }
 
@@ -210,6 +219,95 @@ TEST_F(Win32Files, CjkPathsRoundTripThroughBothWorkers)
     MergeWorker([&](uint32_t message, uint64_t wParam) { (message == WM_MERGE_DONE ? outcome : blocks) = wParam; });
     ASSERT_EQ(outcome, kOutcomeFinished);
     EXPECT_EQ(Get(MergeJob.destPath), data);
+}
+
+TEST_F(Win32Files, ChecksummedSetOnCjkPathsJoinsOrNamesTheDamagedChip)
+{
+    Sha256 hash;
+    const struct
+    {
+        const char* name;
+        std::string text;
+        const char* hex;
+    } vectors[] = {
+        {"empty", "", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc, after a finish", "abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"a million a's", std::string(1000000, 'a'),
+         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const auto& row : vectors) {
+        // Growing odd pieces (1, 4, 13, 40, ...): most end inside one of SHA-256's 64-byte blocks.
+        for (std::size_t at = 0, piece = 1; at < row.text.size(); at += piece, piece = piece * 3 + 1)
+            hash.Update(row.text.data() + at, std::min(piece, row.text.size() - at));
+        EXPECT_EQ(ToHex(hash.Finish()), row.hex) << row.name;
+    }
+    EXPECT_EQ(ToHex(hash.Finish()), vectors[0].hex) << "a finish starts afresh";
+
+    // A name outside the BMP too: its surrogate pair is one 4-byte character in UTF-8.
+    const PathString name = L"報告 書𠮷.bin";
+    const std::string utf8 = "\xe5\xa0\xb1\xe5\x91\x8a \xe6\x9b\xb8\xf0\xa0\xae\xb7.bin";
+    EXPECT_EQ(Utf8Of(name), utf8);
+    EXPECT_EQ(PathOfUtf8(utf8), name);
+
+    const PathString source = At(name);
+    const Bytes data = Pattern(2 * kMegabyte + 1000);
+    Put(source, data);
+    const std::filesystem::path chips = folder / L"チップ";
+    std::filesystem::create_directory(chips);
+    const SplitPlan split = PlanSplit(source, 1, chips.native());
+    ASSERT_EQ(split.refusal.what, Refusal::None);
+    LoadComminuteJob(split, false, true);
+    uint64_t outcome = 99;
+    const Poster poster = [&](uint32_t message, uint64_t wParam) {
+        if (message == WM_COMMINUTE_DONE || message == WM_MERGE_DONE)
+            outcome = wParam;
+    };
+    ComminuteWorker(poster);
+    ASSERT_EQ(outcome, kOutcomeFinished);
+
+    std::string sidecar;
+    for (int k = 1; k <= 3; ++k) {
+        const std::size_t from = std::size_t(k - 1) * kMegabyte,
+                          size = std::min<std::size_t>(kMegabyte, data.size() - from);
+        hash.Update(data.data() + from, size);
+        sidecar += ToHex(hash.Finish()) + "  " + utf8 + ".D0" + char('0' + k) + "\n";
+    }
+    hash.Update(data.data(), data.size());
+    sidecar += ToHex(hash.Finish()) + "  " + utf8 + "\n";
+    const Bytes written = Get(SidecarName(split.base));
+    EXPECT_EQ(std::string(written.begin(), written.end()), sidecar);
+
+    const struct
+    {
+        const char* name;
+        int damagedChip;
+        uint64_t outcome;
+    } joins[] = {{"intact set", 0, kOutcomeFinished}, {"a byte flipped in chip 2", 2, kOutcomeIoFailed}};
+    for (const auto& row : joins) {
+        SCOPED_TRACE(row.name);
+        if (row.damagedChip) {
+            Bytes chip = Get(ChipName(split.base, row.damagedChip));
+            chip[70000] ^= 1;
+            Put(ChipName(split.base, row.damagedChip), chip);
+        }
+        const std::filesystem::path joined = folder / (L"結合 " + std::to_wstring(row.damagedChip));
+        std::filesystem::create_directory(joined);
+        const MergePlan merge = PlanMerge(HeaderChipName(split.base), joined.native());
+        ASSERT_EQ(merge.refusal.what, Refusal::None);
+        EXPECT_TRUE(merge.checksummed);
+        LoadMergeJob(merge, false);
+        outcome = 99;
+        MergeWorker(poster);
+        ASSERT_EQ(outcome, row.outcome);
+        if (row.damagedChip) {
+            EXPECT_EQ(MergeJob.failure, RunFailure::ChipDamaged);
+            EXPECT_EQ(MergeJob.failedChip, row.damagedChip);
+            EXPECT_EQ(MergeJob.failedPath, ChipName(split.base, row.damagedChip));
+            EXPECT_TRUE(std::filesystem::is_empty(joined)) << "neither the join nor its temporary is left";
+        } else {
+            EXPECT_EQ(Get(merge.destPath), data);
+        }
+    }
 }
 
 TEST_F(Win32Files, ChipHeldByAnotherHandleEndsTheMergeAsOpenFailed)

@@ -95,6 +95,7 @@ inline uint32_t RunSplit(const PathString& source, const PathString& folder, uin
     ComminuteJob.chipCount = chipCount;
     ComminuteJob.sourceLength = -1;
     ComminuteJob.replaceExisting = true;
+    ComminuteJob.writeChecksums = false;
     return ComminuteWorker(post);
 }
 
@@ -105,6 +106,7 @@ inline uint32_t RunMerge(const PathString& chipBase, int32_t chipTotal, const Pa
     MergeJob.chipTotal = chipTotal;
     MergeJob.chipLengths.clear();
     MergeJob.replaceExisting = true;
+    MergeJob.chipDigests.clear();
     return MergeWorker(post);
 }
 

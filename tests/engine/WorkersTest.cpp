@@ -1,5 +1,6 @@
 #include "Workers.h"
 
+#include "Checksums.h"
 #include "ChipSet.h"
 #include "Plan.h"
 #include "TestFiles.h"
@@ -132,10 +133,11 @@ TEST_P(RoundTrip, SplitThenMergeGivesTheSourceBack)
     }
     const auto header = EncodeHeader(sizing.chipCount);
     EXPECT_EQ(ReadFile(HeaderChipName(base)), Bytes(header.begin(), header.end()));
-    EXPECT_EQ(FileCount(out.path()), sizing.chipCount + 1) << "nothing else is left in the folder";
+    EXPECT_EQ(FileCount(out.path()), sizing.chipCount + 2) << "the chips, the checksums, the header chip: no more";
 
     const MergePlan join = PlanMerge(HeaderChipName(base), joined.path().native());
     ASSERT_EQ(join.refusal.what, Refusal::None);
+    EXPECT_TRUE(join.checksummed);
     EXPECT_EQ(join.progressRange, sizing.totalBlocks);
     Recorder merge;
     LoadMergeJob(join, false);
@@ -627,6 +629,7 @@ TEST_F(Workers, HostileTargetsAreRefusedAndNeverWrittenThrough)
             MergeJob.chipBasePath = base;
             MergeJob.chipTotal = 4;
             MergeJob.chipLengths.clear();
+            MergeJob.chipDigests.clear();
             MergeJob.replaceExisting = row.replace;
             MergeWorker(rec.poster());
             EXPECT_EQ(rec.outcome(), row.outcome);
@@ -646,6 +649,7 @@ TEST_F(Workers, HostileTargetsAreRefusedAndNeverWrittenThrough)
             ComminuteJob.blocksPerChip = 16;
             ComminuteJob.chipCount = 4;
             ComminuteJob.sourceLength = -1;
+            ComminuteJob.writeChecksums = false;
             ComminuteJob.replaceExisting = row.replace;
             ComminuteWorker(rec.poster());
             EXPECT_EQ(rec.outcome(), row.outcome);
@@ -733,6 +737,116 @@ TEST_F(Workers, KilledRunLeavesTheOldOrTheNewNeverAMix)
         }
         EXPECT_TRUE(row.killAt != 0 || Exists(row.merge ? dest : HeaderChipName(base)))
             << "a run killed after it said finished has its result on the disk";
+    }
+}
+
+// A set damaged in transit: the join fails naming the first chip that does not match its checksum
+// and replaces nothing; verify names every such chip.
+TEST_F(Workers, DamagedChipsAreNamedAndNothingIsReplaced)
+{
+    using V = ChipVerdict;
+    struct Row
+    {
+        const char* name;
+        std::function<void()> damage;
+        Refusal refusal;    // of the merge plan
+        int32_t failedChip; // the run's ChipDamaged, when the plan passes
+        std::vector<ChipVerdict> verdicts;
+    };
+    const Bytes data = RandomBytes(4 * MB - 999, 51);
+    const PathString sidecar = SidecarName(base);
+    const auto flip = [](const PathString& path, std::size_t at) {
+        Bytes bytes = ReadFile(path);
+        bytes[at] ^= 0x20;
+        WriteFile(path, bytes);
+    };
+    const auto editSidecar = [&](const std::string& from, const std::string& to) {
+        const Bytes bytes = ReadFile(sidecar);
+        std::string text(bytes.begin(), bytes.end());
+        text.replace(text.find(from), from.size(), to);
+        WriteFile(sidecar, Bytes(text.begin(), text.end()));
+    };
+    const auto splitOther = [&](std::size_t length) {
+        TempDir other;
+        WriteFile(other / "report.doc", RandomBytes(length, 52));
+        LoadComminuteJob(PlanSplit(other / "report.doc", 1, other.path().native()), false, true);
+        Recorder rec;
+        ComminuteWorker(rec.poster());
+        std::filesystem::copy_file(SidecarName(other / "report.doc"), sidecar,
+                                   std::filesystem::copy_options::overwrite_existing);
+    };
+    const Row rows[] = {
+        {"a byte of a middle chip",
+         [&] { flip(ChipName(base, 2), 12345); },
+         Refusal::None,
+         2,
+         {V::Ok, V::Damaged, V::Ok, V::Ok}},
+        {"a byte of the last chip",
+         [&] { flip(ChipName(base, 4), 0); },
+         Refusal::None,
+         4,
+         {V::Ok, V::Ok, V::Ok, V::Damaged}},
+        {"chips 1 and 2 swapped",
+         [&] {
+             std::filesystem::rename(ChipName(base, 1), out / "held");
+             std::filesystem::rename(ChipName(base, 2), ChipName(base, 1));
+             std::filesystem::rename(out / "held", ChipName(base, 2));
+         },
+         Refusal::None,
+         1,
+         {V::Damaged, V::Damaged, V::Ok, V::Ok}},
+        {"a digit of chip 3's line",
+         [&] {
+             Bytes text = ReadFile(sidecar);
+             const std::size_t digit = 2 * (64 + 2 + 14 + 1); // each line: digits, two spaces, name, LF
+             text[digit] = text[digit] == '0' ? '1' : '0';
+             WriteFile(sidecar, text);
+         },
+         Refusal::None,
+         3,
+         {V::Ok, V::Ok, V::Damaged, V::Ok}},
+        {"a line naming a chip that is not there",
+         [&] { editSidecar("report.doc.D02", "report.doc.D09"); },
+         Refusal::BadSidecar,
+         0,
+         {}},
+        {"the checksums of another set of three chips", [&] { splitOther(3 * MB - 5); }, Refusal::BadSidecar, 0, {}},
+        {"the checksums of another split of the same name",
+         [&] { splitOther(4 * MB - 999); },
+         Refusal::None,
+         1,
+         {V::Damaged, V::Damaged, V::Damaged, V::Damaged}},
+    };
+    WriteFile(source, data);
+    const PathString dest = joined / "report.doc";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(out.path());
+        std::filesystem::create_directory(out.path());
+        WriteFile(dest, Bytes(100, 7));
+        LoadComminuteJob(PlanSplit(source, 1, out.path().native()), false, true);
+        Recorder split;
+        ComminuteWorker(split.poster());
+        ASSERT_EQ(split.outcome(), kOutcomeFinished);
+        row.damage();
+
+        const MergePlan plan = PlanMerge(HeaderChipName(base), joined.path().native());
+        EXPECT_EQ(plan.refusal.what, row.refusal);
+        const SetVerification verified = VerifyChipSet(HeaderChipName(base));
+        EXPECT_EQ(verified.refusal.what, row.refusal);
+        EXPECT_EQ(verified.chips, row.verdicts);
+        EXPECT_FALSE(verified.sourceOk);
+        if (row.refusal == Refusal::None) {
+            Recorder merge;
+            LoadMergeJob(plan, true);
+            MergeWorker(merge.poster());
+            EXPECT_EQ(merge.outcome(), kOutcomeIoFailed);
+            EXPECT_EQ(MergeJob.failure, RunFailure::ChipDamaged);
+            EXPECT_EQ(MergeJob.failedChip, row.failedChip);
+            EXPECT_EQ(MergeJob.failedPath, ChipName(base, row.failedChip));
+        }
+        EXPECT_EQ(ReadFile(dest), Bytes(100, 7)) << "the file already there is untouched";
+        EXPECT_EQ(FileCount(joined.path()), 1u);
     }
 }
 

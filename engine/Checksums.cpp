@@ -1,0 +1,196 @@
+// The parts of the checksums that do not depend on the platform's SHA-256.
+#include "Checksums.h"
+
+#include "ChipSet.h"
+
+namespace zelvo {
+namespace {
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::string ToHex(const Digest& digest)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char byte : digest) {
+        hex.push_back(kDigits[byte >> 4]);
+        hex.push_back(kDigits[byte & 15]);
+    }
+    return hex;
+}
+
+PathString SidecarName(const PathString& base)
+{
+    return base + PathOfUtf8(".sha256");
+}
+
+std::string FormatSidecar(const std::vector<SidecarLine>& lines)
+{
+    std::string text;
+    for (const SidecarLine& line : lines) {
+        const bool escaped = line.name.find_first_of("\\\n") != std::string::npos;
+        if (escaped)
+            text.push_back('\\');
+        text += ToHex(line.digest) + "  ";
+        for (const char c : line.name) {
+            if (escaped && c == '\\')
+                text += "\\\\";
+            else if (c == '\n')
+                text += "\\n";
+            else
+                text.push_back(c);
+        }
+        text.push_back('\n');
+    }
+    return text;
+}
+
+bool ParseSidecar(const std::string& text, std::vector<SidecarLine>* lines)
+{
+    lines->clear();
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size(); // a last line without its LF, as an editor may leave it
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const bool escaped = !line.empty() && line.front() == '\\';
+        if (escaped)
+            line.erase(0, 1);
+        // 64 digits, then "  " (text mode) or " *" (binary mode), then a name.
+        if (line.size() < 67 || line[64] != ' ' || (line[65] != ' ' && line[65] != '*'))
+            return false;
+        SidecarLine parsed;
+        for (std::size_t i = 0; i < parsed.digest.size(); ++i) {
+            const int high = HexValue(line[2 * i]), low = HexValue(line[2 * i + 1]);
+            if (high < 0 || low < 0)
+                return false;
+            parsed.digest[i] = static_cast<unsigned char>(high << 4 | low);
+        }
+        const std::string name = line.substr(66);
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            if (escaped && name[i] == '\\' && i + 1 < name.size()) {
+                const char next = name[++i];
+                if (next != '\\' && next != 'n')
+                    return false;
+                parsed.name.push_back(next == 'n' ? '\n' : '\\');
+            } else {
+                parsed.name.push_back(name[i]);
+            }
+        }
+        lines->push_back(std::move(parsed));
+    }
+    return !lines->empty();
+}
+
+HashPipeline::HashPipeline()
+{
+    for (Slot& slot : slots_)
+        slot.data = std::make_unique<unsigned char[]>(kBlock);
+    for (int lane = 0; lane < 2; ++lane)
+        lanes_[lane] = std::thread([this, lane] { Lane(lane); });
+}
+
+HashPipeline::~HashPipeline()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& lane : lanes_)
+        lane.join();
+}
+
+unsigned char* HashPipeline::Acquire()
+{
+    std::unique_lock lock(mutex_);
+    // The slot to fill next is free once both lanes are past it.
+    changed_.wait(lock, [this] { return written_ - std::min(done_[0], done_[1]) < kSlots; });
+    return slots_[written_ % kSlots].data.get();
+}
+
+void HashPipeline::Submit(std::size_t size)
+{
+    Push(size, false);
+}
+
+void HashPipeline::EndChip()
+{
+    Acquire();
+    Push(0, true);
+}
+
+void HashPipeline::Push(std::size_t size, bool endChip)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        Slot& slot = slots_[written_ % kSlots];
+        slot.size = size;
+        slot.endChip = endChip;
+        ++written_;
+    }
+    changed_.notify_all();
+}
+
+void HashPipeline::Lane(int lane)
+{
+    Sha256& hash = lane == 0 ? chip_ : whole_;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return stop_ || done_[lane] < written_; });
+        if (done_[lane] == written_)
+            return; // stopped with nothing left
+        const Slot& slot = slots_[done_[lane] % kSlots];
+        lock.unlock();
+        // The slot stays the producer's to leave alone until done_ moves past it.
+        if (slot.endChip) {
+            if (lane == 0) {
+                const Digest digest = hash.Finish();
+                lock.lock();
+                chipDigests_.push_back(digest);
+                lock.unlock();
+            }
+        } else {
+            hash.Update(slot.data.get(), slot.size);
+        }
+        lock.lock();
+        ++done_[lane];
+        changed_.notify_all();
+    }
+}
+
+void HashPipeline::Drain()
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return done_[0] == written_ && done_[1] == written_; });
+}
+
+std::vector<Digest> HashPipeline::ChipDigests()
+{
+    Drain();
+    const std::lock_guard lock(mutex_);
+    return chipDigests_;
+}
+
+Digest HashPipeline::WholeDigest()
+{
+    Drain();
+    return whole_.Finish();
+}
+
+} // namespace zelvo
