@@ -24,11 +24,11 @@ namespace {
 
 RunTraits ComminuteTraits()
 {
-    return RunTraits{lang::LangDialog::Comminute, &ComminuteJob.runState,       &ComminuteWorkerBusy,
-                     &StartComminuteWorker,       WM_COMMINUTE_PROGRESS,        WM_COMMINUTE_DONE,
-                     IDS_COMMINUTE_FINISHED,      IDS_COMMINUTE_CANCELED,       IDS_OPEN_SOURCE_ERROR,
-                     IDS_COMMINUTE_IO_ERROR,      IDS_CONFIRM_CANCEL_COMMINUTE, &ComminuteJob.failedPath,
-                     &ComminuteJob.failedError,   &ComminuteJob.failure};
+    return RunTraits{
+        lang::LangDialog::Comminute, &ComminuteJob.runState,       &ComminuteWorkerBusy,
+        &StartComminuteWorker,       WM_COMMINUTE_PROGRESS,        WM_COMMINUTE_DONE,
+        IDS_COMMINUTE_FINISHED,      IDS_COMMINUTE_CANCELED,       IDS_OPEN_SOURCE_ERROR,
+        IDS_COMMINUTE_IO_ERROR,      IDS_CONFIRM_CANCEL_COMMINUTE, [] { return FailureText(ComminuteJob); }};
 }
 
 } // namespace

@@ -23,10 +23,10 @@ namespace {
 
 RunTraits MergeTraits()
 {
-    return RunTraits{lang::LangDialog::Merge, &MergeJob.runState, &MergeWorkerBusy,         &StartMergeWorker,
-                     WM_MERGE_PROGRESS,       WM_MERGE_DONE,      IDS_MERGE_FINISHED,       IDS_MERGE_CANCELED,
-                     IDS_OPEN_CHIP_ERROR,     IDS_MERGE_IO_ERROR, IDS_CONFIRM_CANCEL_MERGE, &MergeJob.failedPath,
-                     &MergeJob.failedError,   &MergeJob.failure};
+    return RunTraits{lang::LangDialog::Merge, &MergeJob.runState,       &MergeWorkerBusy,
+                     &StartMergeWorker,       WM_MERGE_PROGRESS,        WM_MERGE_DONE,
+                     IDS_MERGE_FINISHED,      IDS_MERGE_CANCELED,       IDS_OPEN_CHIP_ERROR,
+                     IDS_MERGE_IO_ERROR,      IDS_CONFIRM_CANCEL_MERGE, [] { return FailureText(MergeJob); }};
 }
 
 } // namespace

@@ -202,7 +202,7 @@ void CWorkerDlg::OnDone(uint64_t outcome)
         Box(m_traits.openFailedId, MsgButtons::Ok, MsgIcon::Stop);
         break;
     case kOutcomeIoFailed: {
-        const std::string cause = FailureText(*m_traits.failure, *m_traits.failedError, *m_traits.failedPath);
+        const std::string cause = m_traits.failureText();
         Box(QString::fromStdString(LoadString(m_traits.ioFailedId) + "\n" + cause), MsgButtons::Ok, MsgIcon::Stop);
         break;
     }

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace zelvo::ui {
 
@@ -51,10 +52,8 @@ struct RunTraits
     int openFailedId;    // outcome 2
     int ioFailedId;      // outcome 3, followed by which file failed and why
     int confirmCancelId; // the question of a close request during a run
-    // The job's record of the failure, read after the done notification only.
-    const PathString* failedPath;
-    const FileError* failedError;
-    const RunFailure* failure;
+    // Which file failed and why, from the job's record: read after the done notification only.
+    std::string (*failureText)();
 };
 
 // Test seam: called on the GUI thread when a press has passed all its checks and filled the job

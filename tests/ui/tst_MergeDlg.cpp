@@ -507,13 +507,16 @@ void TestMergeDlg::doubleClickMessage()
 void TestMergeDlg::endToEndJoinOfAnEngineSet_data()
 {
     QTest::addColumn<int>("depth");
-    QTest::newRow("paths with a space and CJK") << 0;
-    QTest::newRow("paths of more than 300 characters held whole") << 5;
+    QTest::addColumn<bool>("damaged");
+    QTest::newRow("paths with a space and CJK") << 0 << false;
+    QTest::newRow("paths of more than 300 characters held whole") << 5 << false;
+    QTest::newRow("a byte of chip 4 changed: named, nothing written") << 0 << true;
 }
 
 void TestMergeDlg::endToEndJoinOfAnEngineSet()
 {
     QFETCH(int, depth);
+    QFETCH(bool, damaged);
     QString folder = Dir();
     for (int i = 0; i < depth; ++i)
         folder += QStringLiteral("/%1 长路径 long folder name to go past two hundred characters").arg(i);
@@ -533,6 +536,12 @@ void TestMergeDlg::endToEndJoinOfAnEngineSet()
             outcome = wParam;
     });
     QCOMPARE(outcome, kOutcomeFinished);
+    const QString chip4 = folder + QStringLiteral("/chips/报告 report.tar.gz.D04");
+    if (damaged) {
+        QByteArray bytes = ReadBytes(chip4);
+        bytes[1000] = char(bytes[1000] ^ 1);
+        QVERIFY(WriteBytes(chip4, bytes));
+    }
 
     CMergeDlg dlg;
     dlg.show();
@@ -542,6 +551,15 @@ void TestMergeDlg::endToEndJoinOfAnEngineSet()
     BrowseFolder(dlg, folder + "/joined");
     Click(dlg, 1);
     QCOMPARE(Control<ui::CPercentProgressCtrl>(dlg, 1013)->GetUpper(), 81); // 80 whole blocks and a short one
+    if (damaged) {
+        QTRY_COMPARE_WITH_TIMEOUT(m_boxes.boxes.size(), size_t(1), 20000);
+        QCOMPARE(m_boxes.Texts().first(), Text(IDS_MERGE_IO_ERROR) + "\nChip 4 of 6 is damaged: " + chip4 +
+                                              " does not match its checksum!");
+        QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Stop);
+        QVERIFY(dlg.isVisible());
+        QVERIFY(QDir(folder + "/joined").isEmpty());
+        return;
+    }
     QTRY_VERIFY_WITH_TIMEOUT(!dlg.isVisible(), 20000);
     QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_MERGE_FINISHED)});
     QCOMPARE(ReadBytes(folder + QStringLiteral("/joined/报告 report.tar.gz")), data);
