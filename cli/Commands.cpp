@@ -32,6 +32,8 @@ extern "C" void RequestCancel(int signal)
 
 const char* const kSetConsistent = "The chip set is complete and consistent.";
 const char* const kSetInconsistent = "The chip set is not complete and consistent.";
+const char* const kSetMatches = "The chip set matches its checksums.";
+const char* const kSetDoesNotMatch = "The chip set does not match its checksums.";
 
 // Writes whose reader has gone fail with EPIPE and are otherwise ignored: the files are what the
 // run is for, and the exit status says how it went.
@@ -41,6 +43,15 @@ void Say(const Options& options, const std::string& text)
         std::printf("%s\n", text.c_str());
         std::fflush(stdout); // a caller watching a pipe sees each line as it comes
     }
+}
+
+// A line that is printed even with --quiet: part of a listing that shows what is wrong.
+void Show(const Options& options, bool problem, const std::string& text)
+{
+    if (problem)
+        std::printf("%s\n", text.c_str());
+    else
+        Say(options, text);
 }
 
 void Complain(const std::string& text)
@@ -78,15 +89,9 @@ struct RunTexts
     int finished, cancelled, openFailed, ioFailed;
 };
 
-struct RunResult
-{
-    RunFailure failure;
-    FileError error;
-    PathString path;
-};
-
 // Ends a run: its message, the failing file and why where there is one, and the exit status.
-int ReportOutcome(uint64_t outcome, const Options& options, const RunTexts& texts, const RunResult& result)
+template <typename JobRecord>
+int ReportOutcome(uint64_t outcome, const Options& options, const RunTexts& texts, const JobRecord& job)
 {
     switch (outcome) {
     case kOutcomeFinished:
@@ -97,13 +102,13 @@ int ReportOutcome(uint64_t outcome, const Options& options, const RunTexts& text
         return kExitCancelled;
     case kOutcomeOpenFailed:
         Complain(LoadString(texts.openFailed));
-        if (!result.path.empty())
-            Complain(FailureText(result.failure, result.error, result.path));
+        if (!job.failedPath.empty())
+            Complain(FailureText(job));
         return kExitOpenFailed;
     default:
         Complain(LoadString(texts.ioFailed));
-        if (!result.path.empty())
-            Complain(FailureText(result.failure, result.error, result.path));
+        if (!job.failedPath.empty())
+            Complain(FailureText(job));
         return kExitIoFailed;
     }
 }
@@ -143,7 +148,7 @@ int RunSplit(const PathString& source, const PathString& destFolder, const QStri
         return Refuse(FormatString1("The folder already holds chip files of %1. Use --force to replace them.",
                                     DisplayPath(plan.base)));
 
-    LoadComminuteJob(plan, options.force);
+    LoadComminuteJob(plan, options.force, options.checksums);
     // Running before the first step, so a signal that comes at once is a cancel, not lost.
     ComminuteJob.runState = kRunRunning;
     g_activeRunState = &ComminuteJob.runState;
@@ -162,8 +167,7 @@ int RunSplit(const PathString& source, const PathString& destFolder, const QStri
 
     return ReportOutcome(
         outcome, options,
-        {IDS_COMMINUTE_FINISHED, IDS_COMMINUTE_CANCELED, IDS_OPEN_SOURCE_ERROR, IDS_COMMINUTE_IO_ERROR},
-        {ComminuteJob.failure, ComminuteJob.failedError, ComminuteJob.failedPath});
+        {IDS_COMMINUTE_FINISHED, IDS_COMMINUTE_CANCELED, IDS_OPEN_SOURCE_ERROR, IDS_COMMINUTE_IO_ERROR}, ComminuteJob);
 }
 
 int RunMerge(const PathString& headerChip, const PathString& destFolder, const Options& options)
@@ -192,8 +196,7 @@ int RunMerge(const PathString& headerChip, const PathString& destFolder, const O
     line.Finish();
 
     return ReportOutcome(outcome, options,
-                         {IDS_MERGE_FINISHED, IDS_MERGE_CANCELED, IDS_OPEN_CHIP_ERROR, IDS_MERGE_IO_ERROR},
-                         {MergeJob.failure, MergeJob.failedError, MergeJob.failedPath});
+                         {IDS_MERGE_FINISHED, IDS_MERGE_CANCELED, IDS_OPEN_CHIP_ERROR, IDS_MERGE_IO_ERROR}, MergeJob);
 }
 
 int RunInfo(const PathString& headerChip, const Options& options)
@@ -213,6 +216,9 @@ int RunInfo(const PathString& headerChip, const Options& options)
     for (int32_t k = 1; k <= plan.chipTotal; ++k)
         Say(options, "  " + DisplayPath(ChipName(plan.chipBasePath, k)) + "  " +
                          std::to_string(plan.chipLengths[static_cast<std::size_t>(k - 1)]));
+    Say(options, plan.checksummed
+                     ? "Checksums: " + DisplayPath(SidecarName(plan.chipBasePath)) + " (names and count match the set)"
+                     : std::string("Checksums: none"));
     // Chips of a larger set under the same name are not joined: the folder holds two sets.
     bool leftovers = false;
     for (int32_t k = plan.chipTotal + 1; k <= static_cast<int32_t>(kMaxChips); ++k) {
@@ -225,6 +231,45 @@ int RunInfo(const PathString& headerChip, const Options& options)
     if (leftovers)
         return Refuse(kSetInconsistent);
     Say(options, kSetConsistent);
+    return kExitFinished;
+}
+
+int RunVerify(const PathString& headerChip, const Options& options)
+{
+    const SetVerification check = VerifyChipSet(headerChip);
+    if (check.refusal.what != Refusal::None)
+        return ReportRefusal(check.refusal);
+
+    bool chipsOk = true;
+    for (std::size_t i = 0; i < check.chips.size(); ++i) {
+        const char* verdict = "OK";
+        switch (check.chips[i]) {
+        case ChipVerdict::Ok:
+            break;
+        case ChipVerdict::Damaged:
+            verdict = "DAMAGED";
+            break;
+        case ChipVerdict::Missing:
+            verdict = "MISSING";
+            break;
+        case ChipVerdict::WrongLength:
+            verdict = "WRONG LENGTH";
+            break;
+        }
+        const bool ok = check.chips[i] == ChipVerdict::Ok;
+        chipsOk = chipsOk && ok;
+        Show(options, !ok, "  " + DisplayPath(check.chipPaths[i]) + "  " + verdict);
+    }
+    // The whole source's checksum says something only of a join of chips that are all intact.
+    const bool setOk = chipsOk && check.sourceOk;
+    Show(options, !setOk,
+         "  " + DisplayPath(SourceNameOfHeader(headerChip)) + "  " +
+             (!chipsOk         ? "NOT CHECKED"
+              : check.sourceOk ? "OK"
+                               : "DAMAGED"));
+    if (!setOk)
+        return Refuse(kSetDoesNotMatch);
+    Say(options, kSetMatches);
     return kExitFinished;
 }
 

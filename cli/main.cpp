@@ -1,4 +1,4 @@
-// zelvo-cli: split a file into a chip set, join a set back, or check a set before joining it.
+// zelvo-cli: split a file into a chip set, join a set back, or check a set before or after it travels.
 #include "Commands.h"
 
 #include <QCommandLineParser>
@@ -94,17 +94,24 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Zelvo for File: split a file into numbered chips and join them back.\n\n"
-        "  zelvo-cli split SOURCE DEST_FOLDER --size MB [--force]\n"
-        "      write chips of MB megabytes (1 to 4095), SOURCE.D01 onwards, then the header chip SOURCE.DAV\n"
+        "  zelvo-cli split SOURCE DEST_FOLDER --size MB [--force] [--no-checksum]\n"
+        "      write chips of MB megabytes (1 to 4095), SOURCE.D01 onwards, the checksum file\n"
+        "      SOURCE.sha256, then the header chip SOURCE.DAV\n"
         "  zelvo-cli merge HEADER_CHIP DEST_FOLDER [--force]\n"
-        "      join the set of a .DAV header chip (or of one of its chips) into DEST_FOLDER\n"
+        "      join the set of a .DAV header chip (or of one of its chips) into DEST_FOLDER, checking\n"
+        "      every chip against the set's checksum file when it has one\n"
         "  zelvo-cli info HEADER_CHIP\n"
-        "      check a set before joining it\n\n"
+        "      check a set before joining it: its chips' lengths and its checksum file's names\n"
+        "  zelvo-cli verify HEADER_CHIP\n"
+        "      read every chip of a set and say which ones match the set's checksum file\n\n"
+        "The checksum file is in sha256sum's format: in the chip folder, `sha256sum -c --ignore-missing\n"
+        "SOURCE.sha256` checks the chips, and after a join into that folder the joined file too.\n\n"
         "Files already there are replaced only with --force: chips or a header chip of the same name\n"
         "(split), a file of the joined file's name (merge). A merge writes NAME.zelvo-partial-XXXXXX in\n"
         "DEST_FOLDER and gives it its name only when it is whole and on the disk.\n\n"
-        "Exit status: 0 finished (info: a complete set), 1 cancelled, 2 a file could not be opened,\n"
-        "3 a read or write failed, 4 input refused or an inconsistent set, 64 wrong usage."));
+        "Exit status: 0 finished (info: a complete set; verify: every chip matches), 1 cancelled, 2 a file\n"
+        "could not be opened, 3 a read or write failed (merge: also a damaged chip), 4 input refused or an\n"
+        "inconsistent set (verify: a chip that does not match, or no checksum file), 64 wrong usage."));
     // Not addHelpOption(): that one adds --help-all, which lists Qt's own options.
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help."));
@@ -114,13 +121,16 @@ int main(int argc, char* argv[])
         QStringList{QStringLiteral("f"), QStringLiteral("force")},
         QStringLiteral("Replace chips of the same name (split) or an existing joined file (merge)."));
     const QCommandLineOption quietOption(QStringList{QStringLiteral("q"), QStringLiteral("quiet")},
-                                         QStringLiteral("Print errors only."));
+                                         QStringLiteral("Print errors only (verify: only what does not match)."));
+    const QCommandLineOption noChecksumOption(QStringLiteral("no-checksum"),
+                                              QStringLiteral("Write no checksum file (split)."));
     parser.addOption(helpOption);
     parser.addVersionOption();
     parser.addOption(sizeOption);
     parser.addOption(forceOption);
     parser.addOption(quietOption);
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("split, merge or info."));
+    parser.addOption(noChecksumOption);
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("split, merge, info or verify."));
     parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("The command's files."), "[...]");
 
     if (!parser.parse(arguments.Texts()))
@@ -143,6 +153,7 @@ int main(int argc, char* argv[])
     options.quiet = parser.isSet(quietOption);
     options.progress = !options.quiet && isatty(fileno(stderr));
     options.force = parser.isSet(forceOption);
+    options.checksums = !parser.isSet(noChecksumOption);
 
     if (command == QLatin1String("split")) {
         if (args.size() != 3)
@@ -151,6 +162,8 @@ int main(int argc, char* argv[])
     }
     if (parser.isSet(sizeOption))
         return Usage("--size belongs to split");
+    if (!options.checksums)
+        return Usage("--no-checksum belongs to split");
     if (command == QLatin1String("merge")) {
         if (args.size() != 3)
             return Usage("merge takes HEADER_CHIP and DEST_FOLDER");
@@ -162,6 +175,11 @@ int main(int argc, char* argv[])
         if (args.size() != 2)
             return Usage("info takes HEADER_CHIP");
         return RunInfo(arguments.Path(args[1]), options);
+    }
+    if (command == QLatin1String("verify")) {
+        if (args.size() != 2)
+            return Usage("verify takes HEADER_CHIP");
+        return RunVerify(arguments.Path(args[1]), options);
     }
     return Usage("unknown command: " + arguments.Shown(command));
 }

@@ -21,7 +21,7 @@ expect() {
 }
 
 cd "$work"
-mkdir out joined "报告 目录"
+mkdir out joined other plain "报告 目录"
 head -c $((3 * 1048576 + 1000)) /dev/urandom >"source file.v1.tar.gz"
 src="source file.v1.tar.gz"
 head -c 1048576 /dev/urandom >one-chip.bin
@@ -53,9 +53,17 @@ expect split 0 "The File Comminuting is Finished!" -- "$cli" split "$src" "报�
 set_base="报告 目录/$src"
 [[ -f "$set_base.D04" && ! -e "$set_base.D05" ]] || fail "split: expected chips D01 to D04"
 [[ $(od -An -tx1 "$set_base.DAV" | tr -d ' \n') == 04000000 ]] || fail "split: header bytes"
-expect info-complete 0 "complete and consistent" -- "$cli" info "$set_base.DAV"
+expect info-complete 0 "Checksums: $set_base.sha256 (names and count match the set)" -- "$cli" info "$set_base.DAV"
 expect merge 0 "The File Merging is Finished!" -- "$cli" merge "$set_base.DAV" joined
 cmp -s "$src" "joined/$src" || fail "merge: the joined file differs from the source"
+
+# The checksum file is sha256sum's own: it checks the chips, and a file joined beside them too.
+(cd "报告 目录" && sha256sum --quiet -c --ignore-missing "$src.sha256") || fail "sha256sum -c: a fresh set"
+expect merge-into-chip-folder 0 "Finished!" -- "$cli" merge "$set_base.DAV" "报告 目录"
+(cd "报告 目录" && sha256sum --quiet -c "$src.sha256") || fail "sha256sum -c: the file joined beside the chips"
+rm "$set_base" && cp -r "报告 目录" pristine
+expect verify-intact 0 "  $src  OK"$'\n'"The chip set matches its checksums." -- "$cli" verify "pristine/$src.DAV"
+[[ -z $("$cli" --quiet verify "pristine/$src.DAV" 2>&1) ]] || fail "quiet verify printed something"
 
 expect merge-empty-folder 4 "Please select folder for destination file(s)!" -- "$cli" merge "$set_base.DAV" ""
 expect merge-no-header 2 "nothing.DAV was not found." -- "$cli" merge nothing.DAV joined
@@ -78,21 +86,55 @@ rm "out/$src.D02"
 mkdir fifo && mkfifo "fifo/$src"
 expect fifo-at-output 4 "fifo/$src is not a regular file" -- timeout -k 5 20 "$cli" merge "$set_base.DAV" fifo --force
 
-# Problems a set can have: info and merge refuse them alike, and a refused merge writes nothing.
-mkdir fresh
+# Problems a set can have. A damaged, missing or cut chip or a checksum file that does not belong
+# to the set: merge fails or refuses naming it and replaces nothing (neither a file that is there,
+# nor, in an empty folder, with a file or a temporary); verify gives each chip's verdict, then
+# the whole source's.
+"$cli" split "$src" other --size 2 >/dev/null || fail "split into other"
+mkdir kept && printf old >"kept/$src"
+d="dmg/$src"
+flip_digit() { sed -i "$2{s/^0/1/;t;s/^./0/}" "$1"; } # the first hex digit of line $2
+damage() { # NAME DAMAGE MERGE_STATUS MERGE_TEXT VERIFY_STATUS VERDICTS INFO_STATUS INFO_TEXT
+    rm -rf dmg empty && cp -r pristine dmg && mkdir empty && eval "$2"
+    expect "$1: merge" "$3" "$4" -- "$cli" merge "$d.DAV" empty
+    expect "$1: merge --force" "$3" "$4" -- "$cli" merge "$d.DAV" kept --force
+    [[ -z $(ls -A empty) && $(ls -A kept) == "$src" && $(cat "kept/$src") == old ]] ||
+        fail "$1: the destination changed: $(ls -A empty kept)"
+    local out rc
+    out=$("$cli" verify "$d.DAV" 2>/dev/null)
+    rc=$?
+    [[ $rc -eq $5 && $(sed 's/.*  //' <<<"$out" | paste -sd,) == "$6" ]] || fail "$1: verify exit $rc: $out"
+    expect "$1: info" "$7" "$8" -- "$cli" info "$d.DAV"
+}
+bad_sidecar="The checksum file $d.sha256 is damaged or belongs to another set!"
+damage middle-chip-flipped 'printf XXXXXXXX | dd of="$d.D02" bs=1 seek=1000 conv=notrunc status=none' \
+    3 "Chip 2 of 4 is damaged: $d.D02 does not match its checksum!" 4 "OK,DAMAGED,OK,OK,NOT CHECKED" 0 "match the set"
+damage chips-swapped 'mv "$d.D01" t && mv "$d.D02" "$d.D01" && mv t "$d.D02"' \
+    3 "Chip 1 of 4 is damaged" 4 "DAMAGED,DAMAGED,OK,OK,NOT CHECKED" 0 "match the set"
+damage chip-missing 'rm "$d.D03"' 2 "$d.D03 was not found." 4 "OK,OK,MISSING,OK,NOT CHECKED" 4 "$d.D03 was not found."
+damage middle-chip-longer 'head -c 10 /dev/zero >>"$d.D03"' \
+    4 "$d.D03 is not as long as the first chip" 4 "OK,OK,WRONG LENGTH,OK,NOT CHECKED" 4 "$d.D03 is not as long"
+damage chip-line-changed 'flip_digit "$d.sha256" 1' 3 "Chip 1 of 4 is damaged" 4 "DAMAGED,OK,OK,OK,NOT CHECKED" 0 "match"
+damage source-line-changed 'flip_digit "$d.sha256" \$' \
+    3 "does not match the source's checksum!" 4 "OK,OK,OK,OK,DAMAGED" 0 "match the set"
+damage sidecar-names-absent-chip 'sed -i "s/D04\$/D05/" "$d.sha256"' 4 "$bad_sidecar" 4 "" 4 "$bad_sidecar"
+damage sidecar-of-another-set 'cp "other/$src.sha256" "$d.sha256"' 4 "$bad_sidecar" 4 "" 4 "$bad_sidecar"
+rm -rf dmg && cp -r pristine dmg && printf XXXXXXXX | dd of="$d.D02" bs=1 seek=1000 conv=notrunc status=none
+(cd dmg && ! sha256sum --quiet -c --ignore-missing "$src.sha256" >/dev/null 2>&1) || fail "sha256sum -c: a damaged chip"
+
+# Without a checksum file a set joins on its lengths alone, and verify has nothing to check it with.
+expect split-no-checksum 0 "Finished!" -- "$cli" split "$src" plain --size 1 --no-checksum
+[[ -f "plain/$src.DAV" && ! -e "plain/$src.sha256" ]] || fail "split-no-checksum: $(ls plain)"
+expect info-no-checksum 0 "Checksums: none" -- "$cli" info "plain/$src.DAV"
+expect merge-no-checksum 0 "Merging is Finished!" -- "$cli" merge "plain/$src.DAV" plain
+cmp -s "$src" "plain/$src" || fail "merge-no-checksum: the joined file differs from the source"
+expect verify-no-checksum 4 "The chip set has no checksum file plain/$src.sha256!" -- "$cli" verify "plain/$src.DAV"
+expect no-checksum-not-split 64 "--no-checksum belongs to split" -- "$cli" merge "plain/$src.DAV" plain --no-checksum
+
+# The header chip and chips beyond its count.
 cp "$set_base.D01" "$set_base.D07"
 expect info-beyond 4 "lies beyond the count" -- "$cli" info "$set_base.DAV"
 rm "$set_base.D07"
-mv "$set_base.D02" "$work/held"
-expect info-missing 4 "$set_base.D02 was not found." -- "$cli" info "$set_base.DAV"
-expect merge-missing 2 "$set_base.D02 was not found." -- "$cli" merge "$set_base.DAV" fresh
-mv "$work/held" "$set_base.D02"
-head -c 10 /dev/zero >>"$set_base.D03"
-expect info-middle-longer 4 "$set_base.D03 is not as long as the first chip" -- "$cli" info "$set_base.DAV"
-truncate -s 1000 "$set_base.D03"
-expect merge-middle-cut-short 4 "$set_base.D03 is not as long as the first chip" -- \
-    "$cli" merge "$set_base.DAV" fresh
-[[ -z $(ls -A fresh) ]] || fail "a refused merge wrote files: $(ls -A fresh)"
 printf '\001\000\000\000' >"$set_base.DAV"
 expect merge-count-1 4 "The header chip file is bad!" -- "$cli" merge "$set_base.DAV" joined
 expect info-count-1 4 "The header chip file is bad!" -- "$cli" info "$set_base.DAV"
