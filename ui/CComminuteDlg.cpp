@@ -128,7 +128,12 @@ void CComminuteDlg::OnBrowseSource()
 {
     const QString path = GetOpenFilePath(this, QStringLiteral("All Files (*.*)"));
     if (!path.isEmpty())
-        m_editSource->setText(path);
+        SetSourcePath(path);
+}
+
+void CComminuteDlg::SetSourcePath(const QString& path)
+{
+    m_editSource->setText(path);
 }
 
 void CComminuteDlg::OnBrowseDest()

@@ -21,6 +21,9 @@ public:
     ~CComminuteDlg() override;
     Q_DISABLE_COPY_MOVE(CComminuteDlg)
 
+    // The source as if chosen with its "..." button (a file opened with the program, or dropped).
+    void SetSourcePath(const QString& path);
+
 private slots:
     void OnOK();
     void OnBrowseSource();

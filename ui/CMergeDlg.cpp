@@ -116,8 +116,12 @@ void CMergeDlg::OnInitDialog()
 void CMergeDlg::OnBrowseHeader()
 {
     const QString path = GetOpenFilePath(this, QStringLiteral("First Chip Files (*.DAV)"));
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        SetHeaderPath(path);
+}
+
+void CMergeDlg::SetHeaderPath(const QString& path)
+{
     // Choosing the same file again reads it again, as a change of the field would.
     if (path == m_editHeader->text())
         OnHeaderPathChanged();

@@ -20,6 +20,9 @@ public:
     ~CMergeDlg() override;
     Q_DISABLE_COPY_MOVE(CMergeDlg)
 
+    // The header chip (or any chip 01 to 99 of the set) as if chosen with its "..." button.
+    void SetHeaderPath(const QString& path);
+
 private slots:
     void OnMerge();
     void OnBrowseHeader();
