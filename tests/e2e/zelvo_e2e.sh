@@ -180,6 +180,9 @@ fill_comminute_dialog() {
     dlg=$(wait_window "$first" '^File Comminute$') || fail "the Comminute dialog did not open"
     keys "$dlg" Tab Tab Tab space
     choose_in_file_dialog "$first" '^Open$' "$source" "$tag-source-typed"
+    # The dialog takes the focus back only once the file dialog's close is handled; keys sent
+    # sooner go nowhere on a busy machine.
+    sleep 0.3
     keys "$dlg" Tab
     type_text "$dlg" "$size"
     keys "$dlg" Tab Tab Tab space
@@ -196,10 +199,10 @@ comminute_and_merge() {
     # A picture of a run under way: a larger source, the program stopped (SIGSTOP) as soon as
     # chip 1 is whole, so that the window holds still for the screenshot, then let go to finish.
     local held="$work/src/held $src_name"
-    head -c $((300 * 1024 * 1024)) /dev/zero >"$held" || fail "could not write the held source"
-    fill_comminute_dialog "$held" 3 "$chips" "running"
+    head -c $((200 * 1024 * 1024)) /dev/zero >"$held" && sync || fail "could not write the held source"
+    fill_comminute_dialog "$held" 2 "$chips" "running"
     keys "$dlg" space
-    if poll "$WAIT" find "$chips" -name "held $src_name.D01" -size +3071k && kill -STOP "$first"; then
+    if poll "$WAIT" find "$chips" -name "held $src_name.D01" -size +2047k && kill -STOP "$first"; then
         shot "comminute-running"
         window_shot "$dlg" "comminute-running"
         kill -CONT "$first"
