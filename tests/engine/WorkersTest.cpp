@@ -460,6 +460,9 @@ TEST_F(Workers, StartedWorkerRunsAloneAndALeftoverCancelDoesNotStopTheNext)
     ComminuteJob.destFolder = out.path().native();
     ComminuteJob.blocksPerChip = 16;
     ComminuteJob.chipCount = 2;
+    ComminuteJob.sourceLength = -1;
+    ComminuteJob.replaceExisting = true; // the second run writes over the first one's chip
+    ComminuteJob.writeChecksums = false;
 
     // First run: held at its first block until the test has tried a second start.
     std::promise<void> release;
