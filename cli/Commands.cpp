@@ -74,14 +74,23 @@ int ReportRefusal(const PlanRefusal& refusal)
     return refusal.what == Refusal::FileError ? kExitOpenFailed : kExitRefused;
 }
 
-// The size field reads as a whole number; anything else, or a number above 2,147,483,647, is 0.
+// The size reads as a whole number of megabytes, or of gigabytes with G (700, 700M, 1G); anything
+// else, or more than 2,147,483,647 megabytes, is 0, which the plan refuses with the size message.
 int64_t ParseSize(const QString& text)
 {
+    QString digits = text.trimmed();
+    qlonglong unit = 1;
+    if (digits.endsWith(QLatin1Char('M'), Qt::CaseInsensitive)) {
+        digits.chop(1);
+    } else if (digits.endsWith(QLatin1Char('G'), Qt::CaseInsensitive)) {
+        digits.chop(1);
+        unit = 1024;
+    }
     bool ok = false;
-    const qlonglong value = text.trimmed().toLongLong(&ok);
-    if (!ok || value < 0 || value > 2147483647)
+    const qlonglong value = digits.toLongLong(&ok);
+    if (!ok || value < 0 || value > 2147483647 / unit)
         return 0;
-    return value;
+    return value * unit;
 }
 
 struct RunTexts

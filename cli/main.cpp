@@ -94,9 +94,9 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Zelvo for File: split a file into numbered chips and join them back.\n\n"
-        "  zelvo-cli split SOURCE DEST_FOLDER --size MB [--force] [--no-checksum]\n"
-        "      write chips of MB megabytes (1 to 4095), SOURCE.D01 onwards, the checksum file\n"
-        "      SOURCE.sha256, then the header chip SOURCE.DAV\n"
+        "  zelvo-cli split SOURCE DEST_FOLDER --size SIZE [--force] [--no-checksum]\n"
+        "      write chips of SIZE (whole megabytes from 1 to 4095: 700 or 700M, 1G, 4095M),\n"
+        "      SOURCE.D01 onwards, the checksum file SOURCE.sha256, then the header chip SOURCE.DAV\n"
         "  zelvo-cli merge HEADER_CHIP DEST_FOLDER [--force]\n"
         "      join the set of a .DAV header chip (or of one of its chips) into DEST_FOLDER, checking\n"
         "      every chip against the set's checksum file when it has one\n"
@@ -116,7 +116,8 @@ int main(int argc, char* argv[])
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help."));
     const QCommandLineOption sizeOption(QStringList{QStringLiteral("s"), QStringLiteral("size")},
-                                        QStringLiteral("Chip size in megabytes (split)."), QStringLiteral("MB"));
+                                        QStringLiteral("Chip size in megabytes, or with M or G (split)."),
+                                        QStringLiteral("SIZE"));
     const QCommandLineOption forceOption(
         QStringList{QStringLiteral("f"), QStringLiteral("force")},
         QStringLiteral("Replace chips of the same name (split) or an existing joined file (merge)."));

@@ -35,6 +35,10 @@ if(UNIX AND NOT APPLE)
                 DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
         install(FILES ${PROJECT_SOURCE_DIR}/res/linux/${ZELVO_APP_ID}.metainfo.xml
                 DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+        # The header chip's type, whose handler the desktop entry names; Debian's shared-mime-info
+        # rebuilds its database from this folder through a dpkg trigger.
+        install(FILES ${PROJECT_SOURCE_DIR}/res/linux/${ZELVO_APP_ID}.mime.xml
+                DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME ${ZELVO_APP_ID}.xml)
         install(FILES ${PROJECT_SOURCE_DIR}/res/zelvo.svg
                 DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${ZELVO_APP_ID}.svg)
         install(FILES ${PROJECT_SOURCE_DIR}/res/zelvo-256.png
@@ -49,6 +53,14 @@ else()
 endif()
 if(TARGET zelvo-cli)
     install(TARGETS zelvo-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    if(ZELVO_CLI_MAN)
+        install(FILES ${ZELVO_CLI_MAN} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endif()
+    if(UNIX AND NOT APPLE)
+        # Where bash-completion loads a command's completion from on first use.
+        install(FILES ${PROJECT_SOURCE_DIR}/res/linux/zelvo-cli.bash-completion
+                DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME zelvo-cli)
+    endif()
 endif()
 
 # `make package` (the `package` target): a Debian package of the above, prefix /usr.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing or running Zelvo needs, and only those that
 # are missing, so that a machine that already has them is not touched.
-#   scripts/install-deps.sh build   compiler, CMake, Qt, GoogleTest
+#   scripts/install-deps.sh build   compiler, CMake, Qt, GoogleTest, help2man (zelvo-cli's manual page)
 #   scripts/install-deps.sh test    build + what the headless tests need
 #   scripts/install-deps.sh run     build + what a desktop session needs (fonts, platform plugins)
 #   scripts/install-deps.sh package build + what `make package` needs (dpkg-shlibdeps)
@@ -9,8 +9,8 @@ set -euo pipefail
 
 profile=${1:-test}
 
-build=(cmake ninja-build g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev libgmock-dev libx11-dev libssl-dev)
-test=(clang libclang-rt-14-dev googletest g++-mingw-w64-x86-64-posix wine64 xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk qt6-qpa-plugins desktop-file-utils appstream x11-xserver-utils)
+build=(cmake ninja-build g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev libgmock-dev libx11-dev libssl-dev help2man)
+test=(clang libclang-rt-14-dev googletest g++-mingw-w64-x86-64-posix wine64 xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk qt6-qpa-plugins desktop-file-utils appstream x11-xserver-utils libxml2-utils shared-mime-info bash-completion man-db)
 run=(qt6-qpa-plugins fonts-noto-cjk)
 package=(dpkg-dev)
 

@@ -1,5 +1,6 @@
 #include "CPercentProgressCtrl.h"
 
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -53,6 +54,14 @@ CPercentProgressCtrl::CPercentProgressCtrl(QWidget* parent) : QProgressBar(paren
     m_crEmpty = colours.color(QPalette::Active, QPalette::Base);
     m_crLabelOnEmpty = m_crFill;
     m_crLabelOnFill = m_crEmpty;
+    // A third of the way from the dialog face to its text: the empty bar stands apart from the face
+    // on light and dark palettes alike (a palette's Dark role is nearly the face on dark ones).
+    const QColor face = colours.color(QPalette::Active, QPalette::Window);
+    const QColor ink = colours.color(QPalette::Active, QPalette::WindowText);
+    m_crBorder = QColor::fromRgbF(face.redF() + (ink.redF() - face.redF()) / 3,
+                                  face.greenF() + (ink.greenF() - face.greenF()) / 3,
+                                  face.blueF() + (ink.blueF() - face.blueF()) / 3);
+    setContentsMargins(1, 1, 1, 1);
     // Every pixel is covered by the paint pass, so Qt need not clear the background first.
     setAttribute(Qt::WA_OpaquePaintEvent, m_nLower < m_nUpper);
 }
@@ -79,7 +88,7 @@ int CPercentProgressCtrl::SetPos(int position)
         return -1;
     const int previous = m_nPosition;
     m_nPosition = position;
-    const int filled = ProgressFilledWidth(m_nPosition, m_nLower, m_nUpper, width());
+    const int filled = ProgressFilledWidth(m_nPosition, m_nLower, m_nUpper, contentsRect().width());
     if (filled != m_nFilledWidth) {
         m_nFilledWidth = filled;
         repaint(); // now, not at the next idle moment: the GUI thread may be busy with more updates
@@ -106,12 +115,16 @@ QString CPercentProgressCtrl::text() const
 {
     if (!m_bShowLabel || m_nLower >= m_nUpper)
         return {};
-    return ComputeProgressLayout(m_nPosition, m_nLower, m_nUpper, width(), m_strLabel).text;
+    return ComputeProgressLayout(m_nPosition, m_nLower, m_nUpper, contentsRect().width(), m_strLabel).text;
 }
 
 void CPercentProgressCtrl::paintEvent(QPaintEvent* /*event*/)
 {
-    const QRect area = rect();
+    QPainter painter(this);
+    painter.setPen(m_crBorder);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+
+    const QRect area = contentsRect();
     const ProgressLayout layout = ComputeProgressLayout(m_nPosition, m_nLower, m_nUpper, area.width(), m_strLabel);
     if (!layout.paints)
         return;
@@ -122,7 +135,6 @@ void CPercentProgressCtrl::paintEvent(QPaintEvent* /*event*/)
     const QRect filled(area.left(), area.top(), edge - area.left(), area.height());
     const QRect empty(edge, area.top(), area.right() + 1 - edge, area.height());
 
-    QPainter painter(this);
     painter.fillRect(filled, m_crFill);
     painter.fillRect(empty, m_crEmpty);
     if (!m_bShowLabel)
@@ -141,6 +153,11 @@ void CPercentProgressCtrl::resizeEvent(QResizeEvent* event)
 {
     QProgressBar::resizeEvent(event);
     m_nFilledWidth = -1; // the same position may now cover a different number of pixels
+}
+
+void CPercentProgressCtrl::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    event->accept();
 }
 
 } // namespace zelvo::ui

@@ -3,9 +3,11 @@
 // half of the text in the colour of the other half's background so it reads on either part.
 //
 // The control keeps its own range and position; QProgressBar's value, range and painting are not
-// used (only its role, size hint and style metrics). A worker posts one position per 64 KiB block,
-// far more updates than the bar has pixels, so SetPos repaints only when the filled width in
-// pixels changes.
+// used (only its role, size hint and style metrics). Like the template's bar it has a one-pixel
+// border, drawn even while the range is empty; the fill, the text and the filled width in pixels
+// all belong to the client area inside it (contentsRect). A worker posts one position per 64 KiB
+// block, far more updates than the bar has pixels, so SetPos repaints only when the filled width
+// in pixels changes.
 #pragma once
 
 #include <QColor>
@@ -65,6 +67,8 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // A double click on the bar is the bar's: it must not reach the dialog as one on its surface.
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     int m_nPosition = 0;
@@ -77,6 +81,7 @@ private:
     QColor m_crEmpty;
     QColor m_crLabelOnEmpty;
     QColor m_crLabelOnFill;
+    QColor m_crBorder;
     int m_nPaintCount = 0;
 };
 

@@ -10,6 +10,27 @@
 #include <QPalette>
 #include <QPicture>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+double relativeLuminance(QColor colour)
+{
+    const auto linear = [](double channel) {
+        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = colour.toRgb();
+    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
+}
+
+QColor mixed(QColor from, QColor to, double share)
+{
+    const auto channel = [share](int a, int b) { return qRound(a + (b - a) * share); };
+    return QColor(channel(from.red(), to.red()), channel(from.green(), to.green()), channel(from.blue(), to.blue()));
+}
+
+} // namespace
 
 CStaticLink::CStaticLink(const QString& target, bool deleteWithWindow)
     : m_target(target), m_deleteWithWindow(deleteWithWindow)
@@ -35,6 +56,32 @@ QUrl CStaticLink::TargetUrl(const QString& target)
     if (url.scheme().size() > 1) // one letter is a drive, not a scheme
         return url;
     return QUrl::fromUserInput(target);
+}
+
+double CStaticLink::ContrastRatio(QColor a, QColor b)
+{
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor CStaticLink::ReadableOn(QRgb colour, QColor background)
+{
+    constexpr double minimum = 4.5;
+    const QColor own(colour);
+    if (ContrastRatio(own, background) >= minimum)
+        return own;
+    // Towards whichever end contrasts more with the background; every background reaches 4.5
+    // with white or with black, so the walk ends at the latest there.
+    const QColor end = ContrastRatio(Qt::white, background) >= ContrastRatio(Qt::black, background) ? QColor(Qt::white)
+                                                                                                    : QColor(Qt::black);
+    constexpr int steps = 64;
+    for (int step = 1; step < steps; ++step) {
+        const QColor candidate = mixed(own, end, double(step) / steps);
+        if (ContrastRatio(candidate, background) >= minimum)
+            return candidate;
+    }
+    return end;
 }
 
 bool CStaticLink::SubclassDlgItem(int id, QWidget* parent)
@@ -72,8 +119,9 @@ void CStaticLink::ApplyLinkLook()
         m_underlineFont = font;
         m_label->setFont(font);
     }
+    // The label draws on its dialog's face, which a dark desktop palette makes dark.
     QPalette palette = m_label->palette();
-    palette.setColor(QPalette::WindowText, QColor(m_textColor));
+    palette.setColor(QPalette::WindowText, ReadableOn(m_textColor, palette.color(QPalette::Window)));
     m_label->setPalette(palette);
 }
 

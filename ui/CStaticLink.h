@@ -3,6 +3,7 @@
 // of a dialog, found by its control id, and from then on sees the label's events first.
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QLabel>
 #include <QObject>
@@ -34,6 +35,7 @@ public:
     QLabel* Label() const { return m_label; }
     const QString& Target() const { return m_target; }
     void SetTarget(const QString& target) { m_target = target; }
+    // Blue or purple: which one the link is, whatever shade the background makes it drawn in.
     QRgb TextColor() const { return m_textColor; }
 
     // A label that shows a picture or a frame rather than plain text keeps its ordinary look;
@@ -42,6 +44,13 @@ public:
 
     // What a target text opens: an existing file, an address, or a bare host name on the web.
     static QUrl TargetUrl(const QString& target);
+
+    // The WCAG contrast ratio of two colours, 1 (the same) to 21 (black on white).
+    static double ContrastRatio(QColor a, QColor b);
+    // The colour a link of colour `colour` is drawn in over `background`: the colour itself where it
+    // reads (ratio at least 4.5, as blue and purple do on a light dialog), otherwise the same hue
+    // lightened (or darkened) just far enough that it does.
+    static QColor ReadableOn(QRgb colour, QColor background);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

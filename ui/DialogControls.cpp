@@ -49,6 +49,10 @@ QPushButton* MakeBrowseButton(QWidget* parent, int id, const DialogUnits& du)
 {
     auto* button = new QPushButton(QStringLiteral("..."), parent);
     button->setObjectName(QString::number(id));
+    // "..." says nothing to a screen reader; both templates use 1001 for the source and 1007 for
+    // the destination folder.
+    button->setAccessibleName(id == 1007 ? QStringLiteral("Choose the destination folder")
+                                         : QStringLiteral("Choose the source file"));
     // Wider than the template's 10 units so the three dots fit every style's button margins.
     button->setFixedWidth(qMax(du.X(14), button->fontMetrics().horizontalAdvance(button->text()) + du.X(6)));
     return button;
@@ -67,7 +71,8 @@ CPercentProgressCtrl* MakeProgressBar(QWidget* parent, int id, const DialogUnits
 {
     auto* progress = new CPercentProgressCtrl(parent);
     progress->setObjectName(QString::number(id));
-    progress->setFixedHeight(qMax(du.Y(8), progress->fontMetrics().height() + 4));
+    // Its text, two pixels of air above and below, and the one-pixel border.
+    progress->setFixedHeight(qMax(du.Y(8), progress->fontMetrics().height() + 6));
     return progress;
 }
 

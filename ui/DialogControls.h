@@ -23,7 +23,7 @@ QGroupBox* MakeGroup(QWidget* parent, int id, const QString& title);
 QLineEdit* MakeReadOnlyField(QWidget* parent, int id, int minWidth);
 // A field that takes digits only.
 QLineEdit* MakeDigitsField(QWidget* parent, int id, int minWidth);
-// The small "..." button beside a path field.
+// The small "..." button beside a path field, with an accessible name saying what it chooses.
 QPushButton* MakeBrowseButton(QWidget* parent, int id, const DialogUnits& du);
 // The start (id 1, the default button) and Close (id 2) buttons.
 QPushButton* MakePushButton(QWidget* parent, int id, const QString& text, const DialogUnits& du);

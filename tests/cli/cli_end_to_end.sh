@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# End-to-end runs of zelvo-cli. Usage: cli_end_to_end.sh PATH_TO_ZELVO_CLI
+# End-to-end runs of zelvo-cli. Usage: cli_end_to_end.sh PATH_TO_ZELVO_CLI BASH_COMPLETION_SCRIPT
 set -u
 cli=$1
+completion=$(realpath "$2")
 work=$(mktemp -d "${TMPDIR:-/tmp}/zelvo-cli-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -32,6 +33,15 @@ expect size-zero 4 "Invalid file size!" -- "$cli" split "$src" out --size 0
 expect size-missing 4 "Invalid file size!" -- "$cli" split "$src" out
 expect size-4096 4 "Invalid file size!" -- "$cli" split "$src" out --size 4096
 expect size-not-a-number 4 "Invalid file size!" -- "$cli" split "$src" out --size 2x
+expect size-4096M 4 "Invalid file size!" -- "$cli" split "$src" out --size 4096M
+expect size-0M 4 "Invalid file size!" -- "$cli" split "$src" out --size 0M
+expect size-fraction-of-G 4 "Invalid file size!" -- "$cli" split "$src" out --size 1.5G
+expect size-in-K 4 "Invalid file size!" -- "$cli" split "$src" out --size 5K
+expect size-4G 4 "Invalid file size!" -- "$cli" split "$src" out --size 4G
+# Sizes that pass reach the next check: the source is smaller than one chip.
+expect size-700M 4 "The source file is less than cmnt size!" -- "$cli" split "$src" out --size 700M
+expect size-1G 4 "The source file is less than cmnt size!" -- "$cli" split "$src" out --size 1G
+expect size-4095M 4 "The source file is less than cmnt size!" -- "$cli" split "$src" out --size 4095M
 expect empty-folder 4 "Please select folder for destination file(s)!" -- "$cli" split "$src" "" --size 1
 expect missing-source 2 "nope.bin was not found." -- "$cli" split nope.bin out --size 1
 expect source-too-small 4 "The source file is less than cmnt size!\\bYou needn't comminute it at all." -- \
@@ -49,7 +59,7 @@ help=$("$cli" --help)
 [[ $help == *--force* && $help != *help-all* ]] || fail "help: $help"
 
 # A split into a folder with CJK characters and spaces, then info and merge.
-expect split 0 "The File Comminuting is Finished!" -- "$cli" split "$src" "报告 目录/" --size 1
+expect split 0 "The File Comminuting is Finished!" -- "$cli" split "$src" "报告 目录/" --size 1M
 set_base="报告 目录/$src"
 [[ -f "$set_base.D04" && ! -e "$set_base.D05" ]] || fail "split: expected chips D01 to D04"
 [[ $(od -An -tx1 "$set_base.DAV" | tr -d ' \n') == 04000000 ]] || fail "split: header bytes"
@@ -67,6 +77,26 @@ expect verify-intact 0 "  $src  OK"$'\n'"The chip set matches its checksums." --
 
 expect merge-empty-folder 4 "Please select folder for destination file(s)!" -- "$cli" merge "$set_base.DAV" ""
 expect merge-no-header 2 "nothing.DAV was not found." -- "$cli" merge nothing.DAV joined
+
+# Completion, as bash calls it: COMPREPLY for the words typed so far (the last one being completed).
+complete_words() {
+    bash --norc -c '. "$1" && shift && COMP_WORDS=("$@") && COMP_CWORD=$(($# - 1)) &&
+        _zelvo_cli && printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" zelvo-cli "$@" | LC_ALL=C sort | paste -sd,
+}
+check_completion() { # WANTED WORDS...
+    local got
+    got=$(complete_words "${@:2}")
+    [[ $got == "$1" ]] || fail "completion of '${*:2}': '$got', expected '$1'"
+}
+check_completion info,merge,split,verify ""
+check_completion --no-checksum --n
+check_completion --help verify --h
+check_completion 1G,2G,4095M,700M split --size ""
+check_completion "报告 目录/$src.D01,报告 目录/$src.D02,报告 目录/$src.D03,报告 目录/$src.D04,报告 目录/$src.DAV" \
+    info "报告 目录/"
+check_completion "报告 目录" merge --force "报告 目录/$src.DAV" 报
+check_completion "source file.v1.tar.gz" split so
+check_completion "" split "$src" "报告 目录" ""
 
 # Files already there are replaced only with --force; choosing chip 02 finds the same set.
 expect resplit 4 "chip files of $set_base. Use --force" -- "$cli" split "$src" "报告 目录" --size 1

@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -68,6 +70,8 @@ private slots:
     void targetTextBecomesUrl();
     void existingFileOpensAsDocument();
     void emptyTargetTakesTextOnce();
+    void linkColourReadsOnItsBackground_data();
+    void linkColourReadsOnItsBackground();
     void pictureOrFrameLabelKeepsItsLook_data();
     void pictureOrFrameLabelKeepsItsLook();
     void selfDeleteFollowsTheLabel_data();
@@ -281,6 +285,42 @@ void TestAbout::emptyTargetTakesTextOnce()
     QCOMPARE(m_recorder.opened.size(), 2);
     QCOMPARE(m_beeps, 0);
     QCOMPARE(nothing.TextColor(), CStaticLink::unvisitedColor);
+}
+
+void TestAbout::linkColourReadsOnItsBackground_data()
+{
+    QTest::addColumn<QRgb>("link");
+    QTest::addColumn<QColor>("background");
+    QTest::addColumn<bool>("kept");
+
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    const QColor lightWindow = fusion->standardPalette().color(QPalette::Window);
+    const QColor darkWindow(0x35, 0x35, 0x35); // the usual dark Fusion face
+    const QRgb blue = CStaticLink::unvisitedColor;
+    const QRgb purple = CStaticLink::visitedColor;
+    QTest::newRow("blue on the light Fusion face stays blue") << blue << lightWindow << true;
+    QTest::newRow("purple on the light Fusion face stays purple") << purple << lightWindow << true;
+    QTest::newRow("blue on white") << blue << QColor(Qt::white) << true;
+    QTest::newRow("blue on the dark Fusion face is lightened") << blue << darkWindow << false;
+    QTest::newRow("purple on the dark Fusion face is lightened") << purple << darkWindow << false;
+    QTest::newRow("purple on black") << purple << QColor(Qt::black) << false;
+    QTest::newRow("blue on the mid grey that neither end clears by much") << blue << QColor(0x76, 0x76, 0x76) << false;
+}
+
+void TestAbout::linkColourReadsOnItsBackground()
+{
+    QFETCH(QRgb, link);
+    QFETCH(QColor, background);
+    QFETCH(bool, kept);
+
+    // Known ratios first, so a wrong ratio cannot pass the checks below.
+    QCOMPARE(qRound(CStaticLink::ContrastRatio(Qt::black, Qt::white) * 100), 2100);
+    QCOMPARE(qRound(CStaticLink::ContrastRatio(QColor(CStaticLink::unvisitedColor), Qt::white) * 100), 859);
+
+    const QColor drawn = CStaticLink::ReadableOn(link, background);
+    QCOMPARE(drawn.rgb() == QColor(link).rgb(), kept);
+    QVERIFY2(CStaticLink::ContrastRatio(drawn, background) >= 4.5, qPrintable(drawn.name()));
+    QCOMPARE(drawn.hue(), QColor(link).hue()); // still blue, still purple
 }
 
 void TestAbout::pictureOrFrameLabelKeepsItsLook_data()

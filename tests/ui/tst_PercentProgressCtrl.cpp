@@ -1,6 +1,7 @@
 #include "CPercentProgressCtrl.h"
 
 #include <QImage>
+#include <QMouseEvent>
 #include <QTest>
 #include <climits>
 #include <memory>
@@ -27,6 +28,16 @@ int inkPixels(const QImage& image, int from, int to, QColor ink, QColor paper)
     return count;
 }
 
+// Stands for the dialog: counts the double clicks that reach it.
+class Host final : public QWidget
+{
+public:
+    int doubleClicks = 0;
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* /*event*/) override { ++doubleClicks; }
+};
+
 } // namespace
 
 class TestPercentProgressCtrl final : public QObject
@@ -47,23 +58,25 @@ private slots:
     void emptyRangePaintsNothing();
     void colours_data();
     void colours();
+    void doubleClickStaysOnTheBar();
 
 private:
-    QImage grabBar() { return m_bar->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    // The client area inside the border, where the fill and the text go.
+    QImage grabBar() { return m_bar->grab(m_bar->contentsRect()).toImage().convertToFormat(QImage::Format_RGB32); }
     QColor highlight() const { return m_bar->palette().color(QPalette::Active, QPalette::Highlight); }
     QColor base() const { return m_bar->palette().color(QPalette::Active, QPalette::Base); }
 
     // The bar sits in a host like in a dialog: a child's resize is delivered at once.
-    std::unique_ptr<QWidget> m_host;
+    std::unique_ptr<Host> m_host;
     CPercentProgressCtrl* m_bar = nullptr;
 };
 
 void TestPercentProgressCtrl::init()
 {
-    m_host = std::make_unique<QWidget>();
+    m_host = std::make_unique<Host>();
     m_host->resize(140, 40);
     m_bar = new CPercentProgressCtrl(m_host.get());
-    m_bar->setGeometry(10, 10, 100, 24);
+    m_bar->setGeometry(10, 10, 102, 26); // a client area of 100 x 24 inside the border
     m_host->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_host.get()));
 }
@@ -163,7 +176,7 @@ void TestPercentProgressCtrl::resizeForcesRepaint()
 {
     m_bar->SetRange(0, 1000);
     m_bar->SetPos(0);
-    m_bar->setGeometry(10, 10, 120, 24);
+    m_bar->setGeometry(10, 10, 122, 26);
     QCoreApplication::processEvents();
     const int painted = m_bar->PaintCount();
     // Filled width 0 before and after, yet the new size is drawn at once.
@@ -259,6 +272,14 @@ void TestPercentProgressCtrl::colours()
     const int textOnEmpty = inkPixels(image, edge, image.width(), fill, empty);
     QCOMPARE(textOnFill > 0, showLabel && edge > image.width() / 2 - 5);
     QCOMPARE(textOnEmpty > 0, showLabel && edge < image.width() / 2 + 5);
+}
+
+void TestPercentProgressCtrl::doubleClickStaysOnTheBar()
+{
+    QTest::mouseDClick(m_bar, Qt::LeftButton, {}, QPoint(50, 12));
+    QCOMPARE(m_host->doubleClicks, 0);
+    QTest::mouseDClick(m_host.get(), Qt::LeftButton, {}, QPoint(3, 3)); // the host does see its own
+    QCOMPARE(m_host->doubleClicks, 1);
 }
 
 QTEST_MAIN(TestPercentProgressCtrl)
