@@ -1,11 +1,10 @@
 #include "CComminuteDlg.h"
 
-#include "CFolderDialog.h"
 #include "ChipSet.h"
 #include "DialogControls.h"
-#include "FileDialogs.h"
 #include "Plan.h"
 #include "RunMessages.h"
+#include "RunStatus.h"
 #include "StringTable.h"
 #include "Workers.h"
 
@@ -24,11 +23,19 @@ namespace {
 
 RunTraits ComminuteTraits()
 {
-    return RunTraits{
-        lang::LangDialog::Comminute, &ComminuteJob.runState,       &ComminuteWorkerBusy,
-        &StartComminuteWorker,       WM_COMMINUTE_PROGRESS,        WM_COMMINUTE_DONE,
-        IDS_COMMINUTE_FINISHED,      IDS_COMMINUTE_CANCELED,       IDS_OPEN_SOURCE_ERROR,
-        IDS_COMMINUTE_IO_ERROR,      IDS_CONFIRM_CANCEL_COMMINUTE, [] { return FailureText(ComminuteJob); }};
+    return RunTraits{lang::LangDialog::Comminute,
+                     &ComminuteJob.runState,
+                     &ComminuteWorkerBusy,
+                     &StartComminuteWorker,
+                     WM_COMMINUTE_PROGRESS,
+                     WM_COMMINUTE_DONE,
+                     IDS_COMMINUTE_FINISHED,
+                     IDS_COMMINUTE_CANCELED,
+                     IDS_OPEN_SOURCE_ERROR,
+                     IDS_COMMINUTE_IO_ERROR,
+                     IDS_CONFIRM_CANCEL_COMMINUTE,
+                     [] { return FailureText(ComminuteJob); },
+                     "Comminute"};
 }
 
 } // namespace
@@ -65,6 +72,10 @@ void CComminuteDlg::BuildControls()
     m_editDest = MakeReadOnlyField(m_groupDest, 1006, du.X(98));
     m_btnBrowseDest = MakeBrowseButton(m_groupDest, 1007, du);
     m_progress = MakeProgressBar(this, 1008, du);
+    m_labelSource->setBuddy(m_editSource);
+    m_labelSize->setBuddy(m_editSize);
+    m_labelTotal->setBuddy(m_editCount);
+    m_labelFolder->setBuddy(m_editDest);
 
     // Source: the prompt over the path field and its button, in the lower half of the group as in
     // the template.
@@ -109,6 +120,8 @@ void CComminuteDlg::BuildControls()
     connect(m_btnClose, &QPushButton::clicked, this, &CComminuteDlg::reject);
     connect(m_btnBrowseSource, &QPushButton::clicked, this, &CComminuteDlg::OnBrowseSource);
     connect(m_btnBrowseDest, &QPushButton::clicked, this, &CComminuteDlg::OnBrowseDest);
+    AcceptDrops(m_editSource, m_btnBrowseSource, false, [this](const QString& path) { SetSourcePath(path); });
+    AcceptDrops(m_editDest, m_btnBrowseDest, true, [this](const QString& path) { m_editDest->setText(path); });
 }
 
 void CComminuteDlg::OnInitDialog()
@@ -117,6 +130,7 @@ void CComminuteDlg::OnInitDialog()
     m_comboUnit->setCurrentIndex(1);
     m_comboUnit->setEnabled(false);
     InitRunDialog(m_progress);
+    m_comboUnit->setAccessibleName(RunDialogText(u"Unit Box", QStringLiteral("Unit")));
 
     // The template's size, grown where a language's texts need more room; the frame is fixed.
     const DialogUnits du(fontMetrics());
@@ -126,7 +140,7 @@ void CComminuteDlg::OnInitDialog()
 
 void CComminuteDlg::OnBrowseSource()
 {
-    const QString path = GetOpenFilePath(this, QStringLiteral("All Files (*.*)"));
+    const QString path = BrowseSourceFile(QStringLiteral("All Files (*.*)"));
     if (!path.isEmpty())
         SetSourcePath(path);
 }
@@ -138,9 +152,9 @@ void CComminuteDlg::SetSourcePath(const QString& path)
 
 void CComminuteDlg::OnBrowseDest()
 {
-    CFolderDialog dlg;
-    if (dlg.Browse() == 1)
-        m_editDest->setText(dlg.m_strPath);
+    const QString folder = BrowseDestFolder();
+    if (!folder.isEmpty())
+        m_editDest->setText(folder);
 }
 
 int64_t CComminuteDlg::SizeEntry() const
@@ -183,7 +197,7 @@ void CComminuteDlg::OnOK()
     m_progress->SetPos(0);
     EnableInputs(false);
     LoadComminuteJob(plan, replace);
-    StartRun();
+    StartRun(static_cast<uint64_t>(plan.sourceLength));
 }
 
 void CComminuteDlg::EnableInputs(bool enable)

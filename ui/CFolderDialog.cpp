@@ -1,5 +1,7 @@
 #include "CFolderDialog.h"
 
+#include "FileDialogs.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -29,7 +31,9 @@ QString CFolderDialog::StartFolder()
 
 int CFolderDialog::Browse()
 {
-    const QString start = m_strRoot.isEmpty() ? StartFolder() : m_strRoot;
+    QString start = m_strRoot.isEmpty() ? LastPickedFolder(m_strPlace) : m_strRoot;
+    if (start.isEmpty())
+        start = StartFolder();
     QString chosen;
     if (answerer()) {
         chosen = answerer()(Title(), start);
@@ -48,6 +52,7 @@ int CFolderDialog::Browse()
     if (!info.isDir())
         return 0;
     m_strPath = QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
+    RememberPickedFolder(m_strPlace, m_strPath);
     return 1;
 }
 

@@ -21,15 +21,19 @@ public:
     int Browse();
 
     QString m_strPath;
-    // Where the picker opens; empty means the top folder (StartFolder()). No caller sets it.
+    // Where the picker opens; empty means the folder last picked at m_strPlace, or the top folder
+    // (StartFolder()) when there is none.
     QString m_strRoot;
+    // Which "..." button browses (for example "MergeDestination"): a successful Browse remembers
+    // its folder there. Empty: nothing is remembered.
+    QString m_strPlace;
     // The shell's m_iImage (the chosen item's index in the system image list) has no counterpart in
     // Qt's folder dialog, which reports a path only, so it is left out.
 
     static const QString& Title(); // "Select folder for destination files:"
-    // The folder the picker opens at every time, whatever was chosen last: the user's home folder,
-    // the top of everything a user can write to on Linux (the filesystem root "/" is rarely
-    // writable), and the profile folder on Windows, under which the desktop and documents lie.
+    // The folder the picker opens at before anything was picked: the user's home folder, the top
+    // of everything a user can write to on Linux (the filesystem root "/" is rarely writable), and
+    // the profile folder on Windows, under which the desktop and documents lie.
     static QString StartFolder();
 };
 

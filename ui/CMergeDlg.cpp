@@ -1,9 +1,7 @@
 #include "CMergeDlg.h"
 
-#include "CFolderDialog.h"
 #include "ChipSet.h"
 #include "DialogControls.h"
-#include "FileDialogs.h"
 #include "Plan.h"
 #include "RunMessages.h"
 #include "StringTable.h"
@@ -23,10 +21,19 @@ namespace {
 
 RunTraits MergeTraits()
 {
-    return RunTraits{lang::LangDialog::Merge, &MergeJob.runState,       &MergeWorkerBusy,
-                     &StartMergeWorker,       WM_MERGE_PROGRESS,        WM_MERGE_DONE,
-                     IDS_MERGE_FINISHED,      IDS_MERGE_CANCELED,       IDS_OPEN_CHIP_ERROR,
-                     IDS_MERGE_IO_ERROR,      IDS_CONFIRM_CANCEL_MERGE, [] { return FailureText(MergeJob); }};
+    return RunTraits{lang::LangDialog::Merge,
+                     &MergeJob.runState,
+                     &MergeWorkerBusy,
+                     &StartMergeWorker,
+                     WM_MERGE_PROGRESS,
+                     WM_MERGE_DONE,
+                     IDS_MERGE_FINISHED,
+                     IDS_MERGE_CANCELED,
+                     IDS_OPEN_CHIP_ERROR,
+                     IDS_MERGE_IO_ERROR,
+                     IDS_CONFIRM_CANCEL_MERGE,
+                     [] { return FailureText(MergeJob); },
+                     "Merge"};
 }
 
 } // namespace
@@ -60,6 +67,10 @@ void CMergeDlg::BuildControls()
     m_progress = MakeProgressBar(this, 1013, du);
     m_labelName = MakeLabel(m_groupDest, 1025, QStringLiteral("File Name:"));
     m_editName = MakeReadOnlyField(m_groupDest, 1009, du.X(99));
+    m_labelHeader->setBuddy(m_editHeader);
+    m_labelTotal->setBuddy(m_editTotal);
+    m_labelFolder->setBuddy(m_editDest);
+    m_labelName->setBuddy(m_editName);
 
     // Source: the header prompt over its path field and button; the chip total at the bottom.
     auto* source = new QGridLayout(m_groupSource);
@@ -103,6 +114,8 @@ void CMergeDlg::BuildControls()
     connect(m_btnBrowseHeader, &QPushButton::clicked, this, &CMergeDlg::OnBrowseHeader);
     connect(m_btnBrowseDest, &QPushButton::clicked, this, &CMergeDlg::OnBrowseDest);
     connect(m_editHeader, &QLineEdit::textChanged, this, &CMergeDlg::OnHeaderPathChanged);
+    AcceptDrops(m_editHeader, m_btnBrowseHeader, false, [this](const QString& path) { SetHeaderPath(path); });
+    AcceptDrops(m_editDest, m_btnBrowseDest, true, [this](const QString& path) { m_editDest->setText(path); });
 }
 
 void CMergeDlg::OnInitDialog()
@@ -115,7 +128,7 @@ void CMergeDlg::OnInitDialog()
 
 void CMergeDlg::OnBrowseHeader()
 {
-    const QString path = GetOpenFilePath(this, QStringLiteral("First Chip Files (*.DAV)"));
+    const QString path = BrowseSourceFile(QStringLiteral("First Chip Files (*.DAV)"));
     if (!path.isEmpty())
         SetHeaderPath(path);
 }
@@ -131,9 +144,9 @@ void CMergeDlg::SetHeaderPath(const QString& path)
 
 void CMergeDlg::OnBrowseDest()
 {
-    CFolderDialog dlg;
-    if (dlg.Browse() == 1)
-        m_editDest->setText(dlg.m_strPath);
+    const QString folder = BrowseDestFolder();
+    if (!folder.isEmpty())
+        m_editDest->setText(folder);
 }
 
 void CMergeDlg::OnHeaderPathChanged()
@@ -192,7 +205,7 @@ void CMergeDlg::OnMerge()
     m_progress->SetPos(0);
     EnableInputs(false);
     LoadMergeJob(plan, replace);
-    StartRun();
+    StartRun(static_cast<uint64_t>(plan.totalLength));
 }
 
 void CMergeDlg::EnableInputs(bool enable)

@@ -13,11 +13,16 @@
 #include "Workers.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
 
 namespace zelvo::ui {
 
@@ -54,6 +59,8 @@ struct RunTraits
     int confirmCancelId; // the question of a close request during a run
     // Which file failed and why, from the job's record: read after the done notification only.
     std::string (*failureText)();
+    // "Comminute" or "Merge": the places under which its "..." buttons remember their folders.
+    const char* name;
 };
 
 // Test seam: called on the GUI thread when a press has passed all its checks and filled the job
@@ -75,9 +82,18 @@ public:
 protected:
     CWorkerDlg(const RunTraits& traits, QWidget* parent);
 
-    // Called once the derived dialog has built its controls: the bar starts without its text and
-    // the language texts replace the template's (unless no language file was loaded).
+    // Called once the derived dialog has built its controls: the bar starts without its text, the
+    // language texts replace the template's (unless no language file was loaded), every field is
+    // named after the label that is its buddy, and the run's status line goes under the bar.
     void InitRunDialog(CPercentProgressCtrl* progress);
+
+    // The "..." buttons: the file-open dialog and the folder chooser, each opening where it was
+    // last used; an empty text when cancelled.
+    QString BrowseSourceFile(const QString& filter);
+    QString BrowseDestFolder();
+    // A local file (a folder when folder is set) dropped on field is handed to choose, as if it
+    // had been chosen with button, and only while button can be pressed.
+    void AcceptDrops(QLineEdit* field, QPushButton* button, bool folder, std::function<void(const QString&)> choose);
 
     // Message boxes of this dialog: the nesting is counted so that a run that finishes while a
     // box is open ends the dialog only after the outermost box has closed.
@@ -92,8 +108,9 @@ protected:
     // the press must then change nothing.
     bool RefuseWhileWorkerBusy();
     // Ends the press: the bar is set up by the caller; this disables the inputs and starts the
-    // worker, or, should the start be refused, reports it and leaves the dialog ready.
-    void StartRun();
+    // worker, or, should the start be refused, reports it and leaves the dialog ready. totalBytes:
+    // what the run copies, for the status line.
+    void StartRun(uint64_t totalBytes);
     // End with OK now, or as soon as no box of this dialog is open any more.
     void EndWithOk();
 
@@ -105,9 +122,15 @@ private:
     void OnProgress(uint64_t blocks);
     void OnDone(uint64_t outcome);
     void BackToReady();
+    // The dialog, or a box or picker it opened, has the keyboard.
+    bool InForeground() const;
 
     const RunTraits m_traits;
     CPercentProgressCtrl* m_progress = nullptr;
+    QLabel* m_status = nullptr;
+    QElapsedTimer m_runClock;
+    int64_t m_lastStatusMs = 0;
+    uint64_t m_totalBytes = 0;
     WorkerReceiver* m_receiver;
     int m_nBoxDepth = 0;
     bool m_bEndPending = false;

@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMimeData>
+#include <QSettings>
+#include <QUrl>
 
 namespace zelvo::ui {
 namespace {
@@ -13,9 +16,29 @@ OpenFileAnswerer& answerer()
     return instance;
 }
 
+QString settingsKey(const QString& place)
+{
+    return QStringLiteral("LastFolders/") + place;
+}
+
 } // namespace
 
-QString GetOpenFilePath(QWidget* owner, const QString& filter)
+QString LastPickedFolder(const QString& place)
+{
+    if (place.isEmpty())
+        return {};
+    const QString folder =
+        QSettings(QStringLiteral("Quorvex"), QStringLiteral("Zelvo")).value(settingsKey(place)).toString();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+}
+
+void RememberPickedFolder(const QString& place, const QString& folder)
+{
+    if (!place.isEmpty())
+        QSettings(QStringLiteral("Quorvex"), QStringLiteral("Zelvo")).setValue(settingsKey(place), folder);
+}
+
+QString GetOpenFilePath(QWidget* owner, const QString& filter, const QString& place)
 {
     QString chosen;
     if (answerer()) {
@@ -26,16 +49,29 @@ QString GetOpenFilePath(QWidget* owner, const QString& filter)
         // "*.*" means every file on Windows; elsewhere it would hide files without an extension.
         shown.replace(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
 #endif
-        chosen = QFileDialog::getOpenFileName(owner, QString(), QString(), shown);
+        chosen = QFileDialog::getOpenFileName(owner, QString(), LastPickedFolder(place), shown);
     }
     if (chosen.isEmpty())
         return {};
-    return QDir::toNativeSeparators(QFileInfo(chosen).absoluteFilePath());
+    const QFileInfo info(chosen);
+    RememberPickedFolder(place, QDir::toNativeSeparators(info.absolutePath()));
+    return QDir::toNativeSeparators(info.absoluteFilePath());
 }
 
 void SetOpenFileAnswerer(OpenFileAnswerer newAnswerer)
 {
     answerer() = std::move(newAnswerer);
+}
+
+QString DroppedPath(const QMimeData* data, bool folder)
+{
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return {};
+    const QFileInfo info(urls.first().toLocalFile());
+    if (folder ? !info.isDir() : !info.isFile())
+        return {};
+    return QDir::toNativeSeparators(folder ? QDir::cleanPath(info.absoluteFilePath()) : info.absoluteFilePath());
 }
 
 } // namespace zelvo::ui

@@ -1,5 +1,5 @@
 // The language files that ship with the program: each loads with the INI reader and holds
-// exactly the 33 texts the interface asks for, none empty.
+// exactly the 38 texts the interface asks for, none empty.
 #include "CIniFile.h"
 #include "LangText.h"
 
@@ -15,7 +15,8 @@ struct Key
     const char16_t* key;
 };
 
-// Every text the program looks up, with the menu texts that carry a keyboard mnemonic.
+// Every text the program looks up; the menu texts and the dialogs' field labels carry a keyboard
+// mnemonic.
 const Key kKeys[] = {
     {u"Application", u"Title"},
     {u"File Menu", u"1000"},
@@ -30,28 +31,33 @@ const Key kKeys[] = {
     {u"Lang Menu", u"1003"},
     {u"Help Menu", u"1000"},
     {u"Help Menu", u"1001"},
-    {u"Doc Comminute Dialog", u"Dialog Title"},
     {u"Doc Comminute Dialog", u"File Size Prompt"},
     {u"Doc Comminute Dialog", u"Chip File Totals Prompt"},
-    {u"Doc Comminute Dialog", u"Group Title Destination"},
-    {u"Doc Comminute Dialog", u"Group Title Source"},
     {u"Doc Comminute Dialog", u"Destination Path Prompt"},
     {u"Doc Comminute Dialog", u"Source File Prompt"},
+    {u"Doc Merge Dialog", u"Source File Prompt"},
+    {u"Doc Merge Dialog", u"Destination Path Prompt"},
+    {u"Doc Merge Dialog", u"Destination Name"},
+    {u"Doc Merge Dialog", u"Chip File Totals Prompt"},
+    {u"Doc Comminute Dialog", u"Dialog Title"},
+    {u"Doc Comminute Dialog", u"Group Title Destination"},
+    {u"Doc Comminute Dialog", u"Group Title Source"},
     {u"Doc Comminute Dialog", u"Comminute"},
     {u"Doc Comminute Dialog", u"Close"},
     {u"Doc Merge Dialog", u"Dialog Title"},
     {u"Doc Merge Dialog", u"Group Title Destination"},
     {u"Doc Merge Dialog", u"Group Title Source"},
-    {u"Doc Merge Dialog", u"Source File Prompt"},
-    {u"Doc Merge Dialog", u"Destination Path Prompt"},
-    {u"Doc Merge Dialog", u"Destination Name"},
-    {u"Doc Merge Dialog", u"Chip File Totals Prompt"},
     {u"Doc Merge Dialog", u"Merge"},
     {u"Doc Merge Dialog", u"Close"},
     {u"General Message", u"Color Egg in Comminute Dlg"},
     {u"General Message", u"Color Egg in Merge Dlg"},
+    {u"Run Dialogs", u"Bytes Done"},
+    {u"Run Dialogs", u"Speed"},
+    {u"Run Dialogs", u"Time Left"},
+    {u"Run Dialogs", u"Progress Bar"},
+    {u"Run Dialogs", u"Unit Box"},
 };
-constexpr int kMenuKeys = 13; // the first 13 rows above, caption included
+constexpr int kMnemonicKeys = 21; // the first 21 rows above, the caption excepted
 
 QString toQString(const std::u16string& s)
 {
@@ -91,7 +97,7 @@ private slots:
         QCOMPARE(text.count(QLatin1Char('\r')), text.count(QStringLiteral("\r\n")));
         QVERIFY(text.endsWith(QStringLiteral("\r\n")));
 
-        // Exactly the 33 key lines in 8 sections, nothing else but comments and blank lines.
+        // Exactly the 38 key lines in 9 sections, nothing else but comments and blank lines.
         int keyLines = 0;
         QStringList sections;
         const auto lines = text.split(QStringLiteral("\r\n"));
@@ -105,8 +111,8 @@ private slots:
             else
                 QFAIL(qPrintable("stray line: " + line));
         }
-        QCOMPARE(keyLines, 33);
-        QCOMPARE(sections.size(), 8);
+        QCOMPARE(keyLines, 38);
+        QCOMPARE(sections.size(), 9);
         QCOMPARE(sections.removeDuplicates(), 0);
 
         CIniFile file;
@@ -116,14 +122,19 @@ private slots:
             const QString value = toQString(file.GetString(kKeys[i].section, kKeys[i].key));
             const QString where = toQString(kKeys[i].section) + "/" + toQString(kKeys[i].key);
             QVERIFY2(!value.trimmed().isEmpty(), qPrintable(where + " is empty"));
-            // Every menu text but the caption carries one keyboard mnemonic.
-            if (i > 0 && i < kMenuKeys)
+            if (i > 0 && i < kMnemonicKeys)
                 QVERIFY2(value.count(QLatin1Char('&')) == 1, qPrintable(where + ": " + value));
+            // The status line's texts keep their places for the numbers.
+            if (where == "Run Dialogs/Bytes Done")
+                QVERIFY2(value.contains("%1") && value.contains("%2"), qPrintable(value));
+            else if (where.startsWith("Run Dialogs/") && !where.endsWith(" Bar") && !where.endsWith(" Box"))
+                QVERIFY2(value.contains("%1"), qPrintable(value));
         }
     }
 
     // English is the built-in interface: its file must say exactly what the program says without
-    // one, so that choosing English changes nothing but adding the language menu.
+    // one, so that choosing English changes nothing but adding the language menu and the labels'
+    // mnemonics.
     void englishFileCarriesBuiltInTexts()
     {
         CIniFile file;
@@ -138,11 +149,14 @@ private slots:
             {{u"Help Menu", u"1000"}, "&Help"},
             {{u"Help Menu", u"1001"}, "&About Zelvo for Doc"},
             {{u"Doc Comminute Dialog", u"Dialog Title"}, "File Comminute"},
-            {{u"Doc Comminute Dialog", u"File Size Prompt"}, "Files Size:"},
-            {{u"Doc Comminute Dialog", u"Chip File Totals Prompt"}, "Files Total:"},
-            {{u"Doc Comminute Dialog", u"Source File Prompt"}, "Select Source File : "},
-            {{u"Doc Merge Dialog", u"Source File Prompt"}, "Select Header Chip File(.DAV):"},
-            {{u"Doc Merge Dialog", u"Chip File Totals Prompt"}, "Chip Total:"},
+            {{u"Doc Comminute Dialog", u"File Size Prompt"}, "Files Si&ze:"},
+            {{u"Doc Comminute Dialog", u"Chip File Totals Prompt"}, "Files &Total:"},
+            {{u"Doc Comminute Dialog", u"Source File Prompt"}, "&Select Source File : "},
+            {{u"Doc Merge Dialog", u"Source File Prompt"}, "&Select Header Chip File(.DAV):"},
+            {{u"Doc Merge Dialog", u"Chip File Totals Prompt"}, "Chip &Total:"},
+            {{u"Run Dialogs", u"Bytes Done"}, "%1 of %2"},
+            {{u"Run Dialogs", u"Speed"}, "%1/s"},
+            {{u"Run Dialogs", u"Time Left"}, "%1 left"},
         };
         for (const auto& [key, expected] : builtIn)
             QCOMPARE(toQString(file.GetString(key.section, key.key)), QString::fromUtf8(expected));

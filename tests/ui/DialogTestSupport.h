@@ -1,9 +1,10 @@
-// Shared by the Comminute and Merge dialog tests: a message-box recorder, a gate that holds a
-// worker at a chosen block, the file and folder dialog answers, and test files.
+// Shared by the Comminute and Merge dialog tests: a message-box and notice recorder, a gate that
+// holds a worker at a chosen block, the file and folder dialog answers, drops, and test files.
 #pragma once
 
 #include "CFolderDialog.h"
 #include "CWorkerDlg.h"
+#include "DesktopNotice.h"
 #include "FileDialogs.h"
 #include "LangText.h"
 #include "LanguageTable.h"
@@ -13,9 +14,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <condition_variable>
@@ -38,16 +42,20 @@ struct ShownBox
 };
 
 // Records every box and answers it: Yes for questions unless told otherwise. onBox runs while
-// the "box is open", so a test can let things happen meanwhile.
+// the "box is open", so a test can let things happen meanwhile. Desktop notices are recorded as
+// "summary: body", never sent.
 class BoxRecorder
 {
 public:
     std::vector<ShownBox> boxes;
+    QStringList notices;
     MsgAnswer questionAnswer = MsgAnswer::Yes;
     std::function<void(const ShownBox&)> onBox;
 
     void Install()
     {
+        zelvo::ui::SetDesktopNoticeSender(
+            [this](const QString& summary, const QString& body) { notices << summary + ": " + body; });
         zelvo::ui::SetMessageBoxAnswerer([this](const QString& text, MsgButtons buttons, MsgIcon icon) {
             boxes.push_back({text, buttons, icon});
             if (onBox) {
@@ -171,6 +179,25 @@ inline void BrowseFile(QWidget& dialog, int buttonId, const QString& path)
     zelvo::ui::SetOpenFileAnswerer({});
 }
 
+// Drops files or folders on a widget as a file manager does, offering a copy or a move; true when
+// the widget took them as a copy.
+inline bool DropOn(QWidget* target, const QStringList& paths)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls << QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
+}
+
 inline void BrowseFolder(QWidget& dialog, const QString& path)
 {
     zelvo::ui::SetFolderDialogAnswerer([path](const QString&, const QString&) { return path; });
@@ -185,6 +212,7 @@ inline void ResetSeams()
     zelvo::ui::SetFolderDialogAnswerer({});
     zelvo::ui::SetWorkerPostHook({});
     zelvo::ui::SetRunStartHook({});
+    zelvo::ui::SetDesktopNoticeSender({});
 }
 
 // A folder name with a space and CJK characters, as users have them.
@@ -203,10 +231,11 @@ inline QString Text(int id)
 }
 
 // What each dialog test starts from: a fresh folder (with "out" in it) named as users name theirs,
-// every box recorded instead of shown, and no language file loaded.
+// fresh settings in it, every box recorded instead of shown, and no language file loaded.
 inline bool StartDialogTest(std::unique_ptr<QTemporaryDir>& dir, BoxRecorder& boxes)
 {
     dir = std::make_unique<QTemporaryDir>(WideFolderTemplate());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir->filePath(QStringLiteral("settings")));
     boxes = BoxRecorder();
     boxes.Install();
     g_language = zelvo::lang::kNoLanguage;

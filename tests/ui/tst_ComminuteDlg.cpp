@@ -5,9 +5,11 @@
 #include "ChipSet.h"
 #include "DialogTestSupport.h"
 #include "LanguageTable.h"
+#include "RunStatus.h"
 #include "StringTable.h"
 #include "Workers.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -21,6 +23,16 @@ using namespace zelvo;
 namespace {
 
 constexpr qint64 MB = 1048576;
+
+void LoadLanguage(int language)
+{
+    if (language != lang::kNoLanguage) {
+        const QString name = QString::fromStdU16String(std::u16string(theLanguageTable[language].name));
+        g_langFile.SetPath((QCoreApplication::applicationDirPath() + "/Lang/" + name + ".lang").toStdU16String());
+        QVERIFY(g_langFile.Load());
+    }
+    g_language = language;
+}
 
 } // namespace
 
@@ -36,6 +48,8 @@ private slots:
     void opensReadyWithTemplateArrangement();
     void languageTextsReplaceTemplateTexts_data();
     void languageTextsReplaceTemplateTexts();
+    void statusLine_data();
+    void statusLine();
     void refusals_data();
     void refusals();
     void replacesAnOlderLargerSetAfterYes();
@@ -117,6 +131,24 @@ void TestComminuteDlg::opensReadyWithTemplateArrangement()
     BrowseFolder(dlg, QString());
     QCOMPARE(Control<QLineEdit>(dlg, 1006)->text(), QDir::toNativeSeparators(Dir()));
     QCOMPARE(dlg.focusWidget(), Control(dlg, 1));
+    // A drop takes the one kind of item a field is for; the chooser of the next dialog opens at
+    // the folder chosen here.
+    const QString file = QDir(Dir()).filePath("y.bin");
+    QVERIFY(WriteBytes(file, "y"));
+    QVERIFY(!DropOn(Control(dlg, 1000), {QDir(Dir()).filePath("out")}));
+    QVERIFY(!DropOn(Control(dlg, 1000), {file, file}));
+    QVERIFY(!DropOn(Control(dlg, 1006), {file}));
+    QVERIFY(DropOn(Control(dlg, 1006), {QDir(Dir()).filePath("out/")}));
+    QCOMPARE(Control<QLineEdit>(dlg, 1006)->text(), QDir::toNativeSeparators(QDir(Dir()).filePath("out")));
+    QString start;
+    ui::SetFolderDialogAnswerer([&](const QString&, const QString& at) {
+        start = at;
+        return QString();
+    });
+    CComminuteDlg next;
+    next.show();
+    Click(next, 1007);
+    QCOMPARE(start, Dir());
 
     // Path fields take no typing; the size field takes digits only.
     QVERIFY(Control<QLineEdit>(dlg, 1000)->isReadOnly());
@@ -148,23 +180,21 @@ void TestComminuteDlg::languageTextsReplaceTemplateTexts_data()
         << QStringList{"File Comminute",     "Files Size:",           "Files Total:", "Destination", "Source",
                        "Saved into Folder:", "Select Source File : ", "Comminute",    "Close"};
     QTest::newRow("Simplified Chinese") << 1
-                                        << QStringList{"分割文件",       "每块大小：",   "分块总数：", "目标", "源文件",
-                                                       "保存到文件夹：", "选择源文件：", "分割",       "关闭"};
-    QTest::newRow("Japanese") << 3 << QStringList{"ファイルの分割", "分割サイズ:",       "分割数:",           "保存先",
-                                                  "元ファイル",     "保存先フォルダー:", "元ファイルを選択:", "分割",
-                                                  "閉じる"};
+                                        << QStringList{"分割文件", "每块大小(&Z)：",     "分块总数(&T)：",   "目标",
+                                                       "源文件",   "保存到文件夹(&F)：", "选择源文件(&S)：", "分割",
+                                                       "关闭"};
+    QTest::newRow("Japanese") << 3
+                              << QStringList{
+                                     "ファイルの分割", "分割サイズ(&Z):",       "分割数(&T):",           "保存先",
+                                     "元ファイル",     "保存先フォルダー(&F):", "元ファイルを選択(&S):", "分割",
+                                     "閉じる"};
 }
 
 void TestComminuteDlg::languageTextsReplaceTemplateTexts()
 {
     QFETCH(int, language);
     QFETCH(QStringList, texts);
-    if (language != lang::kNoLanguage) {
-        const QString name = QString::fromStdU16String(std::u16string(theLanguageTable[language].name));
-        g_langFile.SetPath((QCoreApplication::applicationDirPath() + "/Lang/" + name + ".lang").toStdU16String());
-        QVERIFY(g_langFile.Load());
-    }
-    g_language = language;
+    LoadLanguage(language);
     CComminuteDlg dlg;
     QStringList shown{dlg.windowTitle()};
     for (int id : {1019, 1020})
@@ -187,6 +217,48 @@ void TestComminuteDlg::languageTextsReplaceTemplateTexts()
     for (QPushButton* button : dlg.findChildren<QPushButton*>())
         QVERIFY2(button->width() >= button->fontMetrics().horizontalAdvance(button->text()) + 6,
                  qPrintable(button->text()));
+    // A screen reader can name every control, and a label's mnemonic leads to its field.
+    for (QWidget* control : dlg.findChildren<QWidget*>(QRegularExpression("^\\d+$")))
+        QVERIFY2(!QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty(),
+                 qPrintable(control->objectName()));
+    for (QLabel* label : dlg.findChildren<QLabel*>())
+        QVERIFY2(!label->text().contains('&') || label->buddy(), qPrintable(label->text()));
+}
+
+void TestComminuteDlg::statusLine_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<qint64>("done");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<qint64>("elapsedMs");
+    QTest::addColumn<qint64>("secondsLeft"); // -1: not known yet
+    QTest::addColumn<QString>("line");
+    const int none = lang::kNoLanguage;
+    QTest::newRow("nothing done: no speed, no time left") << none << 0LL << 5 * MB << 900LL << -1LL << "0 B of 5.0 MB";
+    QTest::newRow("midway after 10 s: 10 s left")
+        << none << 5 * MB / 2 << 5 * MB << 10000LL << 10LL << "2.5 MB of 5.0 MB · 256.0 KB/s · 0:10 left";
+    QTest::newRow("a part of a second left counts as one")
+        << none << 3 * MB << 4 * MB << 1000LL << 1LL << "3.0 MB of 4.0 MB · 3.0 MB/s · 0:01 left";
+    QTest::newRow("at the end: nothing left")
+        << none << 5 * MB << 5 * MB << 20000LL << 0LL << "5.0 MB of 5.0 MB · 256.0 KB/s";
+    QTest::newRow("hours past a day: hours counted on")
+        << none << 1024 * MB << 400 * 1024 * MB << 3600000LL << 399 * 3600LL
+        << "1.0 GB of 400.0 GB · 291.3 KB/s · 399:00:00 left";
+    QTest::newRow("Japanese texts") << 3 << 5 * MB / 2 << 5 * MB << 10000LL << 10LL
+                                    << "2.5 MB / 5.0 MB · 256.0 KB/秒 · 残り 0:10";
+}
+
+void TestComminuteDlg::statusLine()
+{
+    QFETCH(int, language);
+    QFETCH(qint64, done);
+    QFETCH(qint64, total);
+    QFETCH(qint64, elapsedMs);
+    QFETCH(qint64, secondsLeft);
+    QFETCH(QString, line);
+    LoadLanguage(language);
+    QCOMPARE(ui::SecondsLeft(done, total, elapsedMs).value_or(-1), secondsLeft);
+    QCOMPARE(ui::RunStatusText(done, total, elapsedMs), line);
 }
 
 void TestComminuteDlg::refusals_data()
@@ -321,9 +393,11 @@ void TestComminuteDlg::replacesAnOlderLargerSetAfterYes()
     auto* progress = Control<ui::CPercentProgressCtrl>(dlg, 1008);
     int lastPos = -1;
     int upper = -1;
+    QString status;
     m_boxes.onBox = [&](const ShownBox&) {
         lastPos = progress->GetPos();
         upper = progress->GetUpper();
+        status = dlg.findChild<QLabel*>("runStatus")->text();
     };
     Fill(dlg, source, "1", QDir(Dir()).filePath("out"));
     Click(dlg, 1);
@@ -343,6 +417,7 @@ void TestComminuteDlg::replacesAnOlderLargerSetAfterYes()
     // The bar stood at its end, 33 blocks of 33, when the outcome was reported.
     QCOMPARE(upper, 33);
     QCOMPARE(lastPos, 33);
+    QVERIFY2(status.startsWith("2.0 MB of 2.0 MB") && !status.contains("left"), qPrintable(status));
     QCOMPARE(ReadBytes(base + ".D01") + ReadBytes(base + ".D02") + ReadBytes(base + ".D03"), ReadBytes(source));
     QCOMPARE(ReadBytes(base + ".DAV"), QByteArray("\x03\x00\x00\x00", 4));
     QVERIFY(!QFile::exists(base + ".D04"));
@@ -360,6 +435,7 @@ void TestComminuteDlg::hundredChipsAcceptedThenCancelled()
     QTRY_VERIFY(gate->Reached());
     QCOMPARE(Control<QLineEdit>(dlg, 1005)->text(), QStringLiteral("100"));
     QCOMPARE(Control<ui::CPercentProgressCtrl>(dlg, 1008)->GetUpper(), 1600);
+    QVERIFY(!DropOn(Control(dlg, 1000), {source})); // no new source during a run
     dlg.reject();
     gate->Release();
     QTRY_VERIFY(m_boxes.Shown(Text(IDS_COMMINUTE_CANCELED)));
@@ -411,6 +487,7 @@ void TestComminuteDlg::cancelQuestionWhileRunning()
             QVERIFY(Control(dlg, id)->isEnabled());
         QCOMPARE(Control<ui::CPercentProgressCtrl>(dlg, 1008)->GetPos(), 0);
         QVERIFY(!Control<ui::CPercentProgressCtrl>(dlg, 1008)->IsLabelShown());
+        QVERIFY(!dlg.findChild<QLabel*>("runStatus")->isVisible());
         QCOMPARE(Control<QLineEdit>(dlg, 1005)->text(), QStringLiteral("3"));
         QVERIFY(!QFile::exists(out + "/run.bin.DAV"));
         // Pressing again with the same inputs writes the whole set over the cancelled one.
@@ -595,14 +672,19 @@ void TestComminuteDlg::closeDoesNotAskAboutAnotherDialogsRun()
 
 void TestComminuteDlg::endToEndSplit_data()
 {
-    QTest::addColumn<int>("depth"); // nested folders of 60 characters each
-    QTest::newRow("paths with a space and CJK") << 0;
-    QTest::newRow("paths of more than 300 characters held whole") << 5;
+    QTest::addColumn<int>("depth");       // nested folders of 60 characters each
+    QTest::addColumn<bool>("drop");       // the source and the folder dropped on their fields
+    QTest::addColumn<bool>("background"); // another window is active when the run ends
+    QTest::newRow("paths with a space and CJK") << 0 << false << false;
+    QTest::newRow("paths of more than 300 characters held whole") << 5 << false << false;
+    QTest::newRow("dropped on the fields, ends in the background: a desktop notice") << 0 << true << true;
 }
 
 void TestComminuteDlg::endToEndSplit()
 {
     QFETCH(int, depth);
+    QFETCH(bool, drop);
+    QFETCH(bool, background);
     QString folder = Dir();
     for (int i = 0; i < depth; ++i)
         folder += QStringLiteral("/%1 长路径 long folder name to go past two hundred characters").arg(i);
@@ -615,11 +697,24 @@ void TestComminuteDlg::endToEndSplit()
 
     CComminuteDlg dlg;
     dlg.show();
-    Fill(dlg, source, "2", folder + "/chips");
+    if (drop) {
+        QVERIFY(DropOn(Control(dlg, 1000), {source}));
+        QVERIFY(DropOn(Control(dlg, 1006), {folder + "/chips"}));
+        Control<QLineEdit>(dlg, 1002)->setText("2");
+    } else {
+        Fill(dlg, source, "2", folder + "/chips");
+    }
+    QWidget other;
+    other.show();
+    QWidget& active = background ? other : static_cast<QWidget&>(dlg);
+    active.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&active));
     Click(dlg, 1);
     QCOMPARE(Control<QLineEdit>(dlg, 1005)->text(), QStringLiteral("3"));
     QTRY_VERIFY_WITH_TIMEOUT(!dlg.isVisible(), 20000);
     QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_COMMINUTE_FINISHED)});
+    QCOMPARE(m_boxes.notices,
+             background ? QStringList{"File Comminute: " + Text(IDS_COMMINUTE_FINISHED)} : QStringList());
 
     const QString base = folder + QStringLiteral("/chips/报告 report.tar.gz");
     QCOMPARE(ReadBytes(base + ".D01").size(), 2 * MB);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,7 +19,7 @@ private slots:
     void browse_data();
     void browse();
     void cancelKeepsEarlierPath();
-    void opensAtSameTopFolderWithFixedTitle();
+    void opensWhereLastPickedWithFixedTitle();
 
 private:
     QTemporaryDir m_dir;
@@ -27,6 +28,7 @@ private:
 void TestFolderDialog::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
     QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("plain")));
     QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("with spaces 分割 ファイル")));
     QFile file(m_dir.filePath(QStringLiteral("not a folder.bin")));
@@ -77,23 +79,33 @@ void TestFolderDialog::cancelKeepsEarlierPath()
     QCOMPARE(dialog.m_strPath, plain);
 }
 
-void TestFolderDialog::opensAtSameTopFolderWithFixedTitle()
+void TestFolderDialog::opensWhereLastPickedWithFixedTitle()
 {
     QStringList titles;
     QStringList starts;
-    const QString chosen = m_dir.filePath(QStringLiteral("plain"));
+    QString chosen = m_dir.filePath(QStringLiteral("plain"));
     SetFolderDialogAnswerer([&](const QString& title, const QString& start) {
         titles << title;
         starts << start;
         return chosen;
     });
-    for (int i = 0; i < 2; ++i) {
+    const auto browse = [](const QString& place) {
         CFolderDialog dialog;
-        QCOMPARE(dialog.Browse(), 1);
-    }
-    QCOMPARE(titles, QStringList(2, QStringLiteral("Select folder for destination files:")));
-    // The second browse opens where the first did, not at the folder chosen by the first.
-    QCOMPARE(starts, QStringList(2, QDir::homePath()));
+        dialog.m_strPlace = place;
+        return dialog.Browse();
+    };
+    // Each place remembers its own pick; a remembered folder that is gone opens at the top again.
+    QCOMPARE(browse("A"), 1);
+    QCOMPARE(browse("A"), 1);
+    QCOMPARE(browse("B"), 1);
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("brief")));
+    chosen = m_dir.filePath(QStringLiteral("brief"));
+    QCOMPARE(browse("C"), 1);
+    QVERIFY(QDir(chosen).removeRecursively());
+    QCOMPARE(browse("C"), 0);
+    QCOMPARE(titles, QStringList(5, QStringLiteral("Select folder for destination files:")));
+    const QString plain = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("plain")));
+    QCOMPARE(starts, QStringList({QDir::homePath(), plain, QDir::homePath(), QDir::homePath(), QDir::homePath()}));
 }
 
 QTEST_MAIN(TestFolderDialog)

@@ -9,6 +9,7 @@
 #include "StringTable.h"
 #include "Workers.h"
 
+#include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
 #include <QTemporaryDir>
@@ -134,18 +135,25 @@ void TestMergeDlg::languageTextsReplaceTemplateTexts_data()
                                             "Chip Total:",
                                             "Merge",
                                             "Close"};
-    QTest::newRow("Traditional Chinese")
-        << 2 << QStringList{"合併檔案",   "目的地", "來源", "選擇標頭分塊檔案(.DAV)：", "儲存至資料夾：", "檔案名稱：",
-                            "分塊總數：", "合併",   "關閉"};
-    QTest::newRow("Japanese") << 3 << QStringList{"ファイルの結合",
-                                                  "保存先",
-                                                  "分割ファイル",
-                                                  "ヘッダー ファイル (.DAV) を選択:",
-                                                  "保存先フォルダー:",
-                                                  "ファイル名:",
-                                                  "分割ファイル数:",
-                                                  "結合",
-                                                  "閉じる"};
+    QTest::newRow("Traditional Chinese") << 2 << QStringList{"合併檔案",
+                                                             "目的地",
+                                                             "來源",
+                                                             "選擇標頭分塊檔案(.DAV)(&S)：",
+                                                             "儲存至資料夾(&F)：",
+                                                             "檔案名稱(&N)：",
+                                                             "分塊總數(&T)：",
+                                                             "合併",
+                                                             "關閉"};
+    QTest::newRow("Japanese") << 3
+                              << QStringList{"ファイルの結合",
+                                             "保存先",
+                                             "分割ファイル",
+                                             "ヘッダー ファイル (.DAV) を選択(&S):",
+                                             "保存先フォルダー(&F):",
+                                             "ファイル名(&N):",
+                                             "分割ファイル数(&T):",
+                                             "結合",
+                                             "閉じる"};
 }
 
 void TestMergeDlg::languageTextsReplaceTemplateTexts()
@@ -174,6 +182,11 @@ void TestMergeDlg::languageTextsReplaceTemplateTexts()
     for (QPushButton* button : dlg.findChildren<QPushButton*>())
         QVERIFY2(button->width() >= button->fontMetrics().horizontalAdvance(button->text()) + 6,
                  qPrintable(button->text()));
+    for (QWidget* control : dlg.findChildren<QWidget*>(QRegularExpression("^\\d+$")))
+        QVERIFY2(!QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty(),
+                 qPrintable(control->objectName()));
+    for (QLabel* label : dlg.findChildren<QLabel*>())
+        QVERIFY2(!label->text().contains('&') || label->buddy(), qPrintable(label->text()));
 }
 
 void TestMergeDlg::headerPathChange_data()
@@ -508,15 +521,20 @@ void TestMergeDlg::endToEndJoinOfAnEngineSet_data()
 {
     QTest::addColumn<int>("depth");
     QTest::addColumn<bool>("damaged");
-    QTest::newRow("paths with a space and CJK") << 0 << false;
-    QTest::newRow("paths of more than 300 characters held whole") << 5 << false;
-    QTest::newRow("a byte of chip 4 changed: named, nothing written") << 0 << true;
+    QTest::addColumn<bool>("drop");       // the chip and the folder dropped on their fields
+    QTest::addColumn<bool>("background"); // another window is active when the run ends
+    QTest::newRow("paths with a space and CJK") << 0 << false << false << false;
+    QTest::newRow("paths of more than 300 characters, dropped on the fields") << 5 << false << true << false;
+    QTest::newRow("a byte of chip 4 changed, in the background: named, nothing written, a notice")
+        << 0 << true << false << true;
 }
 
 void TestMergeDlg::endToEndJoinOfAnEngineSet()
 {
     QFETCH(int, depth);
     QFETCH(bool, damaged);
+    QFETCH(bool, drop);
+    QFETCH(bool, background);
     QString folder = Dir();
     for (int i = 0; i < depth; ++i)
         folder += QStringLiteral("/%1 长路径 long folder name to go past two hundred characters").arg(i);
@@ -545,23 +563,37 @@ void TestMergeDlg::endToEndJoinOfAnEngineSet()
 
     CMergeDlg dlg;
     dlg.show();
-    BrowseFile(dlg, 1001, folder + QStringLiteral("/chips/报告 report.tar.gz.D03"));
+    const QString chip3 = folder + QStringLiteral("/chips/报告 report.tar.gz.D03");
+    if (drop)
+        QVERIFY(DropOn(Control(dlg, 1011), {chip3}));
+    else
+        BrowseFile(dlg, 1001, chip3);
     QCOMPARE(Control<QLineEdit>(dlg, 1012)->text(), QStringLiteral("6"));
     QCOMPARE(Control<QLineEdit>(dlg, 1009)->text(), QStringLiteral("报告 report.tar.gz"));
-    BrowseFolder(dlg, folder + "/joined");
+    if (drop)
+        QVERIFY(DropOn(Control(dlg, 1006), {folder + "/joined"}));
+    else
+        BrowseFolder(dlg, folder + "/joined");
+    QWidget other;
+    other.show();
+    QWidget& active = background ? other : static_cast<QWidget&>(dlg);
+    active.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&active));
     Click(dlg, 1);
     QCOMPARE(Control<ui::CPercentProgressCtrl>(dlg, 1013)->GetUpper(), 81); // 80 whole blocks and a short one
     if (damaged) {
         QTRY_COMPARE_WITH_TIMEOUT(m_boxes.boxes.size(), size_t(1), 20000);
-        QCOMPARE(m_boxes.Texts().first(), Text(IDS_MERGE_IO_ERROR) + "\nChip 4 of 6 is damaged: " + chip4 +
-                                              " does not match its checksum!");
+        QCOMPARE(m_boxes.Texts().first(),
+                 Text(IDS_MERGE_IO_ERROR) + "\nChip 4 of 6 is damaged: " + chip4 + " does not match its checksum!");
         QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Stop);
+        QCOMPARE(m_boxes.notices, QStringList{"File Merge: " + m_boxes.Texts().first()});
         QVERIFY(dlg.isVisible());
         QVERIFY(QDir(folder + "/joined").isEmpty());
         return;
     }
     QTRY_VERIFY_WITH_TIMEOUT(!dlg.isVisible(), 20000);
     QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_MERGE_FINISHED)});
+    QCOMPARE(m_boxes.notices, QStringList());
     QCOMPARE(ReadBytes(folder + QStringLiteral("/joined/报告 report.tar.gz")), data);
 }
 
