@@ -4,14 +4,19 @@
 #include "CMergeDlg.h"
 #include "CSplitterApp.h"
 #include "CTitleView.h"
+#include "FileArgument.h"
 #include "LangMenu.h"
 #include "LockKeys.h"
+#include "MessageBox.h"
 #include "StringTable.h"
 
 #include <QApplication>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
@@ -22,6 +27,15 @@ namespace {
 QString loadText(int id)
 {
     return QString::fromStdString(zelvo::LoadString(id));
+}
+
+// The one local file of a drag, or nothing: several files or a folder are not taken.
+QString droppedFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
+        return {};
+    const QString path = data->urls().front().toLocalFile();
+    return QFileInfo(path).isDir() ? QString() : path;
 }
 
 QLabel* makeIndicatorPane(int id)
@@ -42,6 +56,7 @@ QLabel* makeIndicatorPane(int id)
 CMainFrame::CMainFrame(CSplitterApp& app) : m_app(app)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    setAcceptDrops(true);
     setWindowTitle(loadText(zelvo::IDR_MAINFRAME));
     resize(640, 420);
 }
@@ -163,6 +178,49 @@ void CMainFrame::OnFileMerge()
     // Modal, without a parent; the result is not used.
     CMergeDlg dlg;
     dlg.exec();
+}
+
+void CMainFrame::OpenFile(const QString& path)
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    if (QApplication::activeModalWidget()) {
+        zelvo::ui::ZelvoMessageBox(zelvo::IDS_BUSY_WITH_DIALOG);
+        return;
+    }
+    using Dialog = zelvo::app::FileRequest::Dialog;
+    const auto request = zelvo::app::ClassifyFile(path, [](const QString& p) { return QFileInfo::exists(p); });
+    // The path goes in once the dialog shows, so that a box about the file stands over the dialog.
+    if (request.dialog == Dialog::Comminute) {
+        CComminuteDlg dlg;
+        QMetaObject::invokeMethod(
+            &dlg, [&dlg, &request] { dlg.SetSourcePath(request.path); }, Qt::QueuedConnection);
+        dlg.exec();
+    } else {
+        CMergeDlg dlg;
+        QMetaObject::invokeMethod(
+            &dlg, [&dlg, &request] { dlg.SetHeaderPath(request.path); }, Qt::QueuedConnection);
+        dlg.exec();
+    }
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event)
+{
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // The drag ends before the dialog runs its own loop, so the source is not kept waiting.
+    QMetaObject::invokeMethod(
+        this, [this, path] { OpenFile(path); }, Qt::QueuedConnection);
 }
 
 bool CMainFrame::event(QEvent* event)

@@ -25,6 +25,9 @@ public:
     bool OnCmdMsg(unsigned commandId, int code, QAction* item);
     void OnFileComminute();
     void OnFileMerge();
+    // A file from the command line, a second start or a drop: the window comes to the front and
+    // the file's dialog opens with it, unless a dialog is open already, which is then said.
+    void OpenFile(const QString& path);
 
     // Connects every command item of the current menu bar to the command route and brings the
     // items' state up to date. Runs after each change of the bar.
@@ -37,6 +40,8 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildDefaultMenu();

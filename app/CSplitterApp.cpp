@@ -12,6 +12,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMenuBar>
 #include <QSettings>
@@ -38,12 +40,32 @@ CSplitterApp::~CSplitterApp()
     zelvo::lang::UnregisterLanguageState(theLangFile);
 }
 
-bool CSplitterApp::InitInstance()
+bool CSplitterApp::InitInstance(const QStringList& files)
 {
-    if (m_instanceLock.Acquire(kInstanceLockName, m_strLockFolder) == SingleInstanceLock::Result::HeldElsewhere) {
+    // Several files, like none, open the main window only.
+    const QString file = files.size() == 1 ? QFileInfo(files.front()).absoluteFilePath() : QString();
+    const QString serverName = FileHandOver::ServerName(kInstanceLockName, m_strLockFolder);
+    const auto lock = m_instanceLock.Acquire(kInstanceLockName, m_strLockFolder);
+    if (lock == SingleInstanceLock::Result::HeldElsewhere) {
+        if (!file.isEmpty() && FileHandOver::Send(serverName, file)) {
+            m_bHandedOver = true;
+            return false;
+        }
         zelvo::ui::ZelvoMessageBox(zelvo::IDS_INSTANCE_RUNNING);
         return false;
     }
+    if (lock == SingleInstanceLock::Result::Acquired) {
+        m_handOver = std::make_unique<FileHandOver>([this](const QString& path) {
+            if (m_pMainWnd)
+                m_pMainWnd->OpenFile(path);
+        });
+        m_handOver->Listen(serverName);
+    }
+
+    // The desktop entry's name, so that Wayland shows its icon; the icon (from the dialogs library)
+    // on every window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.quorvex.Zelvo"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/zelvo.png")));
 
     // The settings scope: company "Quorvex", application "Zelvo".
     QCoreApplication::setOrganizationName(QStringLiteral("Quorvex"));
@@ -52,9 +74,6 @@ bool CSplitterApp::InitInstance()
     zelvo::lang::RegisterLanguageState(m_nLanguage, theLangFile);
     if (!CreateMainFrame())
         return false;
-
-    // The icon resource comes with the dialogs library (":/zelvo.png").
-    m_pMainWnd->setWindowIcon(QIcon(QStringLiteral(":/zelvo.png")));
 
     // Read once; a default taken from the system serves this run only and is not stored.
     QString name;
@@ -82,11 +101,16 @@ bool CSplitterApp::InitInstance()
 
     m_pMainWnd->show();
     m_pMainWnd->repaint();
+    // Once the event loop runs, so that the dialog's own loop does not run inside start-up.
+    if (!file.isEmpty())
+        QMetaObject::invokeMethod(
+            m_pMainWnd.data(), [this, file] { m_pMainWnd->OpenFile(file); }, Qt::QueuedConnection);
     return true;
 }
 
 void CSplitterApp::ExitInstance()
 {
+    m_handOver.reset();
     delete m_pMainWnd.data();
 }
 

@@ -8,7 +8,9 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -26,8 +28,10 @@ public:
     CSplitterApp& operator=(const CSplitterApp&) = delete;
 
     // Single instance, settings scope, hidden main frame, icon, language, show. False ends the
-    // program before any window is shown.
-    bool InitInstance();
+    // program before any window is shown. One file among files opens its dialog once the event
+    // loop runs; when another copy runs, that file is handed to it instead (HandedOver()).
+    bool InitInstance(const QStringList& files = {});
+    bool HandedOver() const { return m_bHandedOver; }
     // Frees the main window if it is still there; the lock goes with the process.
     void ExitInstance();
 
@@ -63,6 +67,8 @@ private:
     QString ProgramFolder() const;
 
     SingleInstanceLock m_instanceLock;
+    std::unique_ptr<FileHandOver> m_handOver;
+    bool m_bHandedOver = false;
     QString m_strProgramFolder;
     QString m_strLockFolder;
     std::optional<std::uint16_t> m_systemLanguageId;

@@ -1,5 +1,6 @@
 #include "CTitleView.h"
 
+#include "CStaticLink.h"
 #include "StringTable.h"
 
 #include <QPainter>
@@ -20,10 +21,16 @@ QString CTitleView::Title()
     return QString::fromStdString(zelvo::LoadString(zelvo::IDR_MAINFRAME));
 }
 
+QColor CTitleView::TitleColour(const QPalette& palette)
+{
+    // The link's rule: its own colour where that reads, else lightened or darkened until it does.
+    return CStaticLink::ReadableOn(qRgb(0, 0, 128), palette.color(QPalette::Base));
+}
+
 void CTitleView::paintEvent(QPaintEvent* event)
 {
     QFrame::paintEvent(event);
     QPainter painter(this);
-    painter.setPen(QColor(0, 0, 128));
+    painter.setPen(TitleColour(palette()));
     painter.drawText(contentsRect(), Qt::AlignCenter | Qt::TextSingleLine, Title());
 }

@@ -1,4 +1,5 @@
-// The view that fills the main window: the program title, navy, centred, in every language.
+// The view that fills the main window: the program title, centred, in every language; navy, or a
+// lighter blue where navy would not read on the palette.
 #pragma once
 
 #include <QFrame>
@@ -12,6 +13,9 @@ public:
     explicit CTitleView(QWidget* parent = nullptr);
 
     static QString Title();
+    // Navy where it reads on the view's background (contrast 4.5:1), as on a light window;
+    // otherwise navy lightened (or darkened) just far enough.
+    static QColor TitleColour(const QPalette& palette);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

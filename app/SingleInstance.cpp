@@ -2,7 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QStandardPaths>
+#include <QThread>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -25,6 +28,20 @@ SingleInstanceLock::~SingleInstanceLock()
 #endif
 }
 
+namespace {
+
+[[maybe_unused]] QString runtimeFolder(const QString& folder)
+{
+    QString dir = folder;
+    if (dir.isEmpty())
+        dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
+    return dir;
+}
+
+} // namespace
+
 QString SingleInstanceLock::LockFilePath(const QString& name, const QString& folder)
 {
 #ifdef _WIN32
@@ -32,12 +49,7 @@ QString SingleInstanceLock::LockFilePath(const QString& name, const QString& fol
     Q_UNUSED(folder);
     return {};
 #else
-    QString dir = folder;
-    if (dir.isEmpty())
-        dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    return QDir(dir).filePath(name + QStringLiteral(".lock"));
+    return QDir(runtimeFolder(folder)).filePath(name + QStringLiteral(".lock"));
 #endif
 }
 
@@ -76,4 +88,75 @@ SingleInstanceLock::Result SingleInstanceLock::Acquire(const QString& name, cons
     m_fd = fd;
     return Result::Acquired;
 #endif
+}
+
+FileHandOver::FileHandOver(std::function<void(const QString& path)> onFile) : m_onFile(std::move(onFile)) {}
+
+FileHandOver::~FileHandOver() = default;
+
+QString FileHandOver::ServerName(const QString& name, const QString& folder)
+{
+#ifdef _WIN32
+    Q_UNUSED(folder);
+    return name + QLatin1Char(' ') + qEnvironmentVariable("USERNAME");
+#else
+    return QDir(runtimeFolder(folder)).filePath(name + QStringLiteral(".socket"));
+#endif
+}
+
+bool FileHandOver::Listen(const QString& serverName)
+{
+    auto server = std::make_unique<QLocalServer>();
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    QLocalServer::removeServer(serverName);
+    if (!server->listen(serverName))
+        return false;
+    QLocalServer* raw = server.get();
+    QObject::connect(raw, &QLocalServer::newConnection, raw, [this, raw] {
+        while (QLocalSocket* socket = raw->nextPendingConnection()) {
+            QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            const auto take = [this, raw, socket] {
+                if (!socket->canReadLine()) {
+                    if (socket->bytesAvailable() > 1 << 16)
+                        socket->abort();
+                    return;
+                }
+                QObject::disconnect(socket, &QLocalSocket::readyRead, nullptr, nullptr);
+                const QString path = QString::fromUtf8(QByteArray::fromBase64(socket->readLine().trimmed()));
+                socket->write("ok\n");
+                socket->disconnectFromServer();
+                // The handler may run a modal dialog: not inside the socket's own signal.
+                QMetaObject::invokeMethod(
+                    raw, [this, path] { m_onFile(path); }, Qt::QueuedConnection);
+            };
+            QObject::connect(socket, &QLocalSocket::readyRead, socket, take);
+            take();
+        }
+    });
+    m_server = std::move(server);
+    return true;
+}
+
+bool FileHandOver::Send(const QString& serverName, const QString& path)
+{
+    QLocalSocket socket;
+    // The running copy takes the lock a moment before it listens.
+    for (int attempt = 0;; ++attempt) {
+        socket.connectToServer(serverName);
+        if (socket.waitForConnected(2000))
+            break;
+        if (attempt == 10)
+            return false;
+        QThread::msleep(100);
+    }
+    // Base64 keeps a line break in a file name from ending the request early.
+    socket.write(path.toUtf8().toBase64() + '\n');
+    if (!socket.waitForBytesWritten(5000))
+        return false;
+    // The reply comes when the running copy's event loop gets to it, a dialog of its own open or not.
+    while (!socket.canReadLine()) {
+        if (!socket.waitForReadyRead(15000))
+            return false;
+    }
+    return socket.readLine() == "ok\n";
 }

@@ -4,6 +4,10 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <memory>
+
+class QLocalServer;
 
 class SingleInstanceLock
 {
@@ -29,4 +33,29 @@ private:
 #else
     int m_fd = -1;
 #endif
+};
+
+// A second start with one file hands the file to the running copy over a local socket, which only
+// the user's own processes reach.
+class FileHandOver
+{
+public:
+    explicit FileHandOver(std::function<void(const QString& path)> onFile);
+    ~FileHandOver();
+    FileHandOver(const FileHandOver&) = delete;
+    FileHandOver& operator=(const FileHandOver&) = delete;
+
+    // Only the holder of the lock listens, so a socket left by a killed copy may be replaced.
+    bool Listen(const QString& serverName);
+
+    // The second start's side: true once the running copy has taken path.
+    static bool Send(const QString& serverName, const QString& path);
+
+    // name in the lock's folder (POSIX), or name with the user's name (Windows, whose pipe
+    // names are seen by every session).
+    static QString ServerName(const QString& name, const QString& folder);
+
+private:
+    std::function<void(const QString&)> m_onFile;
+    std::unique_ptr<QLocalServer> m_server;
 };

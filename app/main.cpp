@@ -8,8 +8,9 @@
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    if (!theApp.InitInstance())
-        return EXIT_FAILURE;
+    // What is left once Qt took its own options: the files to open.
+    if (!theApp.InitInstance(QCoreApplication::arguments().mid(1)))
+        return theApp.HandedOver() ? EXIT_SUCCESS : EXIT_FAILURE;
     const int result = QApplication::exec();
     theApp.ExitInstance();
     return result;

@@ -60,6 +60,7 @@ constexpr std::pair<int, std::string_view> kStrings[] = {
     {IDS_JOIN_DAMAGED, "The joined file %1 does not match the source's checksum!"},
     {IDS_BAD_SIDECAR, "The checksum file %1 is damaged or belongs to another set!"},
     {IDS_NO_SIDECAR, "The chip set has no checksum file %1!"},
+    {IDS_BUSY_WITH_DIALOG, "Zelvo for File is busy with another dialog. Close it first."},
 
     {AFX_IDP_FILE_NONE, "No error occurred."},
     {AFX_IDP_FILE_GENERIC, "An unknown error occurred while accessing %1."},

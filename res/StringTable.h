@@ -67,6 +67,8 @@ enum StringId : int {
     IDS_JOIN_DAMAGED = 61239,
     IDS_BAD_SIDECAR = 61240,
     IDS_NO_SIDECAR = 61241,
+    // A file handed to the running program while one of its dialogs is open.
+    IDS_BUSY_WITH_DIALOG = 61242,
 
     // The framework's file-error texts; %1 stands for the path.
     AFX_IDP_FILE_NONE = 61856,

@@ -1,5 +1,5 @@
-// Single instance across real processes: a second start is refused while the first runs, and a
-// first instance killed with SIGKILL leaves nothing that stops the next start.
+// Single instance across real processes: a second start is refused while the first runs, or hands
+// its one file over; a first instance killed with SIGKILL leaves nothing that stops the next start.
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -21,20 +21,33 @@ class TestInstance : public QObject
         process.setProgram(QStringLiteral(ZELVO_INSTANCE_PROBE));
     }
 
-    // Starts the probe and waits for it to report that start-up is over.
-    static bool waitStarted(QProcess& process)
+    static QByteArray nextLine(QProcess& process)
     {
-        if (!process.waitForStarted())
-            return false;
         while (!process.canReadLine()) {
             if (!process.waitForReadyRead(30000))
-                return false;
+                return {};
         }
-        return process.readLine().trimmed() == "started";
+        return process.readLine().trimmed();
+    }
+
+    // Starts the probe and waits for it to report that start-up is over.
+    static bool waitStarted(QProcess& process) { return process.waitForStarted() && nextLine(process) == "started"; }
+
+    // A second start with args, run to its end: its exit code and what it printed.
+    QPair<int, QByteArray> secondStart(const QStringList& args, const QString& folder = {})
+    {
+        QProcess second;
+        setUp(second);
+        second.setArguments(args);
+        second.setWorkingDirectory(folder);
+        second.start();
+        if (!second.waitForFinished(30000) || second.exitStatus() != QProcess::NormalExit)
+            return {-1, {}};
+        return {second.exitCode(), second.readAllStandardOutput()};
     }
 
 private slots:
-    void secondStartRefusedWhileFirstRuns_thenAllowedAfterKill()
+    void secondStartRefusedOrHandsOverWhileFirstRuns_thenAllowedAfterKill()
     {
         QVERIFY(m_runtime.isValid() && m_config.isValid());
 
@@ -43,15 +56,30 @@ private slots:
         first.start();
         QVERIFY(waitStarted(first));
 
-        QProcess second;
-        setUp(second);
-        second.start();
-        QVERIFY(second.waitForFinished(30000));
-        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QVERIFY(second.exitCode() != 0);
-        const QByteArray out = second.readAllStandardOutput();
-        QCOMPARE(out, QByteArray("message: An instance of Zelvo for File has been running!\n"));
+        // Without a file, or with several, today's refusal.
+        const QByteArray refused("message: An instance of Zelvo for File has been running!\n");
+        const auto plain = secondStart({});
+        QVERIFY(plain.first > 0);
+        QCOMPARE(plain.second, refused);
+        const auto several = secondStart({QStringLiteral("a.bin"), QStringLiteral("b.bin")});
+        QVERIFY(several.first > 0);
+        QCOMPARE(several.second, refused);
         QCOMPARE(first.state(), QProcess::Running);
+
+        // One file, named relative to the second start's folder: the first copy opens its dialog
+        // with the full path; the second ends quietly.
+        QTemporaryDir files;
+        QVERIFY(files.isValid());
+        const auto handed = secondStart({QStringLiteral("big.bin")}, files.path());
+        QCOMPARE(handed.first, 0);
+        QCOMPARE(handed.second, QByteArray());
+        QCOMPARE(nextLine(first), "dialog: CComminuteDlg " + files.filePath("big.bin").toUtf8());
+
+        // While that dialog is open the first copy says it is busy.
+        const auto busy = secondStart({files.filePath(QStringLiteral("big.bin.DAV"))});
+        QCOMPARE(busy.first, 0);
+        QCOMPARE(busy.second, QByteArray());
+        QCOMPARE(nextLine(first), QByteArray("message: Zelvo for File is busy with another dialog. Close it first."));
 
         // kill -9: no clean-up code of the first instance runs.
         first.kill();

@@ -1,12 +1,17 @@
-// The main window: status-bar prompts, the painted title, the lock-key panes, Exit.
+// The main window: status-bar prompts, the painted title and its colour, Exit, the dialog a file
+// opens.
 #include "AppTestSupport.h"
+#include "CStaticLink.h"
 #include "CTitleView.h"
+#include "FileArgument.h"
 #include "StringTable.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 
 using namespace zelvo;
@@ -137,6 +142,71 @@ private slots:
                                 .arg(image.width())
                                 .arg(image.height())));
         QCOMPARE(image.pixelColor(image.width() / 2, 3), view->palette().color(QPalette::Base));
+    }
+
+    void titleReadableOnLightAndDarkPalettes_data()
+    {
+        QTest::addColumn<QPalette>("palette");
+        QTest::addColumn<bool>("navy");
+        std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+        const QPalette light = fusion->standardPalette();
+        QPalette dark = light;
+        dark.setColor(QPalette::Window, QColor(53, 53, 53));
+        dark.setColor(QPalette::Base, QColor(42, 42, 42));
+        dark.setColor(QPalette::Text, Qt::white);
+        dark.setColor(QPalette::WindowText, Qt::white);
+        QTest::newRow("light Fusion: navy as ever") << light << true;
+        QTest::newRow("dark Fusion: lightened navy") << dark << false;
+    }
+
+    void titleReadableOnLightAndDarkPalettes()
+    {
+        QFETCH(QPalette, palette);
+        QFETCH(bool, navy);
+        const QColor colour = CTitleView::TitleColour(palette);
+        QVERIFY2(CStaticLink::ContrastRatio(colour, palette.color(QPalette::Base)) >= 4.5, qPrintable(colour.name()));
+        QCOMPARE(colour == QColor(0, 0, 128), navy);
+
+        CTitleView view;
+        view.setPalette(palette);
+        view.resize(300, 120);
+        const QImage image = view.grab().toImage();
+        bool painted = false;
+        for (int y = 0; y < image.height() && !painted; ++y) {
+            for (int x = 0; x < image.width() && !painted; ++x)
+                painted = image.pixel(x, y) == colour.rgb();
+        }
+        QVERIFY2(painted, "the title is not painted in its colour");
+    }
+
+    void fileChoosesItsDialog_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("headerThere");
+        QTest::addColumn<bool>("merge");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("ordinary file: split it") << "/d/a.bin" << true << false << "/d/a.bin";
+        QTest::newRow("header chip: merge it") << "/d/a.bin.DAV" << true << true << "/d/a.bin.DAV";
+        QTest::newRow("small letters: no a.bin.dAV here, split it")
+            << "/d/a.bin.dav" << true << false << "/d/a.bin.dav";
+        QTest::newRow("chip 01 chooses its header chip") << "/d/a.bin.D01" << true << true << "/d/a.bin.DAV";
+        QTest::newRow("chip 99 chooses its header chip") << "/d/a.bin.D99" << true << true << "/d/a.bin.DAV";
+        QTest::newRow("chip without header chip: split it") << "/d/a.bin.D07" << false << false << "/d/a.bin.D07";
+        QTest::newRow("D00 is no chip") << "/d/a.bin.D00" << true << false << "/d/a.bin.D00";
+        QTest::newRow("chip 100 has no header name") << "/d/a.bin.D100" << true << false << "/d/a.bin.D100";
+        QTest::newRow("one digit is no chip") << "/d/a.bin.D7" << true << false << "/d/a.bin.D7";
+    }
+
+    void fileChoosesItsDialog()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, headerThere);
+        QFETCH(bool, merge);
+        QFETCH(QString, chosen);
+        const auto request = app::ClassifyFile(
+            path, [&](const QString& p) { return headerThere && p == QStringLiteral("/d/a.bin.DAV"); });
+        QCOMPARE(request.dialog == app::FileRequest::Dialog::Merge, merge);
+        QCOMPARE(request.path, chosen);
     }
 
     void builtInItemsEnabledOnlyWhereAHandlerExists()

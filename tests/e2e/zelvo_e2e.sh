@@ -2,8 +2,11 @@
 # End-to-end test of the real program in a virtual X display, driven from outside the process
 # with XTEST key and mouse events (xdotool), the way a person would use it:
 #   split a 20 MB file into 3 MB chips through File > Comminute, join it back through File > Merge
-#   and compare the result byte for byte; start a second copy and see it refused; switch the
-#   language to Simplified Chinese from the Setting menu and see the choice survive a restart.
+#   and compare the result byte for byte; start a second copy and see it refused; start one with
+#   the header chip and see the running copy open its Merge dialog with it, and join the set again;
+#   drag a file from another program onto the main window and split it from the dialog that opens;
+#   switch the language to Simplified Chinese from the Setting menu and see the choice survive a
+#   restart.
 # A screenshot of every step lands in the output folder.
 #
 # usage: zelvo_e2e.sh ZELVO_EXECUTABLE OUTPUT_FOLDER [DOCS_FOLDER]
@@ -27,6 +30,9 @@ done
 [[ -x $zelvo ]] || { echo "FAIL: $zelvo is not an executable"; exit 1; }
 # Absolute, but not resolved: started through a link, the program must still find its Lang folder.
 zelvo="$(cd "$(dirname "$zelvo")" && pwd)/$(basename "$zelvo")"
+# The drag source is built with the application tests into <build>/bin; the program is staged at
+# <build>/tests/e2e/stage/usr/bin.
+drag_source=${ZELVO_DRAG_SOURCE:-$(dirname "$zelvo")/../../../../../bin/zelvo_drag_source}
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd) # the program runs in its own folder; its log still lands here
@@ -218,7 +224,8 @@ comminute_and_merge() {
     wait_gone "$first" '^File Comminute$' || fail "the Comminute dialog stayed open after the finished message"
     local count
     count=$(find "$chips" -type f | wc -l)
-    ((count == 8)) || fail "expected 7 chips and a header chip, found $count files"
+    ((count == 9)) || fail "expected 7 chips, the header chip and the checksum file, found $count files"
+    [[ -f "$chips/$src_name.sha256" ]] || fail "the checksum file $src_name.sha256 is missing"
     [[ $(od -An -tu4 "$chips/$src_name.DAV" | tr -d ' ') == 7 ]] || fail "the header chip does not hold 7"
     log "comminute: 7 chips and the header chip written"
 
@@ -241,6 +248,73 @@ comminute_and_merge() {
     wait_gone "$first" '^File Merge$' || fail "the Merge dialog stayed open after the finished message"
     cmp "$source" "$rebuilt/$src_name" || fail "the rebuilt file differs from the source"
     log "merge: the rebuilt file equals the source byte for byte"
+}
+
+# A second start with a header chip, named relative to its own folder, as a file manager starts it:
+# the running copy opens its Merge dialog with that chip and the second start ends at once, with
+# no message. Joining from there gives the source again.
+handover_merge() {
+    local source="$work/src/$src_name" again="$work/rebuilt again"
+    (cd "$work/chips" && exec "$zelvo" "$src_name.DAV" >>"$out/zelvo.log" 2>&1) &
+    local second=$!
+    app_pids+=("$second")
+    dlg=$(wait_window "$first" '^File Merge$') || fail "the running copy opened no Merge dialog for the header chip"
+    poll "$WAIT" exited "$second" || fail "the second start with a header chip did not end"
+    wait "$second"
+    local status=$?
+    ((status == 0)) || fail "the second start with a header chip ended with status $status"
+    shot "handover-merge-dialog"
+    # Tab order from the default button: Merge, Close, header field, header "...", chip total,
+    # folder field, folder "...", file name field.
+    keys "$dlg" Tab Tab Tab Tab Tab Tab space
+    choose_in_file_dialog "$first" '^Select folder for destination files:$' "$again" "handover-folder-typed"
+    keys "$dlg" Tab Tab
+    keys "$dlg" space
+    answer_message "$first" "handover-merge-finished"
+    wait_gone "$first" '^File Merge$' || fail "the Merge dialog stayed open after the finished message"
+    cmp "$source" "$again/$src_name" || fail "the set joined through the handed-over header chip differs from the source"
+    log "hand-over: the second start's header chip opened the running copy's Merge dialog; joined again"
+}
+
+# A file dragged from another program (a small Qt drag source, as a file manager is one) and
+# dropped on the main window opens the Comminute dialog with it; splitting from there gives its set.
+drop_on_main_window() {
+    local source="$work/src/dropped $src_name" chips="$work/dropped chips"
+    [[ -x $drag_source ]] || fail "no drag source at $drag_source (build it, or name it in ZELVO_DRAG_SOURCE)"
+    head -c $((7 * 1024 * 1024)) /dev/urandom >"$source" || fail "could not write the file to drop"
+    "$drag_source" "$source" >"$work/drag.out" 2>>"$out/zelvo.log" &
+    local helper=$!
+    app_pids+=("$helper")
+    local window
+    window=$(wait_window "$helper" '^Zelvo drag source$') || fail "the drag source window did not appear"
+    xdotool mousemove --window "$window" 100 60 mousedown 1
+    xdotool mousemove --window "$main" 300 150
+    # Nudged over the main window until it says it takes the file, then let go.
+    nudge_until_accepted() {
+        xdotool mousemove_relative -- 1 1
+        grep -q '^accepted' "$work/drag.out" && echo yes
+    }
+    poll "$WAIT" nudge_until_accepted || { xdotool mouseup 1; fail "the main window did not take the dragged file"; }
+    shot "drop-over-main-window"
+    xdotool mouseup 1
+    drag_ended() { grep -E '^(not )?dropped' "$work/drag.out"; }
+    poll "$WAIT" drag_ended || fail "the drag did not end"
+    [[ $polled == dropped ]] || fail "the drag source reports: $polled"
+    dlg=$(wait_window "$first" '^File Comminute$') || fail "the drop opened no Comminute dialog"
+    kill "$helper"
+    shot "drop-comminute-dialog"
+    # From the default button: Close, source field, source "...", size field.
+    keys "$dlg" Tab Tab Tab Tab
+    type_text "$dlg" 3
+    keys "$dlg" Tab Tab Tab space
+    choose_in_file_dialog "$first" '^Select folder for destination files:$' "$chips" "drop-folder-typed"
+    keys "$dlg" Tab
+    keys "$dlg" space
+    answer_message "$first" "drop-comminute-finished"
+    wait_gone "$first" '^File Comminute$' || fail "the Comminute dialog stayed open after the finished message"
+    [[ $(od -An -tu4 "$chips/dropped $src_name.DAV" 2>/dev/null | tr -d ' ') == 3 ]] ||
+        fail "the dropped file was not split into 3 chips"
+    log "drop: the dropped file opened the Comminute dialog and was split into 3 chips"
 }
 
 # --- the display -----------------------------------------------------------------------------
@@ -280,7 +354,8 @@ else
 fi
 
 # The program under test gets a home, settings, lock and temp folder of its own.
-mkdir -p "$work/home" "$work/config" "$work/runtime" "$work/tmp" "$work/src" "$work/chips" "$work/rebuilt"
+mkdir -p "$work/home" "$work/config" "$work/runtime" "$work/tmp" "$work/src" "$work/chips" "$work/rebuilt" \
+    "$work/rebuilt again" "$work/dropped chips"
 chmod 700 "$work/runtime"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" TMPDIR="$work/tmp"
 export LANG=C.UTF-8 LC_ALL=C.UTF-8 QT_QPA_PLATFORM=xcb
@@ -317,6 +392,8 @@ log "second start ended with status $? after its message"
 
 # --- File > Comminute, File > Merge ---------------------------------------------------------
 comminute_and_merge
+handover_merge
+drop_on_main_window
 
 # --- Setting > Language > Simplified Chinese, kept across a restart ---------------------------
 # The menu is opened from the keyboard; the item texts come from the English language file:
