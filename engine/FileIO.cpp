@@ -57,6 +57,22 @@ bool File::IsOpen() const
     return handle_ != kInvalid;
 }
 
+CopyStatus File::CopyThroughBuffer(File& to, void* buffer, std::size_t size)
+{
+    CopyStatus status;
+    const int64_t got = Read(buffer, size, &status.error);
+    if (got < 0) {
+        status.failedSide = CopySide::Read;
+        return status;
+    }
+    if (got > 0 && !to.Write(buffer, static_cast<std::size_t>(got), &status.error)) {
+        status.failedSide = CopySide::Write;
+        return status;
+    }
+    status.bytes = static_cast<std::size_t>(got);
+    return status;
+}
+
 FileError QueryLength(const PathString& path, int64_t* length)
 {
     FileError error = FileError::None;

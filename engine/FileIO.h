@@ -89,6 +89,8 @@ public:
     // unless this file ends. The kernel copies where it can; the buffer (at least size bytes)
     // carries the block where it cannot.
     CopyStatus CopyBlockTo(File& to, void* buffer, std::size_t size);
+    // The same through the buffer alone, which then holds the block (for a caller that hashes it).
+    CopyStatus CopyThroughBuffer(File& to, void* buffer, std::size_t size);
 
     // True while `path` still names this open file; false once the file or its folder was removed
     // or replaced, so that a run whose output vanished is not reported as finished.

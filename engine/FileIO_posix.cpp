@@ -133,6 +133,13 @@ FileError KeepRegular(int fd, struct stat* info)
     return FileError::None;
 }
 
+// A regular file, held alone: what every open that writes an existing or new name must have.
+FileError TakeForWriting(int fd, struct stat* info)
+{
+    const FileError kept = KeepRegular(fd, info);
+    return kept != FileError::None ? kept : LockExclusive(fd);
+}
+
 } // namespace
 
 File File::CreateTruncate(const PathString& path, FileError* error)
@@ -148,13 +155,8 @@ File File::CreateTruncate(const PathString& path, FileError* error)
     }
     File file(fd);
     struct stat info;
-    if (const FileError kept = KeepRegular(fd, &info); kept != FileError::None) {
-        Set(error, kept);
-        return File();
-    }
-    const FileError lock = LockExclusive(fd);
-    if (lock != FileError::None) {
-        Set(error, lock);
+    if (const FileError taken = TakeForWriting(fd, &info); taken != FileError::None) {
+        Set(error, taken);
         return File();
     }
     if (info.st_nlink > 1) {
@@ -186,13 +188,8 @@ File File::CreateNew(const PathString& path, FileError* error)
     }
     File file(fd);
     struct stat info;
-    if (const FileError kept = KeepRegular(fd, &info); kept != FileError::None) {
-        Set(error, kept);
-        return File();
-    }
-    const FileError lock = LockExclusive(fd);
-    if (lock != FileError::None) {
-        Set(error, lock);
+    if (const FileError taken = TakeForWriting(fd, &info); taken != FileError::None) {
+        Set(error, taken);
         return File();
     }
     Set(error, FileError::None);
@@ -321,17 +318,9 @@ CopyStatus File::CopyBlockTo(File& to, void* buffer, std::size_t size)
     if (status.bytes == size)
         return status;
 #endif
-    const int64_t got = Read(buffer, size - status.bytes, &status.error);
-    if (got < 0) {
-        status.failedSide = CopySide::Read;
-        return status;
-    }
-    if (got > 0 && !to.Write(buffer, static_cast<std::size_t>(got), &status.error)) {
-        status.failedSide = CopySide::Write;
-        return status;
-    }
-    status.bytes += static_cast<std::size_t>(got);
-    return status;
+    CopyStatus rest = CopyThroughBuffer(to, buffer, size - status.bytes);
+    rest.bytes += status.bytes;
+    return rest;
 }
 
 bool File::IsNamedBy(const PathString& path) const

@@ -271,18 +271,7 @@ bool File::Write(const void* buffer, std::size_t size, FileError* error)
 CopyStatus File::CopyBlockTo(File& to, void* buffer, std::size_t size)
 {
     // Win32 has no per-block in-kernel copy between two open handles; the buffer carries it.
-    CopyStatus status;
-    const int64_t got = Read(buffer, size, &status.error);
-    if (got < 0) {
-        status.failedSide = CopySide::Read;
-        return status;
-    }
-    if (got > 0 && !to.Write(buffer, static_cast<std::size_t>(got), &status.error)) {
-        status.failedSide = CopySide::Write;
-        return status;
-    }
-    status.bytes = static_cast<std::size_t>(got);
-    return status;
+    return CopyThroughBuffer(to, buffer, size);
 }
 
 bool File::IsNamedBy(const PathString&) const

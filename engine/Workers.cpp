@@ -102,19 +102,9 @@ void CommitFile(const PathString& name, const void* bytes, std::size_t size, boo
 // One block through the hashing pipeline: read into its buffer, written out, handed over.
 CopyStatus CopyHashed(File& from, File& to, HashPipeline& hashes, std::size_t size)
 {
-    CopyStatus status;
-    unsigned char* buffer = hashes.Acquire();
-    const int64_t got = from.Read(buffer, size, &status.error);
-    if (got < 0) {
-        status.failedSide = CopySide::Read;
-        return status;
-    }
-    if (got > 0 && !to.Write(buffer, static_cast<std::size_t>(got), &status.error)) {
-        status.failedSide = CopySide::Write;
-        return status;
-    }
-    hashes.Submit(static_cast<std::size_t>(got));
-    status.bytes = static_cast<std::size_t>(got);
+    const CopyStatus status = from.CopyThroughBuffer(to, hashes.Acquire(), size);
+    if (status.error == FileError::None)
+        hashes.Submit(status.bytes);
     return status;
 }
 
