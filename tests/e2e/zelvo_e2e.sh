@@ -161,6 +161,9 @@ choose_in_file_dialog() {
     shot "$name"
     keys "$dialog" Return
     wait_gone "$pid" "^$title\$" || fail "the window '$title' did not close after Return"
+    # The dialog underneath takes the keyboard back only once the close is handled; keys sent
+    # sooner are lost on a busy machine.
+    sleep 0.5
 }
 
 # The program's message boxes are titled "Zelvo"; Return answers OK.
@@ -186,9 +189,6 @@ fill_comminute_dialog() {
     dlg=$(wait_window "$first" '^File Comminute$') || fail "the Comminute dialog did not open"
     keys "$dlg" Tab Tab Tab space
     choose_in_file_dialog "$first" '^Open$' "$source" "$tag-source-typed"
-    # The dialog takes the focus back only once the file dialog's close is handled; keys sent
-    # sooner go nowhere on a busy machine.
-    sleep 0.3
     keys "$dlg" Tab
     type_text "$dlg" "$size"
     keys "$dlg" Tab Tab Tab space
