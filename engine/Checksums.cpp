@@ -155,21 +155,21 @@ void HashPipeline::Lane(int lane)
         changed_.wait(lock, [&] { return stop_ || done_[lane] < written_; });
         if (done_[lane] == written_)
             return; // stopped with nothing left
-        const Slot& slot = slots_[done_[lane] % kSlots];
+        // Everything handed over so far, in one go: the lock is taken once per batch, not per block.
+        const uint64_t from = done_[lane], to = written_;
         lock.unlock();
-        // The slot stays the producer's to leave alone until done_ moves past it.
-        if (slot.endChip) {
-            if (lane == 0) {
-                const Digest digest = hash.Finish();
-                lock.lock();
-                chipDigests_.push_back(digest);
-                lock.unlock();
-            }
-        } else {
-            hash.Update(slot.data.get(), slot.size);
+        std::vector<Digest> ended;
+        for (uint64_t i = from; i < to; ++i) {
+            // A slot stays the producer's to leave alone until done_ moves past it.
+            const Slot& slot = slots_[i % kSlots];
+            if (!slot.endChip)
+                hash.Update(slot.data.get(), slot.size);
+            else if (lane == 0)
+                ended.push_back(hash.Finish());
         }
         lock.lock();
-        ++done_[lane];
+        chipDigests_.insert(chipDigests_.end(), ended.begin(), ended.end());
+        done_[lane] = to;
         changed_.notify_all();
     }
 }
@@ -183,6 +183,12 @@ void HashPipeline::Drain()
 std::vector<Digest> HashPipeline::ChipDigests()
 {
     Drain();
+    const std::lock_guard lock(mutex_);
+    return chipDigests_;
+}
+
+std::vector<Digest> HashPipeline::ChipDigestsSoFar()
+{
     const std::lock_guard lock(mutex_);
     return chipDigests_;
 }

@@ -73,10 +73,11 @@ public:
     HashPipeline& operator=(const HashPipeline&) = delete;
 
     unsigned char* Acquire();
-    void Submit(std::size_t size);     // the bytes of the buffer last acquired
-    void EndChip();                    // the chip lane's digest of what came since the last end
-    std::vector<Digest> ChipDigests(); // waits for every lane; digests of the chips ended so far
-    Digest WholeDigest();              // waits; the digest of every byte submitted
+    void Submit(std::size_t size);          // the bytes of the buffer last acquired
+    void EndChip();                         // the chip lane's digest of what came since the last end
+    std::vector<Digest> ChipDigests();      // waits for every lane; digests of the chips ended so far
+    std::vector<Digest> ChipDigestsSoFar(); // without waiting: the chips the lane has finished
+    Digest WholeDigest();                   // waits; the digest of every byte submitted
 
 private:
     struct Slot
@@ -85,7 +86,7 @@ private:
         std::size_t size = 0;
         bool endChip = false;
     };
-    static constexpr std::size_t kSlots = 16;
+    static constexpr std::size_t kSlots = 32;
     void Lane(int lane);
     void Push(std::size_t size, bool endChip);
     void Drain();

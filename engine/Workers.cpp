@@ -235,6 +235,7 @@ uint32_t ComminuteWorker(const Poster& post)
     const uint64_t fullChip = uint64_t(blocksPerChip) * kCopyBlock;
     uint64_t blocks = 0;
     int64_t copied = 0;
+    std::vector<std::pair<File, PathString>> written; // chips to flush before the header chip
     for (uint32_t k = 1; k <= chipCount && !failures.Any() && StillRunning(job.runState); ++k) {
         const PathString chipPath = ChipName(base, k);
         File chip;
@@ -280,7 +281,13 @@ uint32_t ComminuteWorker(const Poster& post)
         // A chip whose folder was removed meanwhile took its bytes with it.
         if (!failures.Any() && !chip.IsNamedBy(chipPath))
             failures.Note(RunFailure::File, chipPath, FileError::NotFound);
-        if (!failures.Any() && !stopped && (error = chip.Sync()) != FileError::None)
+        // The chip is flushed with the others at the end: its write-back goes on meanwhile, so
+        // copying and hashing the next chip need not wait for the disk.
+        chip.StartWriteBack();
+        written.push_back({std::move(chip), chipPath});
+    }
+    for (auto& [chip, chipPath] : written) {
+        if (!failures.Any() && StillRunning(job.runState) && (error = chip.Sync()) != FileError::None)
             failures.Note(RunFailure::File, chipPath, error);
         // A late write error shows at close (a network file system, for one).
         if ((error = chip.Close()) != FileError::None)
@@ -364,6 +371,14 @@ uint32_t MergeWorker(const Poster& post)
         hashes.emplace();
     uint64_t blocks = 0;
     int64_t firstLength = 0;
+    std::size_t chipsChecked = 0;
+    const auto checkChips = [&](const std::vector<Digest>& hashed) {
+        for (; chipsChecked < hashed.size() && !failures.Any(); ++chipsChecked) {
+            const auto k = static_cast<int32_t>(chipsChecked + 1);
+            if (chipsChecked >= digests.size() || hashed[chipsChecked] != digests[chipsChecked])
+                failures.NoteChip(RunFailure::ChipDamaged, ChipName(chipBasePath, k), k);
+        }
+    };
     for (uint64_t k = 1; k <= chipTotal; ++k) {
         const PathString chipPath = ChipName(chipBasePath, static_cast<int64_t>(k));
         File chip = File::OpenRead(chipPath, &error);
@@ -411,8 +426,8 @@ uint32_t MergeWorker(const Poster& post)
         }
         if (!failures.Any() && done == expected && hashes) {
             hashes->EndChip();
-            if (k > digests.size() || hashes->ChipDigests().back() != digests[k - 1])
-                failures.NoteChip(RunFailure::ChipDamaged, chipPath, static_cast<int32_t>(k));
+            // The chips hashed so far; the last ones are checked once the hashing has caught up.
+            checkChips(hashes->ChipDigestsSoFar());
         }
         chip.Close();
         if (failures.Any()) {
@@ -425,10 +440,12 @@ uint32_t MergeWorker(const Poster& post)
         }
     }
 
-    if (outcome == kOutcomeFinished && hashes &&
-        (digests.size() != chipTotal || hashes->WholeDigest() != sourceDigest)) {
-        failures.Note(RunFailure::JoinDamaged, destPath);
-        outcome = kOutcomeIoFailed;
+    if (outcome == kOutcomeFinished && hashes) {
+        checkChips(hashes->ChipDigests());
+        if (!failures.Any() && (digests.size() != chipTotal || hashes->WholeDigest() != sourceDigest))
+            failures.Note(RunFailure::JoinDamaged, destPath);
+        if (failures.Any())
+            outcome = kOutcomeIoFailed;
     }
     if (outcome == kOutcomeFinished) {
         // A temporary removed during the run (its folder deleted, say) is not a finished join.
