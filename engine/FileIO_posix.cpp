@@ -210,22 +210,14 @@ File File::CreateTemporary(const PathString& near, PathString* tempPath, FileErr
         PathString candidate = stem;
         for (int i = 0; i < 6; ++i)
             candidate.push_back(kAlphabet[random() % (sizeof kAlphabet - 1)]);
-        const int fd = OpenRetrying(candidate.c_str(), kWriteFlags | O_CREAT | O_EXCL, 0666);
-        if (fd < 0) {
-            last = FromErrno(errno);
-            if (errno == EEXIST)
-                continue;
+        File file = CreateNew(candidate, &last);
+        if (file.IsOpen()) {
+            *tempPath = candidate;
+            return file;
+        }
+        // Only a name that is taken is worth another try.
+        if (KindOf(candidate) == NodeKind::Missing)
             break;
-        }
-        File file(fd);
-        struct stat info;
-        if (const FileError kept = KeepRegular(fd, &info); kept != FileError::None) {
-            Set(error, kept);
-            return File();
-        }
-        *tempPath = candidate;
-        Set(error, FileError::None);
-        return file;
     }
     Set(error, last);
     return File();

@@ -86,6 +86,13 @@ PlanRefusal ReadSidecar(const PathString& headerPath, int32_t count, bool* prese
     return {};
 }
 
+// A plan that ends in a refusal: what it found so far, and why it stops.
+template <typename Plan> Plan WithRefusal(Plan plan, PlanRefusal refusal)
+{
+    plan.refusal = std::move(refusal);
+    return plan;
+}
+
 } // namespace
 
 SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathString& destFolder)
@@ -93,10 +100,7 @@ SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathS
     SplitPlan plan;
     plan.sourcePath = sourcePath;
     plan.destFolder = destFolder;
-    const auto refused = [&plan](PlanRefusal refusal) {
-        plan.refusal = std::move(refusal);
-        return plan;
-    };
+    const auto refused = [&plan](PlanRefusal refusal) { return WithRefusal(plan, std::move(refusal)); };
     if (sourcePath.empty())
         return refused(Refuse(Refusal::SelectSource));
     if (sizeEntry <= 0 || sizeEntry > kMaxSizeEntry)
@@ -158,10 +162,7 @@ MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, 
 {
     MergePlan plan;
     plan.headerPath = headerPath;
-    const auto refused = [&plan](PlanRefusal refusal) {
-        plan.refusal = std::move(refusal);
-        return plan;
-    };
+    const auto refused = [&plan](PlanRefusal refusal) { return WithRefusal(plan, std::move(refusal)); };
     if (headerPath.empty())
         return refused(Refuse(Refusal::SelectSource));
 

@@ -68,9 +68,41 @@ private:
     bool failed_ = false;
 };
 
-// Writes a small file of the set (the checksums, the header chip) under a temporary name,
-// flushed, then renamed onto its name and the folder flushed, so that it exists only whole and
-// only after everything written before it is on the disk.
+// Gives a finished temporary its final name: over a file there only with the user's agreement;
+// one that appeared meanwhile without it fails the run instead of being replaced.
+template <typename Record>
+void RenameInto(const PathString& temp, const PathString& name, bool replace, Failures<Record>& failures)
+{
+    const FileError error = replace ? RenameReplacing(temp, name) : RenameNoReplace(temp, name);
+    if (error != FileError::None)
+        failures.Note(!replace && error == FileError::Generic ? RunFailure::DestinationExists : RunFailure::File, name,
+                      error);
+}
+
+// Makes a written temporary durable, gives it its final name and flushes the folder, so that the
+// name exists only for a whole file that is on the disk; on a failure the temporary goes.
+template <typename Record>
+void Publish(File& file, const PathString& temp, const PathString& name, bool replace, Failures<Record>& failures)
+{
+    FileError error = FileError::None;
+    // A temporary removed during the run (its folder deleted, say) is nothing to publish.
+    if (!file.IsNamedBy(temp))
+        failures.Note(RunFailure::File, name, FileError::NotFound);
+    else if ((error = file.Sync()) != FileError::None)
+        failures.Note(RunFailure::File, name, error);
+    if ((error = file.Close()) != FileError::None)
+        failures.Note(RunFailure::File, name, error);
+    if (!failures.Any())
+        RenameInto(temp, name, replace, failures);
+    if (failures.Any()) {
+        RemoveFile(temp);
+        return;
+    }
+    if ((error = SyncFolder(FolderOf(name))) != FileError::None)
+        failures.Note(RunFailure::File, FolderOf(name), error);
+}
+
+// Writes a small file of the set (the checksums, the header chip) through a temporary.
 void CommitFile(const PathString& name, const void* bytes, std::size_t size, bool replace,
                 Failures<ComminuteJobRecord>& failures)
 {
@@ -81,22 +113,13 @@ void CommitFile(const PathString& name, const void* bytes, std::size_t size, boo
         failures.Note(RunFailure::File, name, error);
         return;
     }
-    if (!file.Write(bytes, size, &error) || (error = file.Sync()) != FileError::None ||
-        (error = file.Close()) != FileError::None) {
+    if (!file.Write(bytes, size, &error)) {
         failures.Note(RunFailure::File, name, error);
-    } else if (replace) {
-        if ((error = RenameReplacing(temp, name)) != FileError::None)
-            failures.Note(RunFailure::File, name, error);
-    } else if ((error = RenameNoReplace(temp, name)) != FileError::None) {
-        failures.Note(error == FileError::Generic ? RunFailure::DestinationExists : RunFailure::File, name, error);
-    }
-    if (failures.Any()) {
         file.Close();
         RemoveFile(temp);
         return;
     }
-    if ((error = SyncFolder(FolderOf(name))) != FileError::None)
-        failures.Note(RunFailure::File, FolderOf(name), error);
+    Publish(file, temp, name, replace, failures);
 }
 
 // One block through the hashing pipeline: read into its buffer, written out, handed over.
@@ -238,13 +261,7 @@ uint32_t ComminuteWorker(const Poster& post)
     std::vector<std::pair<File, PathString>> written; // chips to flush before the header chip
     for (uint32_t k = 1; k <= chipCount && !failures.Any() && StillRunning(job.runState); ++k) {
         const PathString chipPath = ChipName(base, k);
-        File chip;
-        if (replace)
-            chip = File::CreateTruncate(chipPath, &error);
-        else if (KindOf(chipPath) == NodeKind::Missing)
-            chip = File::CreateNew(chipPath, &error);
-        else
-            error = FileError::AccessDenied;
+        File chip = replace ? File::CreateTruncate(chipPath, &error) : File::CreateNew(chipPath, &error);
         if (!chip.IsOpen()) {
             failures.Note(!replace && KindOf(chipPath) == NodeKind::Regular ? RunFailure::DestinationExists
                                                                             : RunFailure::File,
@@ -261,10 +278,10 @@ uint32_t ComminuteWorker(const Poster& post)
                 break;
             }
             chipBytes += copy.bytes;
-            if (copy.bytes > 0)
-                post(WM_COMMINUTE_PROGRESS, ++blocks);
-            if (blocks % kWriteBackBlocks == 0)
+            if (copy.bytes > 0 && ++blocks % kWriteBackBlocks == 0)
                 chip.StartWriteBack();
+            if (copy.bytes > 0)
+                post(WM_COMMINUTE_PROGRESS, blocks);
             if (copy.bytes < kCopyBlock) {
                 sourceEnded = true;
                 break;
@@ -415,9 +432,9 @@ uint32_t MergeWorker(const Poster& post)
                 break;
             }
             done += static_cast<int64_t>(copy.bytes);
-            post(WM_MERGE_PROGRESS, ++blocks);
-            if (blocks % kWriteBackBlocks == 0)
+            if (++blocks % kWriteBackBlocks == 0)
                 temp.StartWriteBack();
+            post(WM_MERGE_PROGRESS, blocks);
         }
         if (!failures.Any() && done == expected) {
             unsigned char probe = 0;
@@ -448,22 +465,7 @@ uint32_t MergeWorker(const Poster& post)
             outcome = kOutcomeIoFailed;
     }
     if (outcome == kOutcomeFinished) {
-        // A temporary removed during the run (its folder deleted, say) is not a finished join.
-        if (!temp.IsNamedBy(tempPath))
-            failures.Note(RunFailure::File, destPath, FileError::NotFound);
-        else if ((error = temp.Sync()) != FileError::None)
-            failures.Note(RunFailure::File, destPath, error);
-        if ((error = temp.Close()) != FileError::None)
-            failures.Note(RunFailure::File, destPath, error);
-        if (!failures.Any()) {
-            error = replace ? RenameReplacing(tempPath, destPath) : RenameNoReplace(tempPath, destPath);
-            if (error != FileError::None)
-                failures.Note(!replace && error == FileError::Generic ? RunFailure::DestinationExists
-                                                                      : RunFailure::File,
-                              destPath, error);
-            else if ((error = SyncFolder(FolderOf(destPath))) != FileError::None)
-                failures.Note(RunFailure::File, FolderOf(destPath), error);
-        }
+        Publish(temp, tempPath, destPath, replace, failures);
         if (failures.Any())
             outcome = kOutcomeIoFailed;
     }

@@ -182,13 +182,9 @@ void CComminuteDlg::OnOK()
         return;
     }
     // Without the user's Yes the worker leaves an existing set alone and fails instead.
-    bool replace = false;
-    if (plan.replacesFiles) {
-        const std::string question = FormatString1(LoadString(IDS_CONFIRM_REPLACE_SET), DisplayPath(plan.base));
-        if (Box(QString::fromStdString(question), MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes)
-            return;
-        replace = true;
-    }
+    const bool replace = plan.replacesFiles;
+    if (replace && !AgreeToReplace(IDS_CONFIRM_REPLACE_SET, plan.base))
+        return;
 
     m_editCount->setText(QString::number(plan.sizing.chipCount));
     m_editCount->repaint();

@@ -192,13 +192,9 @@ void CMergeDlg::OnMerge()
         return;
     }
     // Without the user's Yes the worker leaves an existing file alone and fails instead.
-    bool replace = false;
-    if (plan.replacesFile) {
-        const std::string question = FormatString1(LoadString(IDS_CONFIRM_REPLACE_FILE), DisplayPath(plan.destPath));
-        if (Box(QString::fromStdString(question), MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes)
-            return;
-        replace = true;
-    }
+    const bool replace = plan.replacesFile;
+    if (replace && !AgreeToReplace(IDS_CONFIRM_REPLACE_FILE, plan.destPath))
+        return;
 
     m_progress->SetRange(0, static_cast<int>(std::min<uint32_t>(plan.progressRange, INT_MAX)));
     m_progress->ShowLabel(true);

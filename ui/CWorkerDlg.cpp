@@ -192,6 +192,12 @@ void CWorkerDlg::FileErrorBox(FileError error, const PathString& path)
     Box(QString::fromStdString(FileErrorText(error, path)), MsgButtons::Ok, MsgIcon::Stop);
 }
 
+bool CWorkerDlg::AgreeToReplace(int stringId, const PathString& path)
+{
+    const std::string question = FormatString1(LoadString(stringId), DisplayPath(path));
+    return Box(QString::fromStdString(question), MsgButtons::YesNo, MsgIcon::Question) == MsgAnswer::Yes;
+}
+
 void CWorkerDlg::RefusalBox(const PlanRefusal& refusal)
 {
     MsgIcon icon = MsgIcon::Stop;

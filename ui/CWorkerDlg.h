@@ -100,6 +100,9 @@ protected:
     MsgAnswer Box(int stringId, MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::Exclamation);
     MsgAnswer Box(const QString& text, MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::Exclamation);
     void FileErrorBox(FileError error, const PathString& path);
+    // Asks before a run replaces what is already there (the question of stringId about path);
+    // true for Yes.
+    bool AgreeToReplace(int stringId, const PathString& path);
     // A plan's refusal: the input checks of the dialogs' templates with the exclamation icon,
     // a file that cannot be used with the stop icon.
     void RefusalBox(const PlanRefusal& refusal);
