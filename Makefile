@@ -48,15 +48,13 @@ asan: deps
 		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 \
 		ctest --output-on-failure -j $(JOBS)
 
-# ThreadSanitizer over the tests where a worker thread runs beside the GUI: the engine's, and those
-# of the Comminute and Merge dialogs and the worker channel (target tsan_tests collects them by
-# name). LargeSource is left out: it runs one worker on the test's own thread, in kernel copies.
+# ThreadSanitizer over the tests where a worker thread runs beside its caller: those labelled
+# "tsan" (the engine's runs and the dialogs' and worker channel's), built by target tsan_tests.
 tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja $(SANITIZE_FLAGS) -DZELVO_SANITIZE=thread
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target tsan_tests
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/sanitizers/tsan.supp" \
-		sh -c 'ctest --output-on-failure -j $(JOBS) -L engine -E LargeSource && \
-		       ctest --output-on-failure -j $(JOBS) --no-tests=ignore -R "^ui_.*(Comminute|Merge|Worker)"'
+		ctest --output-on-failure -j $(JOBS) -L tsan
 
 run:
 	@scripts/install-deps.sh run
