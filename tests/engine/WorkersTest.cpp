@@ -292,30 +292,6 @@ TEST_F(Workers, SplitIntoAFolderThatIsGoneFailsInOrder)
     EXPECT_EQ(ComminuteJob.failedError, FileError::NotFound);
 }
 
-// Files may not grow past `limit` bytes while this lives; SIGXFSZ is ignored so the write fails
-// with EFBIG instead of killing the process.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit next = previous_;
-        next.rlim_cur = limit;
-        ::setrlimit(RLIMIT_FSIZE, &next);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-};
-
 TEST_F(Workers, WriteFailuresEndTheRunInOrder)
 {
     const Bytes data = RandomBytes(4 * MB, 8);

@@ -11,6 +11,7 @@
 #include "MessageBox.h"
 #include "StringTable.h"
 #include "WorkerChannel.h"
+#include "TestFiles.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,6 +31,7 @@
 #include <sys/resource.h>
 #include <vector>
 
+using zelvo::test::FileSizeLimit;
 using zelvo::ui::MsgAnswer;
 using zelvo::ui::MsgButtons;
 using zelvo::ui::MsgIcon;
@@ -242,31 +244,6 @@ inline bool StartDialogTest(std::unique_ptr<QTemporaryDir>& dir, BoxRecorder& bo
     g_langFile = CIniFile();
     return dir->isValid() && QDir(dir->path()).mkpath(QStringLiteral("out"));
 }
-
-// Files may not grow past `limit` bytes while this lives; SIGXFSZ is ignored so that a write
-// fails with EFBIG (reported as a full disk) instead of ending the process.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_previous);
-        rlimit next = m_previous;
-        next.rlim_cur = limit;
-        ::setrlimit(RLIMIT_FSIZE, &next);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_previous);
-        std::signal(SIGXFSZ, m_previousHandler);
-    }
-    Q_DISABLE_COPY_MOVE(FileSizeLimit)
-
-private:
-    rlimit m_previous{};
-    void (*m_previousHandler)(int) = nullptr;
-};
 
 // The ids of the first `count` controls that Tab visits from the start button (id 1).
 inline QStringList TabChain(QWidget& dialog, int count)

@@ -5,6 +5,7 @@
 #include "Workers.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,9 @@
 #include <random>
 #include <string>
 #include <vector>
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 namespace zelvo::test {
 
@@ -122,5 +126,33 @@ struct RunTally
         };
     }
 };
+
+#ifndef _WIN32
+// Files may not grow past `limit` bytes while this lives; SIGXFSZ is ignored so that a write fails
+// with EFBIG (reported as a full disk) instead of ending the process.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t limit)
+    {
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit next = previous_;
+        next.rlim_cur = limit;
+        ::setrlimit(RLIMIT_FSIZE, &next);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+#endif
 
 } // namespace zelvo::test
