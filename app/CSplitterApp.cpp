@@ -29,8 +29,7 @@ const QString kLanguageKey = QStringLiteral("Language");
 
 QString tableName(int index)
 {
-    const auto name = theLanguageTable[static_cast<std::size_t>(index)].name;
-    return QString(reinterpret_cast<const QChar*>(name.data()), static_cast<qsizetype>(name.size()));
+    return zelvo::lang::ToQString(theLanguageTable[static_cast<std::size_t>(index)].name);
 }
 
 } // namespace
@@ -44,18 +43,18 @@ bool CSplitterApp::InitInstance(const QStringList& files)
 {
     // Several files, like none, open the main window only.
     const QString file = files.size() == 1 ? QFileInfo(files.front()).absoluteFilePath() : QString();
-    const QString serverName = FileHandOver::ServerName(kInstanceLockName, m_strLockFolder);
+    const QString serverName = zelvo::app::FileHandOver::ServerName(kInstanceLockName, m_strLockFolder);
     const auto lock = m_instanceLock.Acquire(kInstanceLockName, m_strLockFolder);
-    if (lock == SingleInstanceLock::Result::HeldElsewhere) {
-        if (!file.isEmpty() && FileHandOver::Send(serverName, file)) {
+    if (lock == zelvo::app::SingleInstanceLock::Result::HeldElsewhere) {
+        if (!file.isEmpty() && zelvo::app::FileHandOver::Send(serverName, file)) {
             m_bHandedOver = true;
             return false;
         }
         zelvo::ui::ZelvoMessageBox(zelvo::IDS_INSTANCE_RUNNING);
         return false;
     }
-    if (lock == SingleInstanceLock::Result::Acquired) {
-        m_handOver = std::make_unique<FileHandOver>([this](const QString& path) {
+    if (lock == zelvo::app::SingleInstanceLock::Result::Acquired) {
+        m_handOver = std::make_unique<zelvo::app::FileHandOver>([this](const QString& path) {
             if (m_pMainWnd)
                 m_pMainWnd->OpenFile(path);
         });

@@ -66,8 +66,8 @@ protected:
 private:
     QString ProgramFolder() const;
 
-    SingleInstanceLock m_instanceLock;
-    std::unique_ptr<FileHandOver> m_handOver;
+    zelvo::app::SingleInstanceLock m_instanceLock;
+    std::unique_ptr<zelvo::app::FileHandOver> m_handOver;
     bool m_bHandedOver = false;
     QString m_strProgramFolder;
     QString m_strLockFolder;

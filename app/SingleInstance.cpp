@@ -17,6 +17,8 @@
 #include <unistd.h>
 #endif
 
+namespace zelvo::app {
+
 SingleInstanceLock::~SingleInstanceLock()
 {
 #ifdef _WIN32
@@ -160,3 +162,5 @@ bool FileHandOver::Send(const QString& serverName, const QString& path)
     }
     return socket.readLine() == "ok\n";
 }
+
+} // namespace zelvo::app

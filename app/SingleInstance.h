@@ -9,6 +9,8 @@
 
 class QLocalServer;
 
+namespace zelvo::app {
+
 class SingleInstanceLock
 {
 public:
@@ -59,3 +61,5 @@ private:
     std::function<void(const QString&)> m_onFile;
     std::unique_ptr<QLocalServer> m_server;
 };
+
+} // namespace zelvo::app

@@ -93,14 +93,9 @@ int64_t ParseSize(const QString& text)
     return value * unit;
 }
 
-struct RunTexts
-{
-    int finished, cancelled, openFailed, ioFailed;
-};
-
 // Ends a run: its message, the failing file and why where there is one, and the exit status.
 template <typename JobRecord>
-int ReportOutcome(uint64_t outcome, const Options& options, const RunTexts& texts, const JobRecord& job)
+int ReportOutcome(uint64_t outcome, const Options& options, const OutcomeIds& texts, const JobRecord& job)
 {
     switch (outcome) {
     case kOutcomeFinished:
@@ -174,9 +169,7 @@ int RunSplit(const PathString& source, const PathString& destFolder, const QStri
     g_activeRunState = nullptr;
     line.Finish();
 
-    return ReportOutcome(
-        outcome, options,
-        {IDS_COMMINUTE_FINISHED, IDS_COMMINUTE_CANCELED, IDS_OPEN_SOURCE_ERROR, IDS_COMMINUTE_IO_ERROR}, ComminuteJob);
+    return ReportOutcome(outcome, options, kComminuteOutcomeIds, ComminuteJob);
 }
 
 int RunMerge(const PathString& headerChip, const PathString& destFolder, const Options& options)
@@ -204,8 +197,7 @@ int RunMerge(const PathString& headerChip, const PathString& destFolder, const O
     g_activeRunState = nullptr;
     line.Finish();
 
-    return ReportOutcome(outcome, options,
-                         {IDS_MERGE_FINISHED, IDS_MERGE_CANCELED, IDS_OPEN_CHIP_ERROR, IDS_MERGE_IO_ERROR}, MergeJob);
+    return ReportOutcome(outcome, options, kMergeOutcomeIds, MergeJob);
 }
 
 int RunInfo(const PathString& headerChip, const Options& options)

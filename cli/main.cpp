@@ -1,5 +1,6 @@
 // zelvo-cli: split a file into a chip set, join a set back, or check a set before or after it travels.
 #include "Commands.h"
+#include "PathText.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -56,12 +57,11 @@ public:
 
     zelvo::PathString Path(const QString& argument) const
     {
-#ifdef _WIN32
-        return argument.toStdWString();
-#else
-        const auto raw = raw_.constFind(argument);
-        return (raw != raw_.cend() ? *raw : QFile::encodeName(argument)).toStdString();
+#ifndef _WIN32
+        if (const auto raw = raw_.constFind(argument); raw != raw_.cend())
+            return raw->toStdString();
 #endif
+        return zelvo::ToPathString(argument);
     }
 
     std::string Shown(const QString& argument) const

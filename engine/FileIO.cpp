@@ -1,6 +1,9 @@
 // Parts of the file layer shared by both platforms.
 #include "FileIO.h"
 
+#include "ChipSet.h"
+
+#include <array>
 #include <utility>
 
 namespace zelvo {
@@ -92,14 +95,12 @@ FileError ReadHeaderCount(const PathString& path, int32_t* count, int64_t* bytes
     File file = File::OpenRead(path, &error);
     if (!file.IsOpen())
         return error;
-    unsigned char bytes[4] = {0, 0, 0, 0};
-    const int64_t got = file.Read(bytes, sizeof bytes, &error);
+    std::array<unsigned char, kHeaderLength> bytes{};
+    const int64_t got = file.Read(bytes.data(), kHeaderLength, &error);
     if (got < 0)
         return error;
     *bytesRead = got;
-    const uint32_t value =
-        uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
-    *count = static_cast<int32_t>(value);
+    *count = DecodeHeader(bytes);
     return FileError::None;
 }
 

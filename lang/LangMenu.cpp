@@ -20,11 +20,6 @@ bool isLanguageCommand(int commandId)
     return false;
 }
 
-QString menuKey(std::u16string_view key)
-{
-    return QString(reinterpret_cast<const QChar*>(key.data()), static_cast<qsizetype>(key.size()));
-}
-
 } // namespace
 
 QAction* AddCommand(QMenu& menu, const QString& text, int commandId)
@@ -71,7 +66,7 @@ void RebuildMenuBar(QMenuBar& bar, CIniFile& file)
     auto* settingPopup = new QMenu(&bar);
     auto* langPopup = new QMenu(settingPopup);
     for (const auto& entry : theLanguageTable)
-        AddCommand(*langPopup, Text(file, u"Lang Menu", menuKey(entry.menuKey)), static_cast<int>(entry.commandId));
+        AddCommand(*langPopup, Text(file, u"Lang Menu", ToQString(entry.menuKey)), static_cast<int>(entry.commandId));
     langPopup->setTitle(Text(file, u"Setting Menu", u"1001"));
     settingPopup->addMenu(langPopup);
     settingPopup->setTitle(Text(file, u"Setting Menu", u"1000"));

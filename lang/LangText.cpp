@@ -48,11 +48,6 @@ constexpr std::array<DialogKey, 9> kMergeKeys{{
     {2, u"Close"},
 }};
 
-QString toQString(std::u16string_view text)
-{
-    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
-
 QWidget* findControl(QWidget& dialog, int controlId)
 {
     const QString name = QString::number(controlId);
@@ -76,6 +71,11 @@ void setControlText(QWidget& control, const QString& text)
 }
 
 } // namespace
+
+QString ToQString(std::u16string_view text)
+{
+    return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
+}
 
 void RegisterLanguageState(const int& language, CIniFile& langFile)
 {
@@ -114,11 +114,11 @@ std::optional<DialogTexts> DialogTextsFor(LangDialog dialog, CIniFile& file, int
     if (language == kNoLanguage)
         return std::nullopt;
     const bool comminute = dialog == LangDialog::Comminute;
-    const QString section = toQString(comminute ? kComminuteSection : kMergeSection);
+    const QString section = ToQString(comminute ? kComminuteSection : kMergeSection);
     const auto& keys = comminute ? kComminuteKeys : kMergeKeys;
     DialogTexts texts;
     for (std::size_t i = 0; i < keys.size(); ++i)
-        texts[i] = {keys[i].controlId, Text(file, section, toQString(keys[i].key))};
+        texts[i] = {keys[i].controlId, Text(file, section, ToQString(keys[i].key))};
     return texts;
 }
 

@@ -9,6 +9,7 @@
 #include <QStringView>
 #include <array>
 #include <optional>
+#include <string_view>
 
 class QWidget;
 
@@ -21,6 +22,9 @@ void RegisterLanguageState(const int& language, CIniFile& langFile);
 void UnregisterLanguageState(const CIniFile& langFile);
 int CurrentLanguage();
 CIniFile& LangFile();
+
+// The tables of built-in names and keys hold UTF-16 views; Qt wants them as QString.
+QString ToQString(std::u16string_view text);
 
 // text(section, key) of the given file: empty when the section or the key is missing.
 QString Text(CIniFile& file, QStringView section, QStringView key);

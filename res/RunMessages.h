@@ -4,11 +4,26 @@
 
 #include "FileIO.h"
 #include "Plan.h"
+#include "StringTable.h"
 #include "Workers.h"
 
 #include <string>
 
 namespace zelvo {
+
+// The messages of a run's outcomes (kOutcomeFinished to kOutcomeIoFailed), the same in the
+// dialogs and on the command line.
+struct OutcomeIds
+{
+    int finished;
+    int cancelled;
+    int openFailed;
+    int ioFailed;
+};
+inline constexpr OutcomeIds kComminuteOutcomeIds{IDS_COMMINUTE_FINISHED, IDS_COMMINUTE_CANCELED, IDS_OPEN_SOURCE_ERROR,
+                                                 IDS_COMMINUTE_IO_ERROR};
+inline constexpr OutcomeIds kMergeOutcomeIds{IDS_MERGE_FINISHED, IDS_MERGE_CANCELED, IDS_OPEN_CHIP_ERROR,
+                                             IDS_MERGE_IO_ERROR};
 
 // A path as UTF-8 text for a message.
 std::string DisplayPath(const PathString& path);

@@ -1,29 +1,13 @@
 #include "CAboutDlg.h"
 
+#include "DialogUnits.h"
+
 #include <QGridLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 
 namespace {
-
-// Dialog units as the template gives them: a quarter of the font's average character width
-// across, an eighth of its height down. Sizes follow the font, so the box keeps its proportions.
-class DialogUnits
-{
-public:
-    explicit DialogUnits(const QFontMetrics& metrics)
-        : m_x(metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0 /
-              4.0),
-          m_y(metrics.height() / 8.0)
-    {}
-    int X(int units) const { return qRound(units * m_x); }
-    int Y(int units) const { return qRound(units * m_y); }
-
-private:
-    double m_x;
-    double m_y;
-};
 
 QLabel* addLabel(QWidget* dialog, const QString& objectName, const QString& text)
 {
@@ -40,7 +24,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     setObjectName(QString::number(IDD));
     setWindowTitle(QStringLiteral("About Zelvo for File"));
 
-    const DialogUnits du(fontMetrics());
+    const zelvo::ui::DialogUnits du(fontMetrics());
 
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("icon"));

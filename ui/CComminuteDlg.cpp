@@ -23,19 +23,16 @@ namespace {
 
 RunTraits ComminuteTraits()
 {
-    return RunTraits{lang::LangDialog::Comminute,
-                     &ComminuteJob.runState,
-                     &ComminuteWorkerBusy,
-                     &StartComminuteWorker,
-                     WM_COMMINUTE_PROGRESS,
-                     WM_COMMINUTE_DONE,
-                     IDS_COMMINUTE_FINISHED,
-                     IDS_COMMINUTE_CANCELED,
-                     IDS_OPEN_SOURCE_ERROR,
-                     IDS_COMMINUTE_IO_ERROR,
-                     IDS_CONFIRM_CANCEL_COMMINUTE,
-                     [] { return FailureText(ComminuteJob); },
-                     "Comminute"};
+    return RunTraits{.langDialog = lang::LangDialog::Comminute,
+                     .runState = &ComminuteJob.runState,
+                     .workerBusy = &ComminuteWorkerBusy,
+                     .startWorker = &StartComminuteWorker,
+                     .progressMessage = WM_COMMINUTE_PROGRESS,
+                     .doneMessage = WM_COMMINUTE_DONE,
+                     .outcomeIds = kComminuteOutcomeIds,
+                     .confirmCancelId = IDS_CONFIRM_CANCEL_COMMINUTE,
+                     .failureText = [] { return FailureText(ComminuteJob); },
+                     .name = "Comminute"};
 }
 
 } // namespace

@@ -21,19 +21,16 @@ namespace {
 
 RunTraits MergeTraits()
 {
-    return RunTraits{lang::LangDialog::Merge,
-                     &MergeJob.runState,
-                     &MergeWorkerBusy,
-                     &StartMergeWorker,
-                     WM_MERGE_PROGRESS,
-                     WM_MERGE_DONE,
-                     IDS_MERGE_FINISHED,
-                     IDS_MERGE_CANCELED,
-                     IDS_OPEN_CHIP_ERROR,
-                     IDS_MERGE_IO_ERROR,
-                     IDS_CONFIRM_CANCEL_MERGE,
-                     [] { return FailureText(MergeJob); },
-                     "Merge"};
+    return RunTraits{.langDialog = lang::LangDialog::Merge,
+                     .runState = &MergeJob.runState,
+                     .workerBusy = &MergeWorkerBusy,
+                     .startWorker = &StartMergeWorker,
+                     .progressMessage = WM_MERGE_PROGRESS,
+                     .doneMessage = WM_MERGE_DONE,
+                     .outcomeIds = kMergeOutcomeIds,
+                     .confirmCancelId = IDS_CONFIRM_CANCEL_MERGE,
+                     .failureText = [] { return FailureText(MergeJob); },
+                     .name = "Merge"};
 }
 
 } // namespace

@@ -73,40 +73,6 @@ void SetRunStartHook(std::function<void()> hook)
     runStartHook() = std::move(hook);
 }
 
-PathString ToPathString(const QString& path)
-{
-#ifdef _WIN32
-    return path.toStdWString();
-#else
-    return QFile::encodeName(path).toStdString();
-#endif
-}
-
-QString FromPathString(const PathString& path)
-{
-#ifdef _WIN32
-    return QString::fromStdWString(path);
-#else
-    return QFile::decodeName(QByteArray::fromStdString(path));
-#endif
-}
-
-DialogUnits::DialogUnits(const QFontMetrics& metrics)
-    : m_x(metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0 /
-          4.0),
-      m_y(metrics.height() / 8.0)
-{}
-
-int DialogUnits::X(int units) const
-{
-    return qRound(units * m_x);
-}
-
-int DialogUnits::Y(int units) const
-{
-    return qRound(units * m_y);
-}
-
 CWorkerDlg::CWorkerDlg(const RunTraits& traits, QWidget* parent)
     : QDialog(parent), m_traits(traits),
       m_receiver(new WorkerReceiver(
@@ -304,16 +270,16 @@ void CWorkerDlg::OnDone(uint64_t outcome)
     std::string text;
     switch (outcome) {
     case kOutcomeFinished:
-        text = LoadString(m_traits.finishedId);
+        text = LoadString(m_traits.outcomeIds.finished);
         break;
     case kOutcomeCancelled:
-        text = LoadString(m_traits.canceledId);
+        text = LoadString(m_traits.outcomeIds.cancelled);
         break;
     case kOutcomeOpenFailed:
-        text = LoadString(m_traits.openFailedId);
+        text = LoadString(m_traits.outcomeIds.openFailed);
         break;
     case kOutcomeIoFailed:
-        text = LoadString(m_traits.ioFailedId) + "\n" + m_traits.failureText();
+        text = LoadString(m_traits.outcomeIds.ioFailed) + "\n" + m_traits.failureText();
         break;
     default:
         return;

@@ -5,16 +5,18 @@
 #pragma once
 
 #include "CPercentProgressCtrl.h"
+#include "DialogUnits.h"
 #include "FileIO.h"
 #include "LangText.h"
 #include "MessageBox.h"
+#include "PathText.h"
 #include "Plan.h"
+#include "RunMessages.h"
 #include "WorkerChannel.h"
 #include "Workers.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QFontMetrics>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -26,24 +28,6 @@ class QPushButton;
 
 namespace zelvo::ui {
 
-// Paths travel as the engine's native path text; every path is held whole, whatever its length.
-PathString ToPathString(const QString& path);
-QString FromPathString(const PathString& path);
-
-// Dialog units of the templates: a quarter of the font's average character width across, an
-// eighth of its height down.
-class DialogUnits
-{
-public:
-    explicit DialogUnits(const QFontMetrics& metrics);
-    int X(int units) const;
-    int Y(int units) const;
-
-private:
-    double m_x;
-    double m_y;
-};
-
 struct RunTraits
 {
     lang::LangDialog langDialog;
@@ -52,11 +36,8 @@ struct RunTraits
     bool (*startWorker)(Poster);
     uint32_t progressMessage;
     uint32_t doneMessage;
-    int finishedId;      // outcome 0, then the dialog ends with OK
-    int canceledId;      // outcome 1
-    int openFailedId;    // outcome 2
-    int ioFailedId;      // outcome 3, followed by which file failed and why
-    int confirmCancelId; // the question of a close request during a run
+    OutcomeIds outcomeIds; // the I/O failure's is followed by which file failed and why
+    int confirmCancelId;   // the question of a close request during a run
     // Which file failed and why, from the job's record: read after the done notification only.
     std::string (*failureText)();
     // "Comminute" or "Merge": the places under which its "..." buttons remember their folders.

@@ -52,12 +52,6 @@ MsgAnswer ZelvoMessageBox(int stringId, MsgButtons buttons, MsgIcon icon)
     return ZelvoMessageBox(QString::fromStdString(LoadString(stringId)), buttons, icon);
 }
 
-void ShowFileError(int fileErrorStringId, const QString& path)
-{
-    const QString text = QString::fromStdString(FormatString1(LoadString(fileErrorStringId), path.toStdString()));
-    ZelvoMessageBox(text, MsgButtons::Ok, MsgIcon::Stop);
-}
-
 void SetMessageBoxAnswerer(MessageBoxAnswerer newAnswerer)
 {
     answerer() = std::move(newAnswerer);

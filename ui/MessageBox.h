@@ -19,10 +19,6 @@ MsgAnswer ZelvoMessageBox(const QString& text, MsgButtons buttons = MsgButtons::
 // The text of string id (StringTable.h), shown as above.
 MsgAnswer ZelvoMessageBox(int stringId, MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::Exclamation);
 
-// The framework's file-error box: the file-error text of stringId with path in place of "%1",
-// OK button, stop icon.
-void ShowFileError(int fileErrorStringId, const QString& path);
-
 // Test seam: while set, boxes are not shown; the answerer sees what would have been shown and
 // returns the button "pressed". Pass an empty function to show real boxes again.
 using MessageBoxAnswerer = std::function<MsgAnswer(const QString& text, MsgButtons buttons, MsgIcon icon)>;
