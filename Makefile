@@ -34,7 +34,7 @@ test: build
 	@$(MAKE) --no-print-directory fuzz-short
 	@$(MAKE) --no-print-directory sanitize
 	@$(MAKE) --no-print-directory wine-test
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE scale
 
 sanitize: asan tsan
 
@@ -46,7 +46,7 @@ asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 \
-		ctest --output-on-failure -j $(JOBS)
+		ctest --output-on-failure -j $(JOBS) -LE scale
 
 # ThreadSanitizer over the tests where a worker thread runs beside its caller: those labelled
 # "tsan" (the engine's runs and the dialogs' and worker channel's), built by target tsan_tests.

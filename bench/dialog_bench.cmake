@@ -6,8 +6,3 @@ zelvo_warnings(dialog_bench)
 add_dependencies(dialog_bench zelvo-cli)
 add_dependencies(benchmarks dialog_bench)
 
-# Pictures of both dialogs in the four languages (run under xvfb-run); not a benchmark.
-qt_add_executable(dialog_shots EXCLUDE_FROM_ALL ${CMAKE_CURRENT_LIST_DIR}/dialog_shots.cpp)
-target_link_libraries(dialog_shots PRIVATE ui Qt6::Test)
-set_target_properties(dialog_shots PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
-zelvo_warnings(dialog_shots)

@@ -97,8 +97,8 @@ int main(int argc, char** argv)
     QDir().mkpath(dir.path() + "/chips");
     QDir().mkpath(dir.path() + "/split"); // the cancelled splits go here, the merge's set stays whole
     QDir().mkpath(dir.path() + "/joined");
-    ComminuteJob.sourcePath = ToPathString(source);
-    ComminuteJob.destFolder = ToPathString(dir.path() + "/chips");
+    ComminuteJob.sourcePath = zelvo::ToPathString(source);
+    ComminuteJob.destFolder = zelvo::ToPathString(dir.path() + "/chips");
     ComminuteJob.blocksPerChip = 16;
     ComminuteJob.chipCount = 4;
     ComminuteWorker([](uint32_t, uint64_t) {});
