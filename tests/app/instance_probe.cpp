@@ -1,65 +1,34 @@
-// A stand-in for the program in the single-instance tests: the real start-up, with every message
-// box answered on stdout instead of shown, and every dialog that opens named there with its filled
-// fields. "--exit" ends right after start-up; other arguments are the files, as for the program.
-#include "CSplitterApp.h"
-#include "MessageBox.h"
+// The program as the single-instance test starts it: the real start-up, with every message box
+// answered on stdout ("warning: TEXT" for the exclamation icon) and every dialog named there, left
+// open. "--exit" ends right after start-up; other arguments are the files, as for the program.
+#include "AppTestSupport.h"
 
-#include <QApplication>
-#include <QDialog>
-#include <QLineEdit>
 #include <cstdio>
 
 namespace {
 
-class DialogReporter final : public QObject
+void Say(const QString& line)
 {
-public:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        auto* dialog = qobject_cast<QDialog*>(watched);
-        if (event->type() == QEvent::Show && dialog) {
-            // The file goes into its field once the dialog shows.
-            QMetaObject::invokeMethod(
-                dialog,
-                [dialog] {
-                    QStringList filled;
-                    const auto edits = dialog->findChildren<QLineEdit*>();
-                    for (const QLineEdit* edit : edits) {
-                        if (!edit->text().isEmpty())
-                            filled << edit->text();
-                    }
-                    std::printf("dialog: %s %s\n", dialog->metaObject()->className(), qPrintable(filled.join('|')));
-                    std::fflush(stdout);
-                },
-                Qt::QueuedConnection);
-        }
-        return false;
-    }
-};
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    zelvo::ui::SetMessageBoxAnswerer([](const QString& text, zelvo::ui::MsgButtons, zelvo::ui::MsgIcon) {
-        std::printf("message: %s\n", qPrintable(text));
-        std::fflush(stdout);
-        return zelvo::ui::MsgAnswer::Ok;
+    zelvo::ui::SetMessageBoxAnswerer([](const QString& text, MsgButtons, MsgIcon icon) {
+        Say((icon == MsgIcon::Exclamation ? "warning: " : "message: ") + text);
+        return MsgAnswer::Ok;
     });
-    DialogReporter reporter;
-    application.installEventFilter(&reporter);
+    DialogWatch watch([](const QString& dialog) { Say("dialog: " + dialog); }, false);
     QStringList files = QCoreApplication::arguments().mid(1);
-    const bool exitAtOnce = files.removeAll(QStringLiteral("--exit")) > 0;
+    const bool exitAtOnce = files.removeAll("--exit") > 0;
     if (!theApp.InitInstance(files))
         return theApp.HandedOver() ? 0 : 3;
-    std::printf("started\n");
-    std::fflush(stdout);
-    if (exitAtOnce) {
-        theApp.ExitInstance();
-        return 0;
-    }
-    const int result = QApplication::exec();
+    Say("started");
+    const int result = exitAtOnce ? 0 : QApplication::exec();
     theApp.ExitInstance();
     return result;
 }

@@ -345,7 +345,7 @@ void TestComminuteDlg::refusals()
             QVERIFY(WriteBytes(out + "/" + name, "precious"));
     }
     FileError lockError = FileError::None;
-    const SetLock lock = how == "lock" ? SetLock::Acquire(ui::ToPathString(out + "/a.bin"), &lockError) : SetLock();
+    const SetLock lock = how == "lock" ? SetLock::Acquire(ToPathString(out + "/a.bin"), &lockError) : SetLock();
     QCOMPARE(lock.Held(), how == "lock");
     m_boxes.questionAnswer = MsgAnswer::No;
 

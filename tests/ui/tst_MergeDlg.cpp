@@ -487,7 +487,7 @@ void TestMergeDlg::destinationAtRootFolder()
     const QString base = QDir(Dir()).filePath(name);
     QVERIFY(MakeSet(base, {PatternBytes(70000, 1), PatternBytes(10, 2)}));
     QString destPath;
-    ui::SetRunStartHook([&] { destPath = ui::FromPathString(MergeJob.destPath); });
+    ui::SetRunStartHook([&] { destPath = FromPathString(MergeJob.destPath); });
     CMergeDlg dlg;
     dlg.show();
     BrowseFile(dlg, 1001, base + ".DAV");
@@ -545,7 +545,7 @@ void TestMergeDlg::endToEndJoinOfAnEngineSet()
     QVERIFY(WriteBytes(source, data));
 
     // The set as the split worker writes it.
-    const SplitPlan split = PlanSplit(ui::ToPathString(source), 1, ui::ToPathString(folder + "/chips"));
+    const SplitPlan split = PlanSplit(ToPathString(source), 1, ToPathString(folder + "/chips"));
     QCOMPARE(split.refusal.what, Refusal::None);
     LoadComminuteJob(split, false);
     uint64_t outcome = 99;
