@@ -1,158 +1,116 @@
-// Scratch files for the engine tests: a private folder per test, removed with everything in it.
+// What several test programs share, without Qt (POSIX only): private folders, sets written as a
+// split writes them, one recorder of what a run posts, and a limit on file sizes (the widget tests
+// take that one too).
 #pragma once
 
-#include "FileIO.h"
+#include "ChipSet.h"
 #include "Workers.h"
 
 #include <algorithm>
 #include <csignal>
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
-#include <vector>
-#ifndef _WIN32
 #include <sys/resource.h>
-#endif
 
 namespace zelvo::test {
 
 using Bytes = std::vector<unsigned char>;
+inline constexpr std::size_t MB = kMegabyte;
 
-class TempDir
+// A new private folder. All of a program's folders lie in one root that goes when the program
+// ends; it is also the program's TMPDIR, so that the locks the engine takes on sets go there too.
+inline std::filesystem::path NewFolder()
 {
-public:
-    TempDir()
+    struct Root
     {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/zelvo-engine-XXXXXX";
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir()
-    {
+        std::filesystem::path path =
+            std::filesystem::temp_directory_path() / ("zelvo-test-" + std::to_string(std::random_device()()));
         std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    PathString operator/(const std::string& name) const { return (path_ / name).native(); }
-
-private:
-    std::filesystem::path path_;
-};
+        ~Root() { std::filesystem::remove_all(path, ignored); }
+    };
+    static Root root;
+    static int count = 0;
+    ::setenv("TMPDIR", root.path.c_str(), 1);
+    std::filesystem::create_directories(root.path / std::to_string(++count));
+    return root.path / std::to_string(count);
+}
 
 inline Bytes RandomBytes(std::size_t size, uint32_t seed)
 {
-    std::mt19937_64 gen(seed);
     Bytes bytes(size);
-    for (std::size_t i = 0; i < size; i += 8) {
-        const uint64_t word = gen();
-        for (std::size_t j = 0; j < 8 && i + j < size; ++j)
-            bytes[i + j] = static_cast<unsigned char>(word >> (8 * j));
-    }
+    std::generate(bytes.begin(), bytes.end(), std::mt19937(seed));
     return bytes;
 }
 
 inline void WriteFile(const PathString& path, const Bytes& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::ssize(bytes));
 }
 
 inline Bytes ReadFile(const PathString& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline bool Exists(const PathString& path)
-{
-    return std::filesystem::exists(std::filesystem::path(path));
+    return Bytes(std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {});
 }
 
 inline std::size_t FileCount(const std::filesystem::path& folder)
 {
-    return static_cast<std::size_t>(
-        std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
+    return std::size_t(std::distance(std::filesystem::directory_iterator(folder), {}));
 }
 
-// Bytes [from, to) of bytes; a `to` past the end stops at the end.
-inline Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to)
+// Chips of chipSize bytes cut from data, and the header chip: a set as a split leaves it.
+inline void MakeSet(const PathString& base, const Bytes& data, std::size_t chipSize)
 {
-    to = std::min(to, bytes.size());
-    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(to));
+    unsigned char count = 0;
+    for (std::size_t at = 0; at < data.size(); at += chipSize)
+        WriteFile(ChipName(base, ++count),
+                  Bytes(data.begin() + at, data.begin() + std::min(at + chipSize, data.size())));
+    WriteFile(HeaderChipName(base), {count, 0, 0, 0});
 }
 
-// Fill a job record and run its worker on this thread, as the command line does, with no plan
-// behind it (the worker's own checks only) and leave to replace what is there.
-inline uint32_t RunSplit(const PathString& source, const PathString& folder, uint32_t blocksPerChip, uint32_t chipCount,
-                         const Poster& post)
+// What a run posts. outcome() is the done notification's value, or 999 unless exactly one came,
+// last, after progress counts that each went one block further. onProgress runs inside the poster,
+// on the worker's thread, so that a test can act at an exact block.
+struct Recorder
 {
-    ComminuteJob.sourcePath = source;
-    ComminuteJob.destFolder = folder;
-    ComminuteJob.blocksPerChip = blocksPerChip;
-    ComminuteJob.chipCount = chipCount;
-    ComminuteJob.sourceLength = -1;
-    ComminuteJob.replaceExisting = true;
-    ComminuteJob.writeChecksums = false;
-    return ComminuteWorker(post);
-}
+    uint64_t blocks = 0, done = 999;
+    bool steady = true;
+    std::function<void(uint64_t block)> onProgress;
 
-inline uint32_t RunMerge(const PathString& chipBase, int32_t chipTotal, const PathString& dest, const Poster& post)
-{
-    MergeJob.destPath = dest;
-    MergeJob.chipBasePath = chipBase;
-    MergeJob.chipTotal = chipTotal;
-    MergeJob.chipLengths.clear();
-    MergeJob.replaceExisting = true;
-    MergeJob.chipDigests.clear();
-    return MergeWorker(post);
-}
-
-// The last progress count and the outcome of one run.
-struct RunTally
-{
-    uint64_t lastBlock = 0;
-    uint64_t outcome = 99;
-    Poster PosterFor(uint32_t doneMessage)
+    Poster poster()
     {
-        return [this, doneMessage](uint32_t message, uint64_t wParam) {
-            (message == doneMessage ? outcome : lastBlock) = wParam;
+        return [this](uint32_t message, uint64_t wParam) {
+            const bool last = message == WM_COMMINUTE_DONE || message == WM_MERGE_DONE;
+            steady = steady && done == 999 && (last || wParam == blocks + 1);
+            (last ? done : blocks) = wParam;
+            if (!last && onProgress)
+                onProgress(wParam);
         };
     }
+    uint64_t outcome() const { return steady ? done : 999; }
 };
 
-#ifndef _WIN32
 // Files may not grow past `limit` bytes while this lives; SIGXFSZ is ignored so that a write fails
 // with EFBIG (reported as a full disk) instead of ending the process.
 class FileSizeLimit
 {
 public:
-    explicit FileSizeLimit(rlim_t limit)
+    explicit FileSizeLimit(rlim_t limit) : handler_(std::signal(SIGXFSZ, SIG_IGN))
     {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
         ::getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit next = previous_;
-        next.rlim_cur = limit;
+        const rlimit next{limit, previous_.rlim_max};
         ::setrlimit(RLIMIT_FSIZE, &next);
     }
     ~FileSizeLimit()
     {
         ::setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
+        std::signal(SIGXFSZ, handler_);
     }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
 private:
     rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
+    void (*handler_)(int);
 };
-#endif
 
 } // namespace zelvo::test

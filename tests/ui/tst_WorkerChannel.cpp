@@ -1,13 +1,11 @@
-// The hand-off from a worker thread to the GUI thread: progress coalesced without losing the
-// last count, the done notification always after it, and nothing delivered once the receiver
-// is gone, even while a thread is still posting.
-#include "WorkerChannel.h"
+// The hand-off from a worker thread to the GUI thread: progress coalesced without losing the last
+// count, the done notification after it, and nothing delivered from an earlier run or once the
+// receiver is gone.
+#include "DialogTestSupport.h"
 
 #include <QCoreApplication>
 #include <QTest>
-#include <atomic>
 #include <thread>
-#include <vector>
 
 using namespace zelvo;
 using namespace zelvo::ui;
@@ -17,22 +15,26 @@ namespace {
 constexpr uint32_t kProgress = 7;
 constexpr uint32_t kDone = 8;
 
-struct Seen
+// What reached the receiver: "e" for a progress event (a wake of the GUI thread), and what it
+// handed on: "p5" for a count, "d0" for an outcome.
+struct Seen : QObject
 {
-    std::vector<uint64_t> progress;
-    std::vector<uint64_t> done;
-    uint64_t progressAtDone = 0;
+    QStringList calls;
+    WorkerReceiver* Receiver(QObject* parent)
+    {
+        auto* receiver = new WorkerReceiver(
+            parent, [this](uint64_t blocks) { calls << QStringLiteral("p%1").arg(blocks); },
+            [this](uint64_t outcome) { calls << QStringLiteral("d%1").arg(outcome); });
+        receiver->installEventFilter(this);
+        return receiver;
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == WorkerReceiver::ProgressEventType())
+            calls << QStringLiteral("e");
+        return false;
+    }
 };
-
-WorkerReceiver* MakeReceiver(QObject* parent, Seen& seen)
-{
-    return new WorkerReceiver(
-        parent, [&seen](uint64_t blocks) { seen.progress.push_back(blocks); },
-        [&seen](uint64_t outcome) {
-            seen.progressAtDone = seen.progress.empty() ? 0 : seen.progress.back();
-            seen.done.push_back(outcome);
-        });
-}
 
 } // namespace
 
@@ -41,101 +43,64 @@ class TestWorkerChannel final : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { SetWorkerPostHook({}); }
+    void cleanup() { ResetTestSeams(); }
 
-    void burstIsCoalescedAndLastCountComesBeforeDone()
+    void handOn_data()
     {
-        QObject owner;
-        Seen seen;
-        WorkerReceiver* receiver = MakeReceiver(&owner, seen);
-        const Poster post = WorkerChannel::MakePoster(receiver->OpenChannel(kProgress, kDone));
-        std::thread worker([&post] {
-            for (uint64_t block = 1; block <= 10000; ++block)
-                post(kProgress, block);
-            post(kDone, 3);
-        });
-        worker.join();
-        QTRY_COMPARE(seen.done, std::vector<uint64_t>{3});
-        // The whole burst came while one event was pending: one delivery, of the last count.
-        QCOMPARE(seen.progress, std::vector<uint64_t>{10000});
-        QCOMPARE(seen.progressAtDone, uint64_t(10000));
+        // "steps => what the receiver hands on". pN / dN: the run's poster posts a count or an
+        // outcome; o…: the poster of the run before; "run": the GUI thread handles what is queued
+        // (no frame ends meanwhile); "new": a new run's channel; "gone": the receiver destroyed.
+        QTest::addColumn<QString>("script");
+        QTest::newRow("the last count of a burst comes with the done notification, before it")
+            << "p1 run p2 p3 d4 run => e p1 p3 d4";
+        QTest::newRow("what the earlier run queued or posts later is dropped")
+            << "p1 d2 new op3 od4 p5 d6 run => e p5 d6";
+        QTest::newRow("nothing reaches a receiver that is gone") << "p1 gone p2 d0 run => ";
     }
 
-    void countsOnlyGrowWhileTheGuiKeepsUp()
+    void handOn()
+    {
+        QFETCH(QString, script);
+        auto owner = std::make_unique<QObject>();
+        Seen got;
+        WorkerReceiver* receiver = got.Receiver(owner.get());
+        Poster post = WorkerChannel::MakePoster(receiver->OpenChannel(kProgress, kDone));
+        Poster earlier;
+        for (const QString& step : script.section(" => ", 0, 0).split(' ')) {
+            const Poster& poster = step.startsWith('o') ? earlier : post;
+            const QString what = step.startsWith('o') ? step.mid(1) : step;
+            if (what == "run") {
+                QCoreApplication::sendPostedEvents();
+            } else if (what == "new") {
+                earlier = post;
+                post = WorkerChannel::MakePoster(receiver->OpenChannel(kProgress, kDone));
+            } else if (what == "gone") {
+                owner.reset();
+            } else {
+                poster(what.startsWith('p') ? kProgress : kDone, what.mid(1).toULongLong());
+            }
+        }
+        QCOMPARE(got.calls.join(' '), script.section(" => ", 1));
+    }
+
+    // A worker thread posts beside the GUI: the counts delivered only grow, and the last one comes
+    // before the outcome.
+    void workerThreadBesideTheGui()
     {
         QObject owner;
-        Seen seen;
-        WorkerReceiver* receiver = MakeReceiver(&owner, seen);
-        const Poster post = WorkerChannel::MakePoster(receiver->OpenChannel(kProgress, kDone));
-        std::atomic<bool> finished{false};
+        Seen got;
+        const Poster post = WorkerChannel::MakePoster(got.Receiver(&owner)->OpenChannel(kProgress, kDone));
         std::thread worker([&] {
             for (uint64_t block = 1; block <= 200000; ++block)
                 post(kProgress, block);
-            post(kDone, 0);
-            finished = true;
+            post(kDone, 200000);
         });
-        QTRY_VERIFY_WITH_TIMEOUT(!seen.done.empty(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!got.calls.isEmpty() && got.calls.last().startsWith('d'), 20000);
         worker.join();
-        QVERIFY(std::is_sorted(seen.progress.begin(), seen.progress.end()));
-        QVERIFY(std::adjacent_find(seen.progress.begin(), seen.progress.end()) == seen.progress.end());
-        QCOMPARE(seen.progress.back(), uint64_t(200000));
-        QCOMPARE(seen.progressAtDone, uint64_t(200000));
-        QCOMPARE(seen.done.size(), size_t(1));
-    }
-
-    void nothingArrivesOnceTheReceiverIsGone()
-    {
-        Seen seen;
-        auto owner = std::make_unique<QObject>();
-        WorkerReceiver* receiver = MakeReceiver(owner.get(), seen);
-        const Poster post = WorkerChannel::MakePoster(receiver->OpenChannel(kProgress, kDone));
-        std::atomic<bool> gone{false};
-        std::thread worker([&] {
-            uint64_t block = 0;
-            while (!gone.load())
-                post(kProgress, ++block);
-            for (int i = 0; i < 1000; ++i)
-                post(kProgress, ++block);
-            post(kDone, 0);
-        });
-        QTRY_VERIFY(!seen.progress.empty());
-        owner.reset(); // while the worker goes on posting
-        gone = true;
-        worker.join();
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-        QVERIFY(seen.done.empty());
-    }
-
-    void aClosedChannelDropsWhatItHadQueued()
-    {
-        QObject owner;
-        Seen seen;
-        WorkerReceiver* receiver = MakeReceiver(&owner, seen);
-        const Poster post = WorkerChannel::MakePoster(receiver->OpenChannel(kProgress, kDone));
-        post(kProgress, 1);
-        post(kDone, 0);
-        receiver->CloseChannel();
-        post(kDone, 1);
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-        QVERIFY(seen.progress.empty());
-        QVERIFY(seen.done.empty());
-    }
-
-    void hookSeesEveryNotification()
-    {
-        std::vector<uint64_t> hooked;
-        SetWorkerPostHook([&hooked](uint32_t, uint64_t wParam) { hooked.push_back(wParam); });
-        QObject owner;
-        Seen seen;
-        WorkerReceiver* receiver = MakeReceiver(&owner, seen);
-        const Poster post = WorkerChannel::MakePoster(receiver->OpenChannel(kProgress, kDone));
-        for (uint64_t block = 1; block <= 5; ++block)
-            post(kProgress, block);
-        post(kDone, 2);
-        QCOMPARE(hooked, (std::vector<uint64_t>{1, 2, 3, 4, 5, 2}));
-        QTRY_COMPARE(seen.done, std::vector<uint64_t>{2});
+        got.calls.removeAll("e");
+        QCOMPARE(got.calls.mid(got.calls.size() - 2), QStringList({"p200000", "d200000"}));
+        for (int i = 1; i < got.calls.size() - 1; ++i)
+            QVERIFY(got.calls[i - 1].mid(1).toULongLong() < got.calls[i].mid(1).toULongLong());
     }
 };
 

@@ -1,0 +1,338 @@
+// The application shell: the language file start-up loads and the default taken from the system,
+// the menu built from a file and the switch from it, the built-in menu and its prompts, and the
+// dialog a file opens, be it dropped on the window, given at start or handed over by a second start,
+// which the single-instance lock otherwise refuses.
+#include "CSplitterApp.h"
+#include "DialogTestSupport.h"
+#include "LangFileWriter.h"
+#include "LangMenu.h"
+#include "SystemLanguage.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProcess>
+#include <QStatusTipEvent>
+#include <QtTest>
+
+using namespace zelvo;
+
+// Tells report of each dialog that shows, with the first of its fields filled ("CMergeDlg /d/x.DAV"),
+// then closes it.
+class DialogWatch final : public QObject
+{
+public:
+    explicit DialogWatch(std::function<void(const QString&)> report) : m_report(std::move(report))
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* dialog = qobject_cast<QDialog*>(watched);
+        if (dialog && event->type() == QEvent::Show) {
+            // A file goes into its field once the dialog shows.
+            QMetaObject::invokeMethod(
+                dialog,
+                [this, dialog] {
+                    QStringList seen{dialog->metaObject()->className()};
+                    for (const QLineEdit* edit : dialog->findChildren<QLineEdit*>())
+                        seen << edit->text();
+                    seen.removeAll(QString());
+                    m_report(seen.mid(0, 2).join(' '));
+                    dialog->close();
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    std::function<void(const QString&)> m_report;
+};
+
+// Each test has a fresh program, lock and settings folder, and every box recorded.
+class TestShell : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<CSplitterApp> m_app;
+    BoxRecorder m_boxes;
+
+    QString Path(const QString& name) const { return m_dir->filePath(name); }
+    // The system's language is Traditional Chinese.
+    CSplitterApp& NewApp()
+    {
+        m_app = std::make_unique<CSplitterApp>();
+        m_app->SetProgramFolder(m_dir->path());
+        m_app->SetSystemLanguageId(0x0404);
+        m_app->SetInstanceLockFolder(m_dir->path());
+        return *m_app;
+    }
+
+    static QString StoredLanguage() { return QSettings("Quorvex", "Zelvo").value("Settings/Language").toString(); }
+
+    // A popup as the user sees it on opening it: "&File: File &Comminute=32771 | =0 | E&xit=57665",
+    // a separator as "=0", sub-popups in braces, "[x]" for a check mark, "(off)" for a disabled item.
+    static QString Describe(QMenu& menu)
+    {
+        emit menu.aboutToShow();
+        QStringList items;
+        for (QAction* action : menu.actions())
+            items << (action->menu() ? "{" + Describe(*action->menu()) + "}"
+                                     : action->text() + "=" + QString::number(zelvo::lang::CommandId(action)) +
+                                           (action->isChecked() ? " [x]" : "") + (action->isEnabled() ? "" : " (off)"));
+        return menu.title() + ": " + items.join(" | ");
+    }
+    // The main window as the user sees it: its caption, then its popups.
+    static QStringList DescribeWindow(CSplitterApp& app)
+    {
+        QStringList popups{app.MainWnd()->windowTitle()};
+        for (QAction* popup : app.MainWnd()->menuBar()->actions())
+            popups << Describe(*popup->menu());
+        return popups;
+    }
+
+    // The item of a command on the bar as it stands (the popups a rebuild replaced go first).
+    static QAction* Command(CSplitterApp& app, int id)
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        for (QAction* action : app.MainWnd()->menuBar()->findChildren<QAction*>()) {
+            if (zelvo::lang::CommandId(action) == id)
+                return action;
+        }
+        return nullptr;
+    }
+
+    // Drops paths on target as a file manager does; true when it takes them.
+    static bool Drop(QWidget* target, const QStringList& paths)
+    {
+        QList<QUrl> urls;
+        for (const QString& path : paths)
+            urls << QUrl::fromLocalFile(path);
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        QDropEvent drop(QPoint(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        return enter.isAccepted() && QCoreApplication::sendEvent(target, &drop) && drop.isAccepted();
+    }
+
+    // The dialog that trigger opens, at once or from the event loop; it is closed again.
+    static QString Opened(const std::function<void()>& trigger)
+    {
+        QString seen;
+        DialogWatch watch([&](const QString& dialog) { seen = dialog; });
+        trigger();
+        QCoreApplication::sendPostedEvents();
+        return seen;
+    }
+
+private slots:
+    void init()
+    {
+        // A blank and CJK in the program folder's name, as users have them.
+        m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/zelvo app 文件-XXXXXX");
+        QVERIFY(m_dir->isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("settings"));
+        m_boxes = BoxRecorder();
+        m_boxes.Install();
+    }
+    void cleanup()
+    {
+        if (m_app)
+            m_app->ExitInstance();
+        m_app.reset();
+        ResetTestSeams();
+    }
+
+    void startUpChoosesTheFile_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("caption");
+        const QStringList all{"ENG", "CHS", "CHT", "JAP"};
+        const QString builtIn = "Zelvo for File";
+        // The system's language is CHT.
+        QTest::newRow("no Lang folder: built-in texts") << "" << QStringList() << 99 << builtIn;
+        QTest::newRow("stored JAP wins over the system's") << "JAP" << all << 3 << "JAP";
+        QTest::newRow("stored FRA: its file, index 0") << "FRA" << QStringList{"FRA", "CHT"} << 0 << "FRA";
+        QTest::newRow("stored chs: that file, index 0") << "chs" << QStringList{"chs", "CHS"} << 0 << "chs";
+        QTest::newRow("stored CHS, file missing") << "CHS" << QStringList{"CHT"} << 99 << builtIn;
+        QTest::newRow("nothing stored: the system's") << "" << all << 2 << "CHT";
+    }
+
+    void startUpChoosesTheFile()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QStringList, files);
+        QFETCH(int, language);
+        QFETCH(QString, caption);
+        for (const QString& name : std::as_const(files))
+            QVERIFY(WriteLangFile(Path("Lang/" + name + ".lang"), {"Application/Title=" + name}));
+        if (!stored.isEmpty())
+            QSettings("Quorvex", "Zelvo").setValue("Settings/Language", stored);
+        CSplitterApp& app = NewApp();
+        QVERIFY(app.InitInstance());
+        QCOMPARE(app.m_nLanguage, language);
+        // A file's menu (File, Setting, Help) replaces the built-in one (File, Help).
+        QCOMPARE(DescribeWindow(app).size(), language == 99 ? 3 : 4);
+        QCOMPARE(DescribeWindow(app).first(), caption);
+        QVERIFY(m_boxes.boxes.empty());
+        // Read, never written: not even the default taken from the system.
+        QCOMPARE(StoredLanguage(), stored);
+    }
+
+    void defaultLanguageFromTheSystem()
+    {
+        // A locale, the language id it stands for (as Windows reports it), the file chosen; then ids
+        // no locale gives: neutral ones, and Chinese sub-language 31 (only 1 is Traditional).
+        const std::tuple<const char*, int, const char*> rows[] = {
+            {"zh_TW", 0x0404, "CHT"}, {"zh_HK", 0x0C04, "CHS"}, {"zh_SG", 0x1004, "CHS"}, {"zh_MO", 0x1404, "CHS"},
+            {"zh_CN", 0x0804, "CHS"}, {"ja_JP", 0x0411, "JAP"}, {"ko_KR", 0x0409, "ENG"}, {nullptr, 0x0004, "CHS"},
+            {nullptr, 0x7C04, "CHS"}, {nullptr, 0x0011, "JAP"}};
+        for (const auto& [locale, id, name] : rows) {
+            if (locale)
+                QCOMPARE(int(app::LanguageIdFromLocale(QLocale(locale))), id);
+            QCOMPARE(app::DefaultLanguageName(static_cast<std::uint16_t>(id)), QString(name));
+        }
+    }
+
+    // CHS with only its Merge item at start; JAP without it chosen from the menu; then ENG, whose
+    // file is missing. There is no CHT file either: its item is there all the same.
+    void menuFromTheFileAndTheSwitch()
+    {
+        QVERIFY(WriteLangFile(Path("Lang/CHS.lang"), {"File Menu/1002=CHS Merge"}));
+        QVERIFY(WriteLangFile(Path("Lang/JAP.lang"),
+                              MenuEntries("JAP", "JAP title").filter(QRegularExpression("^(?!File Menu/1002)"))
+                                  << "Doc Merge Dialog/Dialog Title=JAP merge"));
+        QSettings("Quorvex", "Zelvo").setValue("Settings/Language", "CHS");
+        CSplitterApp& app = NewApp();
+        QVERIFY(app.InitInstance());
+        // Missing texts give an empty caption and labels; the items keep their commands.
+        QCOMPARE(DescribeWindow(app), (QStringList{"", ": =32771 | CHS Merge=32772 | =0 | =57665",
+                                                   ": {: =61215 | =61216 [x] | =61217 | =61218}", ": =57664"}));
+
+        // Chosen as a user does: the item's popup is replaced while it runs. A text the new file
+        // lacks stays as the last file had it.
+        Command(app, ID_LANG_JAP)->trigger();
+        const QStringList japanese{
+            "JAP title", "JAP File 1000: JAP File 1001=32771 | CHS Merge=32772 | =0 | JAP File 1003=57665",
+            "JAP Setting 1000: {JAP Setting 1001: JAP Lang 1000=61215 | JAP Lang 1001=61216 | JAP Lang 1002=61217 | "
+            "JAP Lang 1003=61218 [x]}",
+            "JAP Help 1000: JAP Help 1001=57664"};
+        QCOMPARE(DescribeWindow(app), japanese);
+        QCOMPARE(StoredLanguage(), QString("JAP"));
+        // The dialogs read the same file; a text it lacks is empty there.
+        QCOMPARE(lang::DialogTextsFor(lang::LangDialog::Merge).value().at(0).text, QString("JAP merge"));
+        QCOMPARE(lang::DialogTextsFor(lang::LangDialog::Merge).value().at(1).text, QString());
+
+        // A missing file changes nothing; it is only said.
+        Command(app, ID_LANG_ENG)->trigger();
+        QCOMPARE(m_boxes.Texts(), QStringList{"Failed to read lang file!"});
+        QCOMPARE(m_boxes.boxes.at(0).icon, ui::MsgIcon::Exclamation);
+        QCOMPARE(DescribeWindow(app), japanese);
+        QCOMPARE(StoredLanguage(), QString("JAP"));
+    }
+
+    void builtInMenuAndItsPrompts()
+    {
+        CSplitterApp& app = NewApp();
+        QVERIFY(app.InitInstance());
+        QVERIFY(!app.MainWnd()->windowIcon().isNull());
+        QCOMPARE(DescribeWindow(app),
+                 (QStringList{"Zelvo for File", "&File: File &Comminute=32771 | File &Merge=32772 | =0 | E&xit=57665",
+                              "&Help: &About Zelvo for Doc=57664"}));
+        QCOMPARE(Opened([&] { Command(app, ID_APP_ABOUT)->trigger(); }), QString("CAboutDlg"));
+
+        // The message pane: the prompt of a highlighted item up to its line break, "Ready" once none is.
+        QStatusTipEvent highlighted(Command(app, ID_APP_EXIT)->statusTip());
+        QCoreApplication::sendEvent(app.MainWnd(), &highlighted);
+        QCOMPARE(app.MainWnd()->findChild<QLabel*>("0")->text(), QString("Quit the application"));
+        QStatusTipEvent none((QString()));
+        QCoreApplication::sendEvent(app.MainWnd(), &none);
+        QCOMPARE(app.MainWnd()->findChild<QLabel*>("0")->text(), QString("Ready"));
+    }
+
+    void fileOpensItsDialog_data()
+    {
+        QTest::addColumn<bool>("atStart");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("dialog");
+        // x.bin.DAV is there, y.bin.DAV is not.
+        QTest::newRow("ordinary file: split it") << false << QStringList{"a.bin"} << "CComminuteDlg a.bin";
+        QTest::newRow("header chip: merge it") << false << QStringList{"x.bin.DAV"} << "CMergeDlg x.bin.DAV";
+        QTest::newRow("chip 01: its header chip") << false << QStringList{"x.bin.D01"} << "CMergeDlg x.bin.DAV";
+        QTest::newRow("no x.bin.dAV: split it") << false << QStringList{"x.bin.dav"} << "CComminuteDlg x.bin.dav";
+        QTest::newRow("no header chip: split it") << false << QStringList{"y.bin.D07"} << "CComminuteDlg y.bin.D07";
+        QTest::newRow("D00 is no chip") << false << QStringList{"x.bin.D00"} << "CComminuteDlg x.bin.D00";
+        QTest::newRow("chip 100 has no header") << false << QStringList{"x.bin.D100"} << "CComminuteDlg x.bin.D100";
+        QTest::newRow("one digit is no chip") << false << QStringList{"x.bin.D7"} << "CComminuteDlg x.bin.D7";
+        QTest::newRow("two files: not taken") << false << QStringList{"a.bin", "x.bin.DAV"} << "";
+        QTest::newRow("folder: not taken") << false << QStringList{"."} << "";
+        QTest::newRow("given at start") << true << QStringList{"x.bin.D01"} << "CMergeDlg x.bin.DAV";
+        QTest::newRow("several at start: none") << true << QStringList{"a.bin", "x.bin.DAV"} << "";
+    }
+
+    void fileOpensItsDialog()
+    {
+        QFETCH(bool, atStart);
+        QFETCH(QStringList, files);
+        QFETCH(QString, dialog);
+        QVERIFY(QFile(Path("x.bin.DAV")).open(QIODevice::WriteOnly));
+        QStringList paths;
+        for (const QString& file : std::as_const(files))
+            paths << Path(file);
+        CSplitterApp& app = NewApp();
+        QString opened = Opened([&] {
+            if (atStart)
+                QVERIFY(app.InitInstance(paths));
+            else
+                QCOMPARE(app.InitInstance() && Drop(app.MainWnd(), paths), !dialog.isEmpty());
+        });
+        QCOMPARE(opened.remove(Path("") + "/"), dialog);
+    }
+
+    void secondStartRefusedOrHandsOver()
+    {
+        // The first copy killed with SIGKILL leaves its lock file behind, yet the next start goes ahead.
+        QProcess killed;
+        killed.start(ZELVO_INSTANCE_PROBE, {Path("")});
+        QVERIFY(killed.waitForReadyRead(30000));
+        killed.kill();
+        QVERIFY(killed.waitForFinished(30000) && QFile::exists(Path("Zelvo for File.lock")));
+        QVERIFY(NewApp().InitInstance());
+
+        // Without a file, or with several, a second start is refused.
+        CSplitterApp second;
+        second.SetInstanceLockFolder(Path(""));
+        QVERIFY(!second.InitInstance() && !second.InitInstance({"a.bin", "b.bin"}) && !second.HandedOver());
+        QCOMPARE(m_boxes.Texts(), QStringList(2, "An instance of Zelvo for File has been running!"));
+        QCOMPARE(m_boxes.boxes.at(0).icon, ui::MsgIcon::Exclamation);
+
+        // With one file, named relative to its folder, it hands the file over and ends: this copy opens
+        // the file's dialog with the full path, and says it is busy while that is open.
+        const auto handOver = [this](QProcess& start, const QString& file) {
+            start.setWorkingDirectory(Path(""));
+            start.start(ZELVO_INSTANCE_PROBE, {Path(""), file});
+            return QTest::qWaitFor([&] { return start.state() == QProcess::NotRunning; }, 30000) &&
+                   start.exitCode() == 0;
+        };
+        QProcess handing, busy;
+        QString opened;
+        bool busyHandedOver = false;
+        DialogWatch watch([&](const QString& dialog) {
+            opened = dialog;
+            busyHandedOver = handOver(busy, "a.bin.DAV");
+        });
+        QVERIFY(handOver(handing, "a.bin") && busyHandedOver);
+        QCOMPARE(opened, "CComminuteDlg " + Path("a.bin"));
+        QCOMPARE(m_boxes.Texts().last(), QString("Zelvo for File is busy with another dialog. Close it first."));
+    }
+};
+
+QTEST_MAIN(TestShell)
+#include "tst_shell.moc"

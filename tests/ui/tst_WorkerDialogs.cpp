@@ -1,0 +1,332 @@
+// What the Comminute and Merge dialogs share through CWorkerDlg, each test run for both: the
+// template and its texts, a run with its cancel question or a worker that outlives its dialog, and
+// the failed runs. Workers run for real on temporary files; where a test needs one to stand
+// still, a gate holds it inside its progress notification.
+#include "CComminuteDlg.h"
+#include "CMergeDlg.h"
+#include "DialogDriver.h"
+#include "LanguageTable.h"
+#include "RunStatus.h"
+#include "TestFiles.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMimeData>
+#include <fcntl.h>
+#include <optional>
+#include <sys/file.h>
+#include <unistd.h>
+
+using namespace zelvo;
+
+namespace {
+
+struct Kind
+{
+    const char* name;
+    bool merge;
+    int sourceField, destGroup;
+    const char* inputs;  // what a run disables
+    const char* textIds; // where the language texts go, in their order
+    uint32_t progressMessage;
+    std::atomic<int32_t>* runState;
+    OutcomeIds ids;
+    int confirmCancel;
+};
+
+const Kind kKinds[] = {
+    {"comminute", false, 1000, 1017, "1 1001 1002 1007", "1019 1020 1017 1016 1021 1018 1 2", WM_COMMINUTE_PROGRESS,
+     &ComminuteJob.runState, kComminuteOutcomeIds, IDS_CONFIRM_CANCEL_COMMINUTE},
+    {"merge", true, 1011, 1026, "1 1001 1007", "1026 1027 1022 1024 1025 1023 1 2", WM_MERGE_PROGRESS,
+     &MergeJob.runState, kMergeOutcomeIds, IDS_CONFIRM_CANCEL_MERGE},
+};
+
+std::unique_ptr<ui::CWorkerDlg> Make(const Kind& k)
+{
+    if (k.merge)
+        return std::make_unique<CMergeDlg>();
+    return std::make_unique<CComminuteDlg>();
+}
+
+QList<QWidget*> Controls(QWidget& dlg, const char* ids)
+{
+    QList<QWidget*> controls;
+    for (const QString& id : QString(ids).split(' '))
+        controls << dlg.findChild<QWidget*>(id);
+    return controls;
+}
+
+// Drops a file on a field as a file manager does; true when the field took it.
+bool DropOn(QWidget* field, const QString& path)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(field, &enter);
+    QCoreApplication::sendEvent(field, &drop);
+    return enter.isAccepted() && drop.isAccepted();
+}
+
+} // namespace
+
+class TestWorkerDialogs final : public QObject
+{
+    Q_OBJECT
+
+    int m_language = lang::kNoLanguage;
+    CIniFile m_langFile;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    BoxRecorder m_boxes;
+    QByteArray m_data;
+
+    QString Out() const { return m_dir->path() + "/out"; }
+    // The file only a finished run leaves: the joined file, or the set's header chip.
+    QString Result(const Kind& k) const { return Out() + (k.merge ? "/data.bin" : "/data.bin.DAV"); }
+
+    void LoadLanguage(int language)
+    {
+        m_language = language;
+        m_langFile = CIniFile();
+        if (language == lang::kNoLanguage)
+            return;
+        const QString name = QString::fromStdU16String(std::u16string(theLanguageTable[language].name));
+        m_langFile.SetPath((QCoreApplication::applicationDirPath() + "/Lang/" + name + ".lang").toStdU16String());
+        QVERIFY(m_langFile.Load());
+    }
+
+    // Writes data.bin and, for a merge, its set in chips/ as the split worker writes it. Returns
+    // what the dialog is given: the source, or the header chip.
+    QString Prepare(const Kind& k)
+    {
+        const QString folder = m_dir->path();
+        m_data = Pattern(2 * MB + 1000, 1);
+        QDir().mkpath(folder + "/chips");
+        WriteBytes(folder + "/data.bin", m_data);
+        if (!k.merge)
+            return folder + "/data.bin";
+        LoadComminuteJob(PlanSplit(ToPathString(folder + "/data.bin"), 1, ToPathString(folder + "/chips")), false);
+        ComminuteWorker([](uint32_t, uint64_t) {});
+        return folder + "/chips/data.bin.DAV";
+    }
+
+    // Chooses the input (dropped on its field when drop), 1 MB chips and out/ as the destination.
+    void Fill(QWidget& dlg, const Kind& k, const QString& input, bool drop = false)
+    {
+        if (drop)
+            QVERIFY(DropOn(Control(dlg, k.sourceField), input));
+        else
+            Browse(dlg, 1001, input);
+        if (!k.merge)
+            Control<QLineEdit>(dlg, 1002)->setText("1");
+        Browse(dlg, 1007, Out());
+    }
+
+    // The dialog back to ready after a run that did not finish.
+    void VerifyReady(QWidget& dlg, const Kind& k)
+    {
+        QVERIFY(dlg.isVisible());
+        for (QWidget* control : Controls(dlg, k.inputs))
+            QVERIFY(control->isEnabled());
+        QVERIFY(!dlg.findChild<ui::CPercentProgressCtrl*>()->IsLabelShown());
+    }
+
+    QByteArray Output(const Kind& k) const
+    {
+        if (k.merge)
+            return ReadBytes(Out() + "/data.bin");
+        return ReadBytes(Out() + "/data.bin.D01") + ReadBytes(Out() + "/data.bin.D02") +
+               ReadBytes(Out() + "/data.bin.D03");
+    }
+
+private slots:
+    void initTestCase() { lang::RegisterLanguageState(m_language, m_langFile); }
+    void init()
+    {
+        LoadLanguage(lang::kNoLanguage);
+        QVERIFY(StartDialogTest(m_dir, m_boxes));
+    }
+    void cleanup() { EndDialogTest(); }
+
+    void templateAndTexts_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("texts"); // caption|the eight control texts|the double-click message
+        QTest::newRow("comminute, no language file: the template's texts")
+            << 0 << lang::kNoLanguage
+            << "File Comminute|Files Size:|Files Total:|Destination|Source|Saved into Folder:|Select Source File : "
+               "|Comminute|Close|To split big file into several chip ones.";
+        QTest::newRow("merge, no language file: the template's texts")
+            << 1 << lang::kNoLanguage
+            << "File Merge|Destination|Source|Select Header Chip File(.DAV):|Saved into Folder:|File Name:"
+               "|Chip Total:|Merge|Close|Unite all chip files into a big one.";
+        QTest::newRow("comminute, Japanese")
+            << 0 << 3
+            << "ファイルの分割|分割サイズ(&Z):|分割数(&T):|保存先|元ファイル|保存先フォルダー(&F):"
+               "|元ファイルを選択(&S):|分割|閉じる|大きなファイルを複数の小さなファイルに分割します。";
+    }
+
+    void templateAndTexts()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, language);
+        QFETCH(QString, texts);
+        const Kind& k = kKinds[kind];
+        LoadLanguage(language);
+        const auto dlg = Make(k);
+        dlg->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
+        QStringList shown{dlg->windowTitle()};
+        for (QWidget* control : Controls(*dlg, k.textIds))
+            shown << control->property(qobject_cast<QGroupBox*>(control) ? "title" : "text").toString();
+        // A double click on the dialog, here through a group box, shows its message.
+        QTest::mouseDClick(Control(*dlg, k.destGroup), Qt::LeftButton, {}, QPoint(20, 3));
+        QCOMPARE((shown << m_boxes.Texts()).join('|'), texts);
+    }
+
+    void statusLine()
+    {
+        QCOMPARE(ui::RunStatusText(5 * MB / 2, 5 * MB, 10000), QString("2.5 MB of 5.0 MB · 256.0 KB/s · 0:10 left"));
+        // Past a day the hours count on.
+        QCOMPARE(ui::RunStatusText(1024 * MB, 400 * 1024 * MB, 3600000),
+                 QString("1.0 GB of 400.0 GB · 291.3 KB/s · 399:00:00 left"));
+    }
+
+    void run_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("answer"); // to the cancel question, or how the dialog goes
+        for (int kind : {0, 1}) {
+            QTest::addRow("%s: Yes cancels, pressed again it starts over", kKinds[kind].name) << kind << "yes";
+            QTest::addRow("%s: No lets the run finish", kKinds[kind].name) << kind << "no";
+            // The run ends while the question is open: the dialog ends only once it is answered,
+            // and the late Yes leaves nothing for the next run.
+            QTest::addRow("%s: Yes after the run finished under the question", kKinds[kind].name) << kind << "late";
+            QTest::addRow("%s: cancelled, then closed at once", kKinds[kind].name) << kind << "close";
+            QTest::addRow("%s: destroyed while it runs", kKinds[kind].name) << kind << "destroy";
+        }
+    }
+
+    void run()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, answer);
+        const Kind& k = kKinds[kind];
+        const auto gate = WorkerGate::HoldAt(k.progressMessage, 1);
+        auto dlg = Make(k);
+        dlg->show();
+        Fill(*dlg, k, Prepare(k), true);
+        Click(*dlg, 1);
+        for (QWidget* control : Controls(*dlg, k.inputs))
+            QVERIFY(!control->isEnabled());
+        QTRY_VERIFY(gate->Reached());
+        bool visibleUnderBoxes = false;
+        if (answer == "late")
+            m_boxes.onBox = [&](const ShownBox& box) {
+                if (box.buttons != MsgButtons::YesNo)
+                    return;
+                gate->Release();
+                visibleUnderBoxes =
+                    QTest::qWaitFor([&] { return m_boxes.boxes.size() == 2; }, 20000) && dlg->isVisible();
+            };
+        m_boxes.questionAnswer = answer == "no" ? MsgAnswer::No : MsgAnswer::Yes;
+        if (answer == "destroy")
+            dlg.reset();
+        else
+            Click(*dlg, 2);
+        if (answer == "close" || answer == "destroy") {
+            if (dlg)
+                dlg->reject(); // no question any more: the dialog ends at once
+            // The worker reaches nothing, whether its dialog is closed or gone.
+            const size_t shown = m_boxes.boxes.size();
+            gate->Release();
+            QTRY_VERIFY_WITH_TIMEOUT(!ComminuteWorkerBusy() && !MergeWorkerBusy(), 20000);
+            QCoreApplication::processEvents();
+            QCOMPARE(m_boxes.boxes.size(), shown);
+            QVERIFY(!dlg || !dlg->isVisible());
+            QCOMPARE(QFile::exists(Result(k)), answer == "destroy");
+            return;
+        }
+        QCOMPARE(m_boxes.Texts().first(), Text(k.confirmCancel));
+        QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Question);
+        QVERIFY(answer != "late" || visibleUnderBoxes);
+        gate->Release();
+        if (answer == "yes") {
+            QTRY_COMPARE_WITH_TIMEOUT(m_boxes.boxes.size(), size_t(2), 20000);
+            QCOMPARE(m_boxes.Texts().last(), Text(k.ids.cancelled));
+            QCOMPARE(m_boxes.boxes.back().icon, MsgIcon::Stop);
+            VerifyReady(*dlg, k);
+            if (k.merge) // no part of the join, under any name
+                QCOMPARE(QDir(Out()).entryList(QDir::Files | QDir::Hidden), QStringList());
+            QVERIFY(!QFile::exists(Result(k)));
+            m_boxes.boxes.clear();
+            Click(*dlg, 1);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg->isVisible(), 20000);
+        QCOMPARE(dlg->result(), int(QDialog::Accepted));
+        QCOMPARE(m_boxes.Texts().last(), Text(k.ids.finished));
+        QCOMPARE(m_boxes.boxes.back().icon, MsgIcon::Exclamation);
+        QCOMPARE(k.runState->load(), kRunIdle);
+        QCOMPARE(Output(k), m_data);
+    }
+
+    void failedRuns_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("how");
+        QTest::newRow("comminute: the source locked as the run starts") << 0 << "lock";
+        QTest::newRow("comminute: the disk fills up, in the background: a notice") << 0 << "full";
+        QTest::newRow("merge: a byte of chip 2 changed") << 1 << "damage";
+    }
+
+    void failedRuns()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, how);
+        const Kind& k = kKinds[kind];
+        const QString input = Prepare(k);
+        const QString chip = m_dir->path() + "/chips/data.bin.D02";
+        QString expected = Text(k.ids.ioFailed) + "\n";
+        if (how == "lock") {
+            expected = Text(k.ids.openFailed);
+        } else if (how == "full") {
+            expected += Text(AFX_IDP_FILE_DISKFULL, Out() + "/data.bin.D01");
+        } else {
+            QByteArray bytes = ReadBytes(chip);
+            bytes[1000] = char(bytes[1000] ^ 1);
+            QVERIFY(WriteBytes(chip, bytes));
+            expected += "Chip 2 of 3 is damaged: " + chip + " does not match its checksum!";
+        }
+        int holder = -1;
+        if (how == "lock")
+            ui::SetRunStartHook([&] {
+                holder = ::open(QFile::encodeName(input).constData(), O_RDONLY);
+                ::flock(holder, LOCK_EX | LOCK_NB);
+            });
+        const auto dlg = Make(k);
+        QWidget other;
+        dlg->show();
+        Fill(*dlg, k, input);
+        QWidget& active = how == "full" ? other : static_cast<QWidget&>(*dlg);
+        active.show();
+        active.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&active));
+        {
+            std::optional<test::FileSizeLimit> limit;
+            if (how == "full")
+                limit.emplace(MB / 2);
+            Click(*dlg, 1);
+            QTRY_VERIFY_WITH_TIMEOUT(!m_boxes.boxes.empty(), 20000);
+        }
+        ::close(holder);
+        QCOMPARE(m_boxes.Texts(), QStringList{expected});
+        QCOMPARE(m_boxes.boxes[0].icon, MsgIcon::Stop);
+        QCOMPARE(m_boxes.notices, how == "full" ? QStringList{dlg->windowTitle() + ": " + expected} : QStringList());
+        VerifyReady(*dlg, k);
+        QVERIFY(!QFile::exists(Result(k)));
+    }
+};
+
+QTEST_MAIN(TestWorkerDialogs)
+#include "tst_WorkerDialogs.moc"
