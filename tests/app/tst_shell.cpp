@@ -201,14 +201,17 @@ private slots:
         }
     }
 
-    // CHS with only its Merge item at start; JAP without it chosen from the menu; then ENG, whose
-    // file is missing. There is no CHT file either: its item is there all the same.
+    // CHS with only its Merge item at start; JAP, without it and without the Merge dialog's Close,
+    // chosen from the menu; then ENG, whose file is missing. There is no CHT file either: its item is
+    // there all the same.
     void menuFromTheFileAndTheSwitch()
     {
         QVERIFY(WriteLangFile(Path("Lang/CHS.lang"), {"File Menu/1002=CHS Merge"}));
-        QVERIFY(WriteLangFile(Path("Lang/JAP.lang"),
-                              MenuEntries("JAP", "JAP title").filter(QRegularExpression("^(?!File Menu/1002)"))
-                                  << "Doc Merge Dialog/Dialog Title=JAP merge"));
+        QStringList jap = MenuEntries("JAP", "JAP title").filter(QRegularExpression("^(?!File Menu/1002)"));
+        for (const char* key : {"Dialog Title", "Group Title Destination", "Group Title Source", "Source File Prompt",
+                                "Destination Path Prompt", "Destination Name", "Chip File Totals Prompt", "Merge"})
+            jap << QString("Doc Merge Dialog/%1=%1").arg(key);
+        QVERIFY(WriteLangFile(Path("Lang/JAP.lang"), jap));
         QSettings("Quorvex", "Zelvo").setValue("Settings/Language", "CHS");
         CSplitterApp& app = NewApp();
         QVERIFY(app.InitInstance());
@@ -226,9 +229,14 @@ private slots:
             "JAP Help 1000: JAP Help 1001=57664"};
         QCOMPARE(DescribeWindow(app), japanese);
         QCOMPARE(StoredLanguage(), QString("JAP"));
-        // The dialogs read the same file; a text it lacks is empty there.
-        QCOMPARE(lang::DialogTextsFor(lang::LangDialog::Merge).value().at(0).text, QString("JAP merge"));
-        QCOMPARE(lang::DialogTextsFor(lang::LangDialog::Merge).value().at(1).text, QString());
+        // The dialogs read the same file: the Merge dialog's texts in the order of its controls, the
+        // one the file lacks empty.
+        QStringList mergeTexts;
+        for (const lang::DialogText& text : lang::DialogTextsFor(lang::LangDialog::Merge).value_or(lang::DialogTexts()))
+            mergeTexts << QString::number(text.controlId) + "=" + text.text;
+        QCOMPARE(mergeTexts.join('|'), QString("0=Dialog Title|1026=Group Title Destination|1027=Group Title Source|"
+                                               "1022=Source File Prompt|1024=Destination Path Prompt|"
+                                               "1025=Destination Name|1023=Chip File Totals Prompt|1=Merge|2="));
 
         // A missing file changes nothing; it is only said.
         Command(app, ID_LANG_ENG)->trigger();

@@ -422,6 +422,12 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
         {"split: an older, larger set, not agreed", false, olderSet, Io, DestinationExists, "set/report.doc.DAV", None,
          0, 7, 0, false, ""},
         {"split: an older, larger set, agreed", false, olderSet, Finished, File, "", None, 64, 5, 0, true, ""},
+        {"split: chips of an older set without its header chip, not agreed", false,
+         [&] {
+             olderSet();
+             std::filesystem::remove(header);
+         },
+         Io, DestinationExists, "set/report.doc.D01", AccessDenied, 0, 6, 0, false, ""},
         {"merge: a link at the output", true, link(dest), Finished, File, "", None, 64, 0, 0, true, "joined/report.doc",
          Refusal::NotRegular},
         {"merge: the output a hard link of chip 2", true, hardLink(dest, ChipName(base, 2)), Finished, File, "", None,
