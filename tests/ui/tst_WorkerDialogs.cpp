@@ -10,6 +10,7 @@
 #include "TestFiles.h"
 
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <fcntl.h>
@@ -269,6 +270,9 @@ private slots:
         QCOMPARE(m_boxes.boxes.back().icon, MsgIcon::Exclamation);
         QCOMPARE(k.runState->load(), kRunIdle);
         QCOMPARE(Output(k), m_data);
+        // The status line ends on the whole size, however soon the last block follows the one before.
+        const QString status = dlg->findChild<QLabel*>("runStatus")->text();
+        QVERIFY2(status.startsWith("2.0 MB of 2.0 MB"), qPrintable(status));
     }
 
     void failedRuns_data()
