@@ -270,7 +270,9 @@ private slots:
         QCOMPARE(m_boxes.boxes.back().icon, MsgIcon::Exclamation);
         QCOMPARE(k.runState->load(), kRunIdle);
         QCOMPARE(Output(k), m_data);
-        // The status line ends on the whole size, however soon the last block follows the one before.
+        // The bar ends full, and the status line on the whole size however soon the last block follows.
+        const auto* bar = dlg->findChild<ui::CPercentProgressCtrl*>();
+        QCOMPARE(bar->GetPos(), bar->GetUpper());
         const QString status = dlg->findChild<QLabel*>("runStatus")->text();
         QVERIFY2(status.startsWith("2.0 MB of 2.0 MB"), qPrintable(status));
     }
