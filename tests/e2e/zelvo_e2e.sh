@@ -7,7 +7,6 @@
 set -uo pipefail
 # Absolute but not resolved: started through its link, the program must still find its Lang folder.
 zelvo=$(realpath -s "${1:?usage: zelvo_e2e.sh ZELVO_EXECUTABLE}")
-readonly WAIT=${ZELVO_E2E_WAIT:-30} # seconds any one step may take on a busy machine
 type -P Xvfb xdotool >/dev/null || { echo "SKIP: Xvfb or xdotool is not installed"; exit 77; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/zelvo e2e.XXXXXX") # a space in every path typed into a dialog
 cd "$work" || exit 1
@@ -25,18 +24,23 @@ fail() {
     exit 1
 }
 
-# Polls until CONDITION (shell code) holds, for at most $WAIT seconds.
+# Polls until CONDITION (shell code, which sees the caller's locals but not its arguments) holds,
+# for at most ZELVO_E2E_WAIT seconds: what any one step may take on a busy machine.
 poll() {
-    local deadline=$((SECONDS + WAIT))
+    local deadline=$((SECONDS + ${ZELVO_E2E_WAIT:-30}))
     until eval "$1" 2>/dev/null; do
         ((SECONDS < deadline)) || return 1
         sleep 0.1
     done
 }
-# The visible windows of the program $pid (or PID) titled REGEX, popup menus having an empty
-# title; window waits for the first.
-windows() { xdotool search --all --onlyvisible --pid "$pid" --name "$1"; }
-window() { timeout "$WAIT" xdotool search --sync --all --onlyvisible --pid "${2:-$pid}" --name "$1" | head -n1; }
+# The visible windows of the program titled REGEX (popup menus have an empty title); window waits
+# for one and prints the first. Windows come and go while xdotool lists them, so its errors count
+# as "not yet".
+windows() { xdotool search --all --onlyvisible --pid "${owner:-$pid}" --name "$1"; }
+window() { # REGEX [PID]
+    local title=$1 owner=${2:-$pid}
+    poll 'found=$(windows "$title" | head -n1) && [[ -n $found ]]' && echo "$found"
+}
 # send WINDOW key KEYS... | send WINDOW type TEXT: the window is focused first, as there is no
 # window manager to do it.
 send() {
@@ -52,30 +56,33 @@ menu() {
         send "$main" key "${!i}"
     done
 }
-# Qt's own file dialog (there is no desktop portal here): a full path typed into its name field.
-choose() { # TITLE PATH
-    box=$(window "$1") || fail "no window titled $1"
-    send "$box" type "$2"
+# choose KEYS TITLE PATH: KEYS in the dialog press its "..." button; in Qt's own file dialog (there
+# is no desktop portal here) the full path is typed into the name field.
+choose() {
+    send "$dialog" key $1
+    box=$(window "$2") || fail "no window titled $2"
+    send "$box" type "$3"
     send "$box" key Return
-    poll '[[ -z $(windows "$1") ]]' || fail "$1 stayed open"
+    poll 'shown=$(windows "") && ! grep -qx "$box" <<<"$shown"' || fail "$2 stayed open"
     # The dialog underneath takes the keyboard back only once the close is handled; keys sent
-    # sooner are lost on a busy machine.
+    # sooner are lost on a busy machine. So are keys sent while the name completer is open: it
+    # opens when its folder has been read, which can be after Return. A click outside closes it.
     sleep 0.5
-    # So are keys sent while the name completer is open: it can open once the folder has been
-    # read, after the file dialog has gone. A click outside every window closes it.
-    poll '[[ -z $(windows "^$") ]] || ! xdotool mousemove 1279 799 click 1' || fail "a popup stayed open after $1"
+    poll '[[ -z $(windows "^$") ]] || ! xdotool mousemove 1279 799 click 1' || fail "a popup stayed open after $2"
 }
-# Presses KEYS in the dialog, then the focused button to start the run, and answers the message
-# at the end of the run.
-run() { # DIALOG_TITLE KEYS...
-    send "$dialog" key "${@:2}" space
+# run KEYS...: KEYS in the dialog, then the focused button starts the run; the message at its end
+# is answered.
+run() {
+    send "$dialog" key "$@" space
     box=$(window '^Zelvo$') || fail "no message at the end of the run"
     send "$box" key Return
-    poll '[[ -z $(windows "$1") ]]' || fail "$1 stayed open after the run"
+    poll 'shown=$(windows "") && ! grep -qx "$dialog" <<<"$shown"' || fail "the dialog stayed open after the run"
 }
 
-# -displayfd lets the server pick a free display number, so parallel runs do not collide.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>display 2>xvfb.log &
+# -displayfd lets the server pick a free display number, so parallel runs do not collide; -noreset
+# keeps it from resetting (and refusing connections for a moment) when the program exits before the
+# restart; the long autorepeat delay keeps a key that a busy machine holds down from repeating.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset -ardelay 60000 3>display 2>xvfb.log &
 poll '[[ -s display ]]' || { echo "SKIP: Xvfb did not start: $(cat xvfb.log)"; exit 77; }
 export DISPLAY=":$(cat display)"
 # The program gets a home, settings, lock and temporary folder of its own.
@@ -99,22 +106,18 @@ src="$work/big source.bin"
 head -c $((8 * 1048576 + 5)) /dev/urandom >"$src"
 menu f c
 dialog=$(window '^File Comminute$') || fail "no Comminute dialog"
-send "$dialog" key Tab Tab Tab space
-choose '^Open$' "$src"
-send "$dialog" key Tab 3 Tab Tab Tab space
-choose '^Select folder for destination files:$' "$work/chips"
-run '^File Comminute$' Tab
+choose "Tab Tab Tab space" '^Open$' "$src"
+choose "Tab 3 Tab Tab Tab space" '^Select folder for destination files:$' "$work/chips"
+run Tab
 cat "chips/big source.bin.D0"[1-3] | cmp - "$src" || fail "the chips are not the source in 3 MB pieces"
 
 # File > Merge; its tab order: Merge, Close, header field, header "...", chip total, folder field,
 # folder "...", file name field.
 menu f m
 dialog=$(window '^File Merge$') || fail "no Merge dialog"
-send "$dialog" key Tab Tab Tab space
-choose '^Open$' "$work/chips/big source.bin.DAV"
-send "$dialog" key Tab Tab Tab space
-choose '^Select folder for destination files:$' "$work/rebuilt"
-run '^File Merge$' Tab Tab
+choose "Tab Tab Tab space" '^Open$' "$work/chips/big source.bin.DAV"
+choose "Tab Tab Tab space" '^Select folder for destination files:$' "$work/rebuilt"
+run Tab Tab
 cmp "$src" "rebuilt/big source.bin" || fail "the rebuilt file differs from the source"
 
 # Setting > Language > Simplified Chinese, then File > Exit and a new start in Chinese.
