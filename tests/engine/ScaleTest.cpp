@@ -16,7 +16,7 @@ namespace {
 constexpr int64_t MiB = kMegabyte, GiB = 1024 * MiB;
 
 // name, source length, chip size in MB, chips, full scale only
-using Row = std::tuple<const char*, int64_t, int64_t, uint32_t, bool>;
+using Row = std::tuple<std::string, int64_t, int64_t, uint32_t, bool>;
 
 class SparseSource : public testing::TestWithParam<Row>
 {};
@@ -61,7 +61,7 @@ TEST_P(SparseSource, SplitsAndJoinsBack)
     EXPECT_EQ(std::system(("cmp -s '" + source + "' '" + join.destPath + "'").c_str()), 0) << "the join differs";
 }
 
-const auto kName = [](const testing::TestParamInfo<Row>& info) { return std::string(std::get<0>(info.param)); };
+const auto kName = [](const testing::TestParamInfo<Row>& info) { return std::get<0>(info.param); };
 INSTANTIATE_TEST_SUITE_P(Large, SparseSource,
                          testing::Values(Row{"above_4_GiB_in_5_chips_of_1_GiB", 4 * GiB + 2 * 65536 + 7, 1024, 5,
                                              false}),
