@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QProcess>
 #include <QStatusTipEvent>
 #include <QtTest>
@@ -104,20 +103,6 @@ class TestShell : public QObject
                 return action;
         }
         return nullptr;
-    }
-
-    // Drops paths on target as a file manager does; true when it takes them.
-    static bool Drop(QWidget* target, const QStringList& paths)
-    {
-        QList<QUrl> urls;
-        for (const QString& path : paths)
-            urls << QUrl::fromLocalFile(path);
-        QMimeData data;
-        data.setUrls(urls);
-        QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(target, &enter);
-        QDropEvent drop(QPoint(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        return enter.isAccepted() && QCoreApplication::sendEvent(target, &drop) && drop.isAccepted();
     }
 
     // The dialog that trigger opens, at once or from the event loop; it is closed again.
@@ -299,7 +284,7 @@ private slots:
             if (atStart)
                 QVERIFY(app.InitInstance(paths));
             else
-                QCOMPARE(app.InitInstance() && Drop(app.MainWnd(), paths), !dialog.isEmpty());
+                QCOMPARE(app.InitInstance() && DropFiles(app.MainWnd(), paths), !dialog.isEmpty());
         });
         QCOMPARE(opened.remove(Path("") + "/"), dialog);
     }

@@ -9,9 +9,11 @@
 #include "DesktopNotice.h"
 #include "FileDialogs.h"
 
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QStringList>
-#include <condition_variable>
-#include <mutex>
+#include <atomic>
 
 struct ShownBox
 {
@@ -64,34 +66,22 @@ public:
     {
         auto gate = std::make_shared<WorkerGate>();
         zelvo::ui::SetWorkerPostHook([gate, progressMessage, block](uint32_t message, uint64_t wParam) {
-            if (message == progressMessage && wParam == block)
-                gate->Wait();
+            if (message != progressMessage || wParam != block)
+                return;
+            gate->m_reached = true;
+            gate->m_open.wait(false);
         });
         return std::shared_ptr<WorkerGate>(gate.get(), [gate](WorkerGate*) { gate->Release(); });
     }
     void Release()
     {
-        const std::lock_guard lock(m_mutex);
         m_open = true;
-        m_cv.notify_all();
+        m_open.notify_all();
     }
-    bool Reached()
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_reached;
-    }
+    bool Reached() const { return m_reached; }
 
 private:
-    void Wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_reached = true;
-        m_cv.wait(lock, [this] { return m_open; });
-    }
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    bool m_open = false;
-    bool m_reached = false;
+    std::atomic<bool> m_open{false}, m_reached{false};
 };
 
 // Every Set…Answerer/Hook/Sender/Beeper of ui/ back to the real thing: call it in each cleanup.
@@ -104,4 +94,18 @@ inline void ResetTestSeams()
     zelvo::ui::SetRunStartHook({});
     zelvo::ui::SetDesktopNoticeSender({});
     zelvo::ui::SetBeeper({});
+}
+
+// Drops the files on target as a file manager does; true when it takes them.
+inline bool DropFiles(QWidget* target, const QStringList& paths)
+{
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls << QUrl::fromLocalFile(path);
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPoint(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    return enter.isAccepted() && QCoreApplication::sendEvent(target, &drop) && drop.isAccepted();
 }

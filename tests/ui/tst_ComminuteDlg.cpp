@@ -11,6 +11,41 @@
 
 using namespace zelvo;
 
+namespace {
+
+// Before the press: the source "missing", "locked" or a "folder"; in out/ a "link NAME" to a file
+// outside, an older "set" a.bin, or a "lock" on that set.
+struct Row
+{
+    const char* name;
+    QString source; // under the test folder; empty: none chosen
+    qint64 length;
+    QString size; // typed into the field, which keeps the digits
+    QString planted;
+    int message;
+    QString named; // the file the message names, under the test folder
+};
+
+const QString kWide = QStringLiteral("源 file.bin"), kLong = QString(247, 'x') + ".bin";
+const Row kRows[] = {
+    {"no source: only the source message", "", 0, "0", "", IDS_SELECT_SOURCE, ""},
+    {"typed 1a2-3 4: 1234 MB, no destination", "a.bin", MB, "1a2-3 4", "", IDS_SELECT_DEST_FOLDER, ""},
+    {"size 0", "a.bin", MB, "0", "", IDS_INVALID_SIZE, ""},
+    {"4096 MB does not fit 32 bits", "a.bin", MB, "4096", "", IDS_INVALID_SIZE, ""},
+    {"source missing", kWide, MB, "1", "missing", AFX_IDP_FILE_NOT_FOUND, kWide},
+    {"source held by another program", kWide, MB, "1", "locked", AFX_IDP_FILE_SHARING, kWide},
+    {"source is a folder", kWide, MB, "1", "folder", AFX_IDP_FILE_ACCESS_DENIED, kWide},
+    {"exactly n MB: a set of one chip could never be joined", "a.bin", 2 * MB, "2", "", IDS_SOURCE_TOO_SMALL, ""},
+    {"100 n MB + 1 is 101 chips", "a.bin", 200 * MB + 1, "2", "", IDS_TOO_MANY_CHIPS, ""},
+    {"a link at a middle chip's name", "a.bin", 3 * MB, "1", "link a.bin.D02", IDS_NOT_A_FILE, "out/a.bin.D02"},
+    {"only the hundredth chip's name is too long", kLong, 100 * MB, "1", "", IDS_NAME_TOO_LONG,
+     "out/" + kLong + ".D100"},
+    {"another run writes the set", "a.bin", 3 * MB, "1", "lock", IDS_SET_BUSY, "out/a.bin"},
+    {"an older set, No to replacing it", "a.bin", 3 * MB, "1", "set", IDS_CONFIRM_REPLACE_SET, "out/a.bin"},
+};
+
+} // namespace
+
 class TestComminuteDlg final : public QObject
 {
     Q_OBJECT
@@ -24,54 +59,15 @@ private slots:
 
     void refusals_data()
     {
-        QTest::addColumn<QString>("source"); // under the test folder; empty: none chosen
-        QTest::addColumn<qint64>("length");
-        QTest::addColumn<QString>("size"); // typed into the field, which keeps the digits
-        // Before the press: the source "missing", "locked" or a "folder"; in out/ a "link NAME" to
-        // a file outside, an older "set" a.bin, or a "lock" on that set.
-        QTest::addColumn<QString>("planted");
-        QTest::addColumn<int>("message");
-        QTest::addColumn<QString>("named"); // the file the message names, under the test folder
-
-        const QString wide = QStringLiteral("源 file.bin");
-        QTest::newRow("no source: only the source message") << "" << 0LL << "0"
-                                                            << "" << int(IDS_SELECT_SOURCE) << "";
-        QTest::newRow("typed 1a2-3 4: 1234 MB, no destination") << "a.bin" << MB << "1a2-3 4"
-                                                                << "" << int(IDS_SELECT_DEST_FOLDER) << "";
-        QTest::newRow("size 0") << "a.bin" << MB << "0"
-                                << "" << int(IDS_INVALID_SIZE) << "";
-        QTest::newRow("4096 MB does not fit 32 bits") << "a.bin" << MB << "4096"
-                                                      << "" << int(IDS_INVALID_SIZE) << "";
-        QTest::newRow("source missing") << wide << MB << "1"
-                                        << "missing" << int(AFX_IDP_FILE_NOT_FOUND) << wide;
-        QTest::newRow("source held by another program") << wide << MB << "1"
-                                                        << "locked" << int(AFX_IDP_FILE_SHARING) << wide;
-        QTest::newRow("source is a folder") << wide << MB << "1"
-                                            << "folder" << int(AFX_IDP_FILE_ACCESS_DENIED) << wide;
-        QTest::newRow("exactly n MB: a set of one chip could never be joined") << "a.bin" << 2 * MB << "2"
-                                                                               << "" << int(IDS_SOURCE_TOO_SMALL) << "";
-        QTest::newRow("100 n MB + 1 is 101 chips") << "a.bin" << 200 * MB + 1 << "2"
-                                                   << "" << int(IDS_TOO_MANY_CHIPS) << "";
-        QTest::newRow("a link at a middle chip's name") << "a.bin" << 3 * MB << "1"
-                                                        << "link a.bin.D02" << int(IDS_NOT_A_FILE) << "out/a.bin.D02";
-        const QString longName = QString(247, 'x') + ".bin";
-        QTest::newRow("only the hundredth chip's name is too long")
-            << longName << 100 * MB << "1"
-            << "" << int(IDS_NAME_TOO_LONG) << "out/" + longName + ".D100";
-        QTest::newRow("another run writes the set") << "a.bin" << 3 * MB << "1"
-                                                    << "lock" << int(IDS_SET_BUSY) << "out/a.bin";
-        QTest::newRow("an older set, No to replacing it") << "a.bin" << 3 * MB << "1"
-                                                          << "set" << int(IDS_CONFIRM_REPLACE_SET) << "out/a.bin";
+        QTest::addColumn<int>("row");
+        for (int row = 0; row < int(std::size(kRows)); ++row)
+            QTest::newRow(kRows[row].name) << row;
     }
 
     void refusals()
     {
-        QFETCH(QString, source);
-        QFETCH(qint64, length);
-        QFETCH(QString, size);
-        QFETCH(QString, planted);
-        QFETCH(int, message);
-        QFETCH(QString, named);
+        QFETCH(int, row);
+        const auto& [name, source, length, size, planted, message, named] = kRows[row];
         const QString dir = m_dir->path();
         const QString out = dir + "/out";
         QFile file(dir + "/" + source);

@@ -16,6 +16,29 @@ QByteArray Header(qint32 count)
     return QByteArray(reinterpret_cast<const char*>(&stored), 4);
 }
 
+// After choosing: "remove NAME", "shorten NAME", "write NAME", "count N" (what the header chip holds).
+struct Row
+{
+    const char* name;
+    bool withHeader;
+    QString dest; // under the test folder; empty: none chosen
+    QString damage;
+    int message;
+    QString named; // the file the message names, under the test folder
+};
+
+const Row kRows[] = {
+    {"no header: only the header message", false, "", "", IDS_SELECT_SOURCE, ""},
+    {"no destination", true, "", "", IDS_SELECT_DEST_FOLDER, ""},
+    {"header removed since it was chosen", true, "out", "remove tmp.DAV", AFX_IDP_FILE_NOT_FOUND, "tmp.DAV"},
+    {"a chip missing: refused before the run, not by the worker", true, "out", "remove tmp.D02", AFX_IDP_FILE_NOT_FOUND,
+     "tmp.D02"},
+    {"middle chip one byte short", true, "out", "shorten tmp.D02", IDS_CHIP_WRONG_LENGTH, "tmp.D02"},
+    {"an existing output, No to replacing it", true, "out", "write out/tmp", IDS_CONFIRM_REPLACE_FILE, "out/tmp"},
+    {"the root folder: no second separator", true, "/", "", IDS_NOT_A_FILE, "/tmp"},
+    {"a set of one chip: the dialog ends", true, "out", "count 1", IDS_BAD_HEADER, ""},
+};
+
 } // namespace
 
 class TestMergeDlg final : public QObject
@@ -58,42 +81,15 @@ private slots:
 
     void refusals_data()
     {
-        QTest::addColumn<bool>("withHeader");
-        QTest::addColumn<QString>("dest"); // under the test folder; empty: none chosen
-        // After choosing: "remove NAME", "shorten NAME", "write NAME", "count N" (what the header
-        // chip holds).
-        QTest::addColumn<QString>("damage");
-        QTest::addColumn<int>("message");
-        QTest::addColumn<QString>("named"); // the file the message names, under the test folder
-
-        QTest::newRow("no header: only the header message") << false << ""
-                                                            << "" << int(IDS_SELECT_SOURCE) << "";
-        QTest::newRow("no destination") << true << ""
-                                        << "" << int(IDS_SELECT_DEST_FOLDER) << "";
-        QTest::newRow("header removed since it was chosen")
-            << true << "out"
-            << "remove tmp.DAV" << int(AFX_IDP_FILE_NOT_FOUND) << "tmp.DAV";
-        QTest::newRow("a chip missing: refused before the run, not by the worker")
-            << true << "out"
-            << "remove tmp.D02" << int(AFX_IDP_FILE_NOT_FOUND) << "tmp.D02";
-        QTest::newRow("middle chip one byte short") << true << "out"
-                                                    << "shorten tmp.D02" << int(IDS_CHIP_WRONG_LENGTH) << "tmp.D02";
-        QTest::newRow("an existing output, No to replacing it")
-            << true << "out"
-            << "write out/tmp" << int(IDS_CONFIRM_REPLACE_FILE) << "out/tmp";
-        QTest::newRow("the root folder: no second separator") << true << "/"
-                                                              << "" << int(IDS_NOT_A_FILE) << "/tmp";
-        QTest::newRow("a set of one chip: the dialog ends") << true << "out"
-                                                            << "count 1" << int(IDS_BAD_HEADER) << "";
+        QTest::addColumn<int>("row");
+        for (int row = 0; row < int(std::size(kRows)); ++row)
+            QTest::newRow(kRows[row].name) << row;
     }
 
     void refusals()
     {
-        QFETCH(bool, withHeader);
-        QFETCH(QString, dest);
-        QFETCH(QString, damage);
-        QFETCH(int, message);
-        QFETCH(QString, named);
+        QFETCH(int, row);
+        const auto& [name, withHeader, dest, damage, message, named] = kRows[row];
         // The set is named after a folder of the root, which is where the root row's output would go.
         const QString base = Dir() + "/tmp";
         QVERIFY(WriteBytes(base + ".D01", Pattern(MB, 1)) && WriteBytes(base + ".D02", Pattern(MB, 2)));

@@ -12,7 +12,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 #include <fcntl.h>
 #include <optional>
 #include <sys/file.h>
@@ -55,18 +54,6 @@ QList<QWidget*> Controls(QWidget& dlg, const char* ids)
     for (const QString& id : QString(ids).split(' '))
         controls << dlg.findChild<QWidget*>(id);
     return controls;
-}
-
-// Drops a file on a field as a file manager does; true when the field took it.
-bool DropOn(QWidget* field, const QString& path)
-{
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(path)});
-    QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QDropEvent drop(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(field, &enter);
-    QCoreApplication::sendEvent(field, &drop);
-    return enter.isAccepted() && drop.isAccepted();
 }
 
 } // namespace
@@ -115,7 +102,7 @@ class TestWorkerDialogs final : public QObject
     void Fill(QWidget& dlg, const Kind& k, const QString& input, bool drop = false)
     {
         if (drop)
-            QVERIFY(DropOn(Control(dlg, k.sourceField), input));
+            QVERIFY(DropFiles(Control(dlg, k.sourceField), {input}));
         else
             Browse(dlg, 1001, input);
         if (!k.merge)
@@ -181,8 +168,9 @@ private slots:
         QStringList shown{dlg->windowTitle()};
         for (QWidget* control : Controls(*dlg, k.textIds))
             shown << control->property(qobject_cast<QGroupBox*>(control) ? "title" : "text").toString();
-        // A double click on the dialog, here through a group box, shows its message.
+        // A double click on the dialog, here through a group box, shows its message; one on the bar does not.
         QTest::mouseDClick(Control(*dlg, k.destGroup), Qt::LeftButton, {}, QPoint(20, 3));
+        QTest::mouseDClick(dlg->findChild<ui::CPercentProgressCtrl*>(), Qt::LeftButton);
         QCOMPARE((shown << m_boxes.Texts()).join('|'), texts);
     }
 

@@ -1,0 +1,205 @@
+// The dialogs' own controls: the percent bar (where the fill ends and what the text says for a
+// position in a range, and a repaint only when what is drawn changes), the About box's link (what a
+// click opens, when it turns purple, the beep of a failed open, a colour that reads on the dialog's
+// face) and the destination folder chooser (what counts as a choice, how its path is written, where
+// it opens). Opening goes through a URL handler that records the address, the beep through a
+// counting beeper.
+#include "CPercentProgressCtrl.h"
+#include "CStaticLink.h"
+#include "DialogTestSupport.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QSettings>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <QTest>
+#include <climits>
+
+using zelvo::ui::CFolderDialog;
+using zelvo::ui::CPercentProgressCtrl;
+using zelvo::ui::SetFolderDialogAnswerer;
+
+namespace {
+
+const QString kSite = QStringLiteral("https://www.quorvex.example/");
+
+QRgb TextColour(const QLabel& label)
+{
+    return label.palette().color(QPalette::WindowText).rgb();
+}
+
+} // namespace
+
+class TestControls final : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QStringList m_opened;
+    int m_beeps = 0;
+
+public slots:
+    void Open(const QUrl& url) { m_opened << url.toString(); }
+
+private slots:
+    void initTestCase()
+    {
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "Open");
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("plain")));
+    }
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); }
+    void init()
+    {
+        m_opened.clear();
+        m_beeps = 0;
+        zelvo::ui::SetBeeper([this] { ++m_beeps; });
+    }
+    void cleanup() { ResetTestSeams(); }
+
+    void positions_data()
+    {
+        QTest::addColumn<int>("width"); // of the client area
+        QTest::addColumn<int>("lower");
+        QTest::addColumn<int>("upper");
+        QTest::addColumn<int>("position"); // set after the lower end
+        QTest::addColumn<int>("edge");     // pixels filled
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("repainted"); // at once, before SetPos returns
+
+        QTest::newRow("0..1000 at 5: 0 px, 0%, no repaint") << 100 << 0 << 1000 << 5 << 0 << "0%" << false;
+        QTest::newRow("0..1000 at 10: 1 px, 1%") << 100 << 0 << 1000 << 10 << 1 << "1%" << true;
+        QTest::newRow("29 of 100 is 29%, no float shortfall") << 300 << 0 << 100 << 29 << 87 << "29%" << true;
+        QTest::newRow("11 of 15 on 300 px is 220 px exactly") << 300 << 0 << 15 << 11 << 220 << "73%" << true;
+        QTest::newRow("lower end not zero") << 200 << 100 << 200 << 150 << 100 << "50%" << true;
+        QTest::newRow("the whole int range does not overflow")
+            << 300 << INT_MIN << INT_MAX << INT_MAX << 300 << "100%" << true;
+        QTest::newRow("0..0 draws nothing") << 100 << 0 << 0 << 0 << 0 << "" << false;
+    }
+
+    void positions()
+    {
+        QFETCH(int, width);
+        QFETCH(int, lower);
+        QFETCH(int, upper);
+        QFETCH(int, position);
+        QFETCH(int, edge);
+        QFETCH(QString, text);
+        QFETCH(bool, repainted);
+        // The bar sits in a host as in a dialog: a child's resize is delivered at once.
+        QWidget host;
+        host.resize(340, 40);
+        auto* bar = new CPercentProgressCtrl(&host);
+        bar->setGeometry(10, 10, width + 2, 26); // the client area inside the border
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        bar->SetRange(lower, upper);
+        bar->ShowLabel(true);
+        bar->SetPos(lower);
+        QCoreApplication::processEvents();
+        const int painted = bar->PaintCount();
+        bar->SetPos(position);
+        QCOMPARE(bar->PaintCount(), painted + (repainted ? 1 : 0));
+        QCOMPARE(bar->text(), text);
+        // The top row is clear of the text: filled up to the edge only.
+        const QImage image = bar->grab(bar->contentsRect()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QColor fill = bar->palette().color(QPalette::Active, QPalette::Highlight);
+        int filled = 0;
+        for (int x = 0; x < width; ++x)
+            filled += image.pixelColor(x, 0) == fill ? 1 : 0;
+        QCOMPARE(filled, edge);
+        QVERIFY(edge == 0 || image.pixelColor(edge - 1, 0) == fill);
+    }
+
+    void clicks_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QPoint>("press");
+        QTest::addColumn<QPoint>("release");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("outcome"); // "opens", a "beep", or "nothing"
+
+        const QPoint at(350, 15); // right of the text, still on the label
+        const int left = Qt::LeftButton;
+        QTest::newRow("blank part right of the text") << kSite << at << at << left << "opens";
+        QTest::newRow("released beside the label: abandoned") << kSite << at << QPoint(10, 45) << left << "nothing";
+        QTest::newRow("right button") << kSite << at << at << int(Qt::RightButton) << "nothing";
+        QTest::newRow("no program for the scheme") << "zelvo-nowhere:chip.D01" << at << at << left << "beep";
+    }
+
+    void clicks()
+    {
+        QFETCH(QString, target);
+        QFETCH(QPoint, press);
+        QFETCH(QPoint, release);
+        QFETCH(int, button);
+        QFETCH(QString, outcome);
+        QWidget window;
+        window.resize(400, 60);
+        auto* label = new QLabel(QStringLiteral("Quorvex"), &window);
+        label->setObjectName(QStringLiteral("1030"));
+        label->setGeometry(10, 10, 360, 30);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        CStaticLink link(target);
+        QVERIFY(link.SubclassDlgItem(1030, &window));
+        QCOMPARE(TextColour(*label), CStaticLink::unvisitedColor); // a new link is blue, whatever came before
+        QTest::mousePress(label, Qt::MouseButton(button), {}, press);
+        QTest::mouseRelease(label, Qt::MouseButton(button), {}, release);
+        QCOMPARE(m_opened, outcome == "opens" ? QStringList{target} : QStringList());
+        QCOMPARE(m_beeps, outcome == "beep" ? 1 : 0);
+        QCOMPARE(TextColour(*label), outcome == "opens" ? CStaticLink::visitedColor : CStaticLink::unvisitedColor);
+    }
+
+    // A link colour that reads on the dialog's face is kept; on a dark face it is lightened, still blue.
+    void readableColour()
+    {
+        const QColor blue(CStaticLink::unvisitedColor);
+        // A known ratio first, so that a wrong ratio cannot pass the checks below.
+        QCOMPARE(qRound(CStaticLink::ContrastRatio(blue, Qt::white) * 100), 859);
+        const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+        QCOMPARE(CStaticLink::ReadableOn(blue.rgb(), fusion->standardPalette().color(QPalette::Window)), blue);
+        const QColor dark(0x35, 0x35, 0x35);
+        const QColor lightened = CStaticLink::ReadableOn(blue.rgb(), dark);
+        QVERIFY2(CStaticLink::ContrastRatio(lightened, dark) >= 4.5, qPrintable(lightened.name()));
+        QCOMPARE(lightened.hue(), blue.hue());
+    }
+
+    // Each place remembers its own pick; a cancel keeps the earlier path; a remembered folder that
+    // is gone opens at the top again.
+    void opensWhereLastPicked()
+    {
+        QStringList starts;
+        QString chosen = m_dir.filePath(QStringLiteral("plain/"));
+        SetFolderDialogAnswerer([&](const QString&, const QString& start) {
+            starts << start;
+            return chosen;
+        });
+        // The path chosen, or "0" and the earlier path when nothing was.
+        const auto browse = [](const QString& place) {
+            CFolderDialog dialog;
+            dialog.m_strPlace = place;
+            dialog.m_strPath = QStringLiteral("earlier");
+            return dialog.Browse() ? dialog.m_strPath : "0 " + dialog.m_strPath;
+        };
+        const QString plain = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("plain")));
+        QCOMPARE(browse("A"), plain); // without the trailing separator
+        QCOMPARE(browse("A"), plain);
+        QCOMPARE(browse("B"), plain);
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("brief")));
+        chosen = m_dir.filePath(QStringLiteral("brief"));
+        QCOMPARE(browse("C"), QDir::toNativeSeparators(chosen));
+        QVERIFY(QDir(chosen).removeRecursively());
+        chosen.clear(); // cancelled
+        QCOMPARE(browse("C"), QStringLiteral("0 earlier"));
+        QCOMPARE(starts, QStringList({QDir::homePath(), plain, QDir::homePath(), QDir::homePath(), QDir::homePath()}));
+    }
+};
+
+QTEST_MAIN(TestControls)
+#include "tst_Controls.moc"
