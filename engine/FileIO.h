@@ -3,10 +3,14 @@
 // error is ever thrown, every failure comes back as a FileError.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 namespace zelvo {
 
@@ -108,6 +112,7 @@ public:
 
 private:
     friend class SetLock;
+    friend class WriteBehind;
 #ifdef _WIN32
     // A failed CreateFileW gives INVALID_HANDLE_VALUE; the class keeps nullptr for "not open".
     static constexpr Handle kInvalid = nullptr;
@@ -119,6 +124,31 @@ private:
     Handle handle_ = kInvalid;
     [[maybe_unused]] bool kernelCopy_ = true;    // Linux: copy_file_range works for this pair
     [[maybe_unused]] int64_t writeBackFrom_ = 0; // StartWriteBack: where the next range begins
+};
+
+// Flushes files that a run is writing on a thread of its own, so that the disk takes the data in
+// steps while the run goes on, instead of all at once when the run makes its files durable. It only
+// hastens the run's own Sync, which still follows and is the one that reports an error: each flush
+// goes through an open file description of its own, so it takes no error away from the run's. On
+// Win32 it does nothing.
+class WriteBehind
+{
+public:
+    WriteBehind() = default;
+    ~WriteBehind(); // drops the flushes not yet begun and waits for the one under way
+    WriteBehind(const WriteBehind&) = delete;
+    WriteBehind& operator=(const WriteBehind&) = delete;
+
+    void Flush(const File& file);
+
+private:
+    void Run();
+
+    std::mutex mutex_;
+    std::condition_variable queued_;
+    std::deque<File::Handle> handles_;
+    bool stop_ = false;
+    std::thread thread_; // started by the first flush
 };
 
 // Opens the file share-nothing, takes its 64-bit length and closes it again.

@@ -402,6 +402,12 @@ FileError CheckNameFits(const PathString& path)
     return FileError::None;
 }
 
+WriteBehind::~WriteBehind() = default;
+
+void WriteBehind::Flush(const File&) {}
+
+void WriteBehind::Run() {}
+
 SetLock SetLock::Acquire(const PathString& base, FileError* error)
 {
     // Two runs name one set alike once the path is made absolute and its case folded (the file

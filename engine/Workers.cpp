@@ -33,6 +33,8 @@ bool StillRunning(const std::atomic<int32_t>& runState)
 // Copy blocks between two starts of write-back: the kernel writes a chip out while the next
 // blocks are copied, so the flush at its end has little left to do.
 constexpr uint64_t kWriteBackBlocks = 128; // 8 MiB
+// Copy blocks between flushes on the side: the disk empties its cache while the run goes on.
+constexpr uint64_t kWriteBehindBlocks = 1024; // 64 MiB
 
 // One failure of a run: the first one is kept, later ones (a close after a failed write) are
 // consequences.
@@ -259,6 +261,7 @@ uint32_t ComminuteWorker(const Poster& post)
     uint64_t blocks = 0;
     int64_t copied = 0;
     std::vector<std::pair<File, PathString>> written; // chips to flush before the header chip
+    WriteBehind behind;
     for (uint32_t k = 1; k <= chipCount && !failures.Any() && StillRunning(job.runState); ++k) {
         const PathString chipPath = ChipName(base, k);
         File chip = replace ? File::CreateTruncate(chipPath, &error) : File::CreateNew(chipPath, &error);
@@ -280,6 +283,8 @@ uint32_t ComminuteWorker(const Poster& post)
             chipBytes += copy.bytes;
             if (copy.bytes > 0 && ++blocks % kWriteBackBlocks == 0)
                 chip.StartWriteBack();
+            if (copy.bytes > 0 && blocks % kWriteBehindBlocks == 0)
+                behind.Flush(chip);
             if (copy.bytes > 0)
                 post(WM_COMMINUTE_PROGRESS, blocks);
             if (copy.bytes < kCopyBlock) {
@@ -384,6 +389,7 @@ uint32_t MergeWorker(const Poster& post)
 
     const auto buffer = std::make_unique<unsigned char[]>(kCopyBlock);
     std::optional<HashPipeline> hashes;
+    WriteBehind behind;
     if (!digests.empty())
         hashes.emplace();
     uint64_t blocks = 0;
@@ -434,6 +440,8 @@ uint32_t MergeWorker(const Poster& post)
             done += static_cast<int64_t>(copy.bytes);
             if (++blocks % kWriteBackBlocks == 0)
                 temp.StartWriteBack();
+            if (blocks % kWriteBehindBlocks == 0)
+                behind.Flush(temp);
             post(WM_MERGE_PROGRESS, blocks);
         }
         if (!failures.Any() && done == expected) {
