@@ -376,6 +376,12 @@ WriteBehind::~WriteBehind()
 void WriteBehind::Flush([[maybe_unused]] const File& file)
 {
 #ifdef __linux__
+    {
+        // A disk slower than the run is not given a queue that grows with the file.
+        const std::lock_guard lock(mutex_);
+        if (handles_.size() >= 2)
+            return;
+    }
     // Opened anew through /proc rather than dup()ed: a duplicate would share the run's description,
     // and with it the note of a write error that only the run's own Sync may take and report.
     const std::string self = "/proc/self/fd/" + std::to_string(file.handle_);
