@@ -116,6 +116,8 @@ damage 'printf XXXXXXXX | dd of="$d.D02" bs=1 seek=1000 conv=notrunc status=none
     "Chip 2 of 4 is damaged: $d.D02 does not match its checksum!" "OK,DAMAGED,OK,OK,NOT CHECKED" 0 "match the set"
 [[ -z $(ls -A empty) ]] || fail "a failed merge left files: $(ls -A empty)"
 (cd dmg && ! sha256sum --quiet -c --ignore-missing "$src.sha256" >/dev/null 2>&1) || fail "sha256sum -c: a damaged chip"
+rm -rf dmg && cp -r pristine dmg && sed -i 's/^[0-9a-f]*/\U&/' "$d.sha256" # upper-case digits read alike
+t 0 "The chip set matches its checksums." verify "$d.DAV"
 
 # Without a checksum file verify has nothing to check a set with.
 t 0 "Finished!" split "$src" plain --size 1 --no-checksum

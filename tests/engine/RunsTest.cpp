@@ -420,6 +420,8 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
         {"split: chip 3 of an unfinished set, not agreed", false, [&] { WriteFile(ChipName(base, 3), old); }, Io,
          DestinationExists, "set/report.doc.D03", AccessDenied, 32, 3, 0, false, ""},
         {"split: an older, larger set, agreed", false, olderSet, Finished, File, "", None, 64, 5, 0, true, ""},
+        {"split: chip 2 a hard link of a file elsewhere, agreed", false, hardLink(ChipName(base, 2), victim), Finished,
+         File, "", None, 64, 5, 0, true, ""},
         {"merge: a link at the output", true, link(dest), Finished, File, "", None, 64, 0, 0, true, "joined/report.doc",
          Refusal::NotRegular},
         {"merge: the output a hard link of chip 2", true, hardLink(dest, ChipName(base, 2)), Finished, File, "", None,

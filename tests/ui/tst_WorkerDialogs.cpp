@@ -177,6 +177,7 @@ private slots:
     void statusLine()
     {
         QCOMPARE(ui::RunStatusText(5 * MB / 2, 5 * MB, 10000), QString("2.5 MB of 5.0 MB · 256.0 KB/s · 0:10 left"));
+        QCOMPARE(ui::RunStatusText(MB, 361 * MB, 10000), QString("1.0 MB of 361.0 MB · 102.4 KB/s · 1:00:00 left"));
         // Past a day the hours count on.
         QCOMPARE(ui::RunStatusText(1024 * MB, 400 * 1024 * MB, 3600000),
                  QString("1.0 GB of 400.0 GB · 291.3 KB/s · 399:00:00 left"));
