@@ -376,24 +376,18 @@ WriteBehind::~WriteBehind()
 void WriteBehind::Flush([[maybe_unused]] const File& file)
 {
 #ifdef __linux__
-    {
-        // A disk slower than the run is not given a queue that grows with the file.
-        const std::lock_guard lock(mutex_);
-        if (handles_.size() >= 2)
-            return;
-    }
+    const std::lock_guard lock(mutex_);
+    if (handles_.size() >= 2)
+        return; // a disk slower than the run is not given a queue that grows with the file
     // Opened anew through /proc rather than dup()ed: a duplicate would share the run's description,
     // and with it the note of a write error that only the run's own Sync may take and report.
     const std::string self = "/proc/self/fd/" + std::to_string(file.handle_);
     const int handle = ::open(self.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (handle < 0)
         return; // nothing is lost: the run's Sync does it all
-    {
-        const std::lock_guard lock(mutex_);
-        handles_.push_back(handle);
-        if (!thread_.joinable())
-            thread_ = std::thread([this] { Run(); });
-    }
+    handles_.push_back(handle);
+    if (!thread_.joinable())
+        thread_ = std::thread([this] { Run(); });
     queued_.notify_one();
 #endif
 }

@@ -406,8 +406,6 @@ WriteBehind::~WriteBehind() = default;
 
 void WriteBehind::Flush(const File&) {}
 
-void WriteBehind::Run() {}
-
 SetLock SetLock::Acquire(const PathString& base, FileError* error)
 {
     // Two runs name one set alike once the path is made absolute and its case folded (the file

@@ -35,6 +35,17 @@ bool StillRunning(const std::atomic<int32_t>& runState)
 constexpr uint64_t kWriteBackBlocks = 128; // 8 MiB
 // Copy blocks between flushes on the side: the disk empties its cache while the run goes on.
 constexpr uint64_t kWriteBehindBlocks = 1024; // 64 MiB
+static_assert(kWriteBehindBlocks % kWriteBackBlocks == 0);
+
+// Paces the disk's share of a run after the run's blocks-th block went into file.
+void PaceWriteBack(File& file, uint64_t blocks, WriteBehind& behind)
+{
+    if (blocks % kWriteBackBlocks != 0)
+        return;
+    file.StartWriteBack();
+    if (blocks % kWriteBehindBlocks == 0)
+        behind.Flush(file);
+}
 
 // One failure of a run: the first one is kept, later ones (a close after a failed write) are
 // consequences.
@@ -281,12 +292,10 @@ uint32_t ComminuteWorker(const Poster& post)
                 break;
             }
             chipBytes += copy.bytes;
-            if (copy.bytes > 0 && ++blocks % kWriteBackBlocks == 0)
-                chip.StartWriteBack();
-            if (copy.bytes > 0 && blocks % kWriteBehindBlocks == 0)
-                behind.Flush(chip);
-            if (copy.bytes > 0)
+            if (copy.bytes > 0) {
+                PaceWriteBack(chip, ++blocks, behind);
                 post(WM_COMMINUTE_PROGRESS, blocks);
+            }
             if (copy.bytes < kCopyBlock) {
                 sourceEnded = true;
                 break;
@@ -438,10 +447,7 @@ uint32_t MergeWorker(const Poster& post)
                 break;
             }
             done += static_cast<int64_t>(copy.bytes);
-            if (++blocks % kWriteBackBlocks == 0)
-                temp.StartWriteBack();
-            if (blocks % kWriteBehindBlocks == 0)
-                behind.Flush(temp);
+            PaceWriteBack(temp, ++blocks, behind);
             post(WM_MERGE_PROGRESS, blocks);
         }
         if (!failures.Any() && done == expected) {

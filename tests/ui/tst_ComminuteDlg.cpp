@@ -57,12 +57,7 @@ private slots:
     void init() { QVERIFY(StartDialogTest(m_dir, m_boxes)); }
     void cleanup() { EndDialogTest(); }
 
-    void refusals_data()
-    {
-        QTest::addColumn<int>("row");
-        for (int row = 0; row < int(std::size(kRows)); ++row)
-            QTest::newRow(kRows[row].name) << row;
-    }
+    void refusals_data() { AddRows(kRows); }
 
     void refusals()
     {

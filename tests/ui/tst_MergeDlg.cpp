@@ -79,12 +79,7 @@ private slots:
         QCOMPARE(m_boxes.Texts(), QStringList());
     }
 
-    void refusals_data()
-    {
-        QTest::addColumn<int>("row");
-        for (int row = 0; row < int(std::size(kRows)); ++row)
-            QTest::newRow(kRows[row].name) << row;
-    }
+    void refusals_data() { AddRows(kRows); }
 
     void refusals()
     {
