@@ -145,7 +145,7 @@ void InstallSignalHandlers()
 
 int RunSplit(const PathString& source, const PathString& destFolder, const QString& sizeText, const Options& options)
 {
-    const SplitPlan plan = PlanSplit(source, ParseSize(sizeText), destFolder);
+    const SplitPlan plan = PlanSplit(source, ParseSize(sizeText), destFolder, options.checksums);
     if (plan.refusal.what != Refusal::None)
         return ReportRefusal(plan.refusal);
     if (plan.replacesFiles && !options.force)
@@ -220,17 +220,6 @@ int RunInfo(const PathString& headerChip, const Options& options)
     Say(options, plan.checksummed
                      ? "Checksums: " + DisplayPath(SidecarName(plan.chipBasePath)) + " (names and count match the set)"
                      : std::string("Checksums: none"));
-    // Chips of a larger set under the same name are not joined: the folder holds two sets.
-    bool leftovers = false;
-    for (int32_t k = plan.chipTotal + 1; k <= static_cast<int32_t>(kMaxChips); ++k) {
-        const PathString chip = ChipName(plan.chipBasePath, k);
-        if (KindOf(chip) != NodeKind::Missing) {
-            Complain("chip " + DisplayPath(chip) + " lies beyond the count " + std::to_string(plan.chipTotal));
-            leftovers = true;
-        }
-    }
-    if (leftovers)
-        return Refuse(kSetInconsistent);
     Say(options, kSetConsistent);
     return kExitFinished;
 }

@@ -39,15 +39,19 @@ std::string FormatSidecar(const std::vector<SidecarLine>& lines)
 {
     std::string text;
     for (const SidecarLine& line : lines) {
-        const bool escaped = line.name.find_first_of("\\\n") != std::string::npos;
-        if (escaped)
+        // sha256sum's own escaping: a line whose name holds a backslash, a line feed or a carriage
+        // return starts with a backslash, and those three are written as \\, \n and \r. A bare CR
+        // would be taken for the end of a line written on Windows.
+        if (line.name.find_first_of("\\\n\r") != std::string::npos)
             text.push_back('\\');
         text += ToHex(line.digest) + "  ";
         for (const char c : line.name) {
-            if (escaped && c == '\\')
+            if (c == '\\')
                 text += "\\\\";
             else if (c == '\n')
                 text += "\\n";
+            else if (c == '\r')
+                text += "\\r";
             else
                 text.push_back(c);
         }
@@ -67,7 +71,7 @@ bool ParseSidecar(const std::string& text, std::vector<SidecarLine>* lines)
         std::string line = text.substr(at, end - at);
         at = end + 1;
         if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+            line.pop_back(); // a CRLF line end; a CR of the name itself is always escaped
         const bool escaped = !line.empty() && line.front() == '\\';
         if (escaped)
             line.erase(0, 1);
@@ -81,16 +85,17 @@ bool ParseSidecar(const std::string& text, std::vector<SidecarLine>* lines)
                 return false;
             parsed.digest[i] = static_cast<unsigned char>(high << 4 | low);
         }
-        const std::string name = line.substr(66);
-        for (std::size_t i = 0; i < name.size(); ++i) {
-            if (escaped && name[i] == '\\' && i + 1 < name.size()) {
-                const char next = name[++i];
-                if (next != '\\' && next != 'n')
-                    return false;
-                parsed.name.push_back(next == 'n' ? '\n' : '\\');
-            } else {
-                parsed.name.push_back(name[i]);
+        for (std::size_t i = 66; i < line.size(); ++i) {
+            if (!escaped || line[i] != '\\') {
+                parsed.name.push_back(line[i]);
+                continue;
             }
+            // As sha256sum -c reads it: \\, \n and \r, and nothing else, not even a lone backslash
+            // at the end.
+            const char next = ++i < line.size() ? line[i] : '\0';
+            if (next != '\\' && next != 'n' && next != 'r')
+                return false;
+            parsed.name.push_back(next == 'n' ? '\n' : next == 'r' ? '\r' : '\\');
         }
         lines->push_back(std::move(parsed));
     }

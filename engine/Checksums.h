@@ -52,7 +52,7 @@ struct SidecarLine
 };
 
 // Lines in sha256sum's format: 64 lowercase hex digits, two spaces, the name, LF. A name with a
-// backslash or a line feed is escaped as sha256sum escapes it.
+// backslash, a line feed or a carriage return is escaped as sha256sum escapes it.
 std::string FormatSidecar(const std::vector<SidecarLine>& lines);
 // False for anything that is not such a text (a binary-mode "*" marker is taken as sha256sum
 // takes it).

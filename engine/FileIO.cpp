@@ -79,7 +79,7 @@ CopyStatus File::CopyThroughBuffer(File& to, void* buffer, std::size_t size)
 FileError QueryLength(const PathString& path, int64_t* length)
 {
     FileError error = FileError::None;
-    File file = File::OpenRead(path, &error);
+    File file = File::OpenReadNoLink(path, &error);
     if (!file.IsOpen())
         return error;
     *length = file.Length(&error);
@@ -92,7 +92,7 @@ FileError QueryLength(const PathString& path, int64_t* length)
 FileError ReadHeaderCount(const PathString& path, int32_t* count, int64_t* bytesRead)
 {
     FileError error = FileError::None;
-    File file = File::OpenRead(path, &error);
+    File file = File::OpenReadNoLink(path, &error);
     if (!file.IsOpen())
         return error;
     std::array<unsigned char, kHeaderLength> bytes{};

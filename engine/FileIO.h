@@ -17,7 +17,8 @@ namespace zelvo {
 using PathString = std::filesystem::path::string_type;
 
 // The numeric values are the framework's file-exception causes, so the text of a failure is the
-// string table's entry 61856 + cause.
+// string table's entry 61856 + cause; ReadOnly, which the framework folds into AccessDenied, has a
+// text of its own.
 enum class FileError : int {
     None = 0,
     Generic = 1,
@@ -34,6 +35,7 @@ enum class FileError : int {
     Locking = 12,
     DiskFull = 13,
     EndOfFile = 14,
+    ReadOnly = 15, // a read-only file system or medium
 };
 
 // Which side of a copy failed, so the caller can name the right file.
@@ -44,6 +46,18 @@ struct CopyStatus
     std::size_t bytes = 0; // bytes that reached the destination
     FileError error = FileError::None;
     CopySide failedSide = CopySide::None;
+};
+
+// One state of a file. A rewrite in place whose writer restores the modification time still moves
+// the change time, and a file renamed over the name has another identity.
+struct FileStamp
+{
+    int64_t length = -1;
+    int64_t modified = 0; // nanoseconds
+    int64_t changed = 0;  // nanoseconds: the inode's change time (Win32: the change time)
+    uint64_t volume = 0;  // with index, which file it is: device and inode (Win32: volume and file index)
+    uint64_t index = 0;
+    bool operator==(const FileStamp&) const = default;
 };
 
 class File
@@ -64,6 +78,10 @@ public:
 
     // Read only; no other opener may hold the file meanwhile. A directory is refused.
     static File OpenRead(const PathString& path, FileError* error);
+    // The same for a file that someone else may have named: the name itself is opened, never what
+    // a symbolic link (Win32: a reparse point) there points to, and only a regular file is kept;
+    // anything else is AccessDenied.
+    static File OpenReadNoLink(const PathString& path, FileError* error);
 
     // The opens that write never follow a symbolic link and never write into anything but a
     // regular file: a link, folder, FIFO, device or socket at the name is refused (AccessDenied)
@@ -82,8 +100,8 @@ public:
 
     bool IsOpen() const;
     int64_t Length(FileError* error);
-    // Modification time in nanoseconds, to tell a source that was changed during a run.
-    int64_t Modified(FileError* error);
+    // What tells a source that was changed during a run (see FileStamp).
+    FileStamp Stamp(FileError* error);
 
     // Reads until size bytes came or the file ended; returns the count, or -1 on failure.
     int64_t Read(void* buffer, std::size_t size, FileError* error);
@@ -151,17 +169,19 @@ private:
     std::thread thread_; // started by the first flush
 };
 
-// Opens the file share-nothing, takes its 64-bit length and closes it again.
+// Opens the file of a set share-nothing and not through a link, takes its 64-bit length and closes
+// it again.
 FileError QueryLength(const PathString& path, int64_t* length);
 
-// Opens the file share-nothing and reads its first bytes (at most 4) as a little-endian count.
-// bytesRead tells how many there were; missing high bytes read as 0.
+// Opens the header chip share-nothing and not through a link, and reads its first bytes (at most 4)
+// as a little-endian count. bytesRead tells how many there were; missing high bytes read as 0.
 FileError ReadHeaderCount(const PathString& path, int32_t* count, int64_t* bytesRead);
 
 // Removes a file; never follows a link (a link at the name is removed, not its target).
 bool RemoveFile(const PathString& path);
 
-// What is at a name, the name itself taken (a link is not followed).
+// What is at a name, the name itself taken (a link is not followed); a name too long for its
+// folder is Missing.
 enum class NodeKind { Missing, Regular, Other /* a link, folder, FIFO, device or socket */ };
 NodeKind KindOf(const PathString& path);
 // True when the name is a folder (links followed: a folder reached through a link is a folder).

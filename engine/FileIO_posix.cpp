@@ -25,9 +25,10 @@ FileError FromErrno(int code)
         return FileError::NotFound;
     case EACCES:
     case EPERM:
-    case EROFS:
     case EISDIR:
         return FileError::AccessDenied;
+    case EROFS:
+        return FileError::ReadOnly;
     case EWOULDBLOCK:
         return FileError::Sharing;
     case EMFILE:
@@ -82,37 +83,48 @@ int OpenRetrying(const char* path, int flags, mode_t mode)
 
 } // namespace
 
-File File::OpenRead(const PathString& path, FileError* error)
+namespace {
+
+// A descriptor of a regular file held alone, or -1 with the reason in error.
+int OpenForReading(const PathString& path, int flags, FileError* error)
 {
     // O_NONBLOCK so that a FIFO without a writer cannot hang the open; it is cleared again below.
-    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK, 0);
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK | flags, 0);
     if (fd < 0) {
         Set(error, FromErrno(errno));
-        return File();
+        return -1;
     }
-    File file(fd);
     struct stat info;
-    if (::fstat(fd, &info) != 0) {
-        Set(error, FromErrno(errno));
-        return File();
-    }
+    FileError failed = FileError::None;
+    if (::fstat(fd, &info) != 0)
+        failed = FromErrno(errno);
     // Only regular files have a length that means something: a folder, a FIFO or a device such
     // as /dev/zero is refused like a folder on Windows.
-    if (!S_ISREG(info.st_mode)) {
-        Set(error, FileError::AccessDenied);
-        return File();
-    }
-    if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        Set(error, FromErrno(errno));
-        return File();
-    }
-    const FileError lock = LockExclusive(fd);
-    if (lock != FileError::None) {
-        Set(error, lock);
-        return File();
-    }
-    Set(error, FileError::None);
-    return file;
+    else if (!S_ISREG(info.st_mode))
+        failed = FileError::AccessDenied;
+    else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        failed = FromErrno(errno);
+    else
+        failed = LockExclusive(fd);
+    Set(error, failed);
+    if (failed == FileError::None)
+        return fd;
+    ::close(fd);
+    return -1;
+}
+
+} // namespace
+
+File File::OpenRead(const PathString& path, FileError* error)
+{
+    const int fd = OpenForReading(path, 0, error);
+    return fd >= 0 ? File(fd) : File();
+}
+
+File File::OpenReadNoLink(const PathString& path, FileError* error)
+{
+    const int fd = OpenForReading(path, O_NOFOLLOW, error);
+    return fd >= 0 ? File(fd) : File();
 }
 
 // The flags of every open that writes: no link followed, no wait on a FIFO or a device.
@@ -234,15 +246,19 @@ int64_t File::Length(FileError* error)
     return static_cast<int64_t>(info.st_size);
 }
 
-int64_t File::Modified(FileError* error)
+FileStamp File::Stamp(FileError* error)
 {
     struct stat info;
     if (::fstat(handle_, &info) != 0) {
         Set(error, FromErrno(errno));
-        return 0;
+        return {};
     }
     Set(error, FileError::None);
-    return static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    const auto nanoseconds = [](const struct timespec& time) {
+        return static_cast<int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+    };
+    return {static_cast<int64_t>(info.st_size), nanoseconds(info.st_mtim), nanoseconds(info.st_ctim),
+            static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
 }
 
 int64_t File::Read(void* buffer, std::size_t size, FileError* error)
@@ -419,8 +435,9 @@ bool RemoveFile(const PathString& path)
 NodeKind KindOf(const PathString& path)
 {
     struct stat info;
+    // A name too long for its folder names nothing there.
     if (::lstat(path.c_str(), &info) != 0)
-        return errno == ENOENT ? NodeKind::Missing : NodeKind::Other;
+        return errno == ENOENT || errno == ENAMETOOLONG ? NodeKind::Missing : NodeKind::Other;
     return S_ISREG(info.st_mode) ? NodeKind::Regular : NodeKind::Other;
 }
 

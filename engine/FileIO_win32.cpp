@@ -24,9 +24,10 @@ FileError FromWin32(DWORD code)
     case ERROR_BAD_NET_NAME:
         return FileError::NotFound;
     case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT:
     case ERROR_NETWORK_ACCESS_DENIED:
         return FileError::AccessDenied;
+    case ERROR_WRITE_PROTECT:
+        return FileError::ReadOnly;
     case ERROR_SHARING_VIOLATION:
         return FileError::Sharing;
     case ERROR_LOCK_VIOLATION:
@@ -139,6 +140,20 @@ File File::OpenRead(const PathString& path, FileError* error)
     return handle ? File(handle) : File();
 }
 
+File File::OpenReadNoLink(const PathString& path, FileError* error)
+{
+    HANDLE handle = Open(path, GENERIC_READ, OPEN_EXISTING, kNoFollow, error);
+    if (!handle)
+        return File();
+    File file(handle);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (const FileError plain = CheckPlainFile(handle, &info); plain != FileError::None) {
+        Set(error, plain);
+        return File();
+    }
+    return file;
+}
+
 File File::CreateTruncate(const PathString& path, FileError* error)
 {
     HANDLE handle = Open(path, kReadWrite, OPEN_ALWAYS, kNoFollow, error);
@@ -215,17 +230,24 @@ int64_t File::Length(FileError* error)
     return static_cast<int64_t>(size.QuadPart);
 }
 
-int64_t File::Modified(FileError* error)
+FileStamp File::Stamp(FileError* error)
 {
-    FILETIME written;
-    if (!::GetFileTime(handle_, nullptr, nullptr, &written)) {
+    BY_HANDLE_FILE_INFORMATION info;
+    FILE_BASIC_INFO times;
+    if (!::GetFileInformationByHandle(handle_, &info) ||
+        !::GetFileInformationByHandleEx(handle_, FileBasicInfo, &times, sizeof times)) {
         Set(error, FromWin32(::GetLastError()));
-        return 0;
+        return {};
     }
     Set(error, FileError::None);
     // 100 ns units since 1601, as nanoseconds since 1970 like the POSIX side (and within int64).
-    const int64_t ticks = static_cast<int64_t>(uint64_t(written.dwHighDateTime) << 32 | written.dwLowDateTime);
-    return (ticks - 116444736000000000) * 100;
+    const auto nanoseconds = [](int64_t ticks) { return (ticks - 116444736000000000) * 100; };
+    const auto join = [](DWORD high, DWORD low) { return uint64_t(high) << 32 | low; };
+    return {static_cast<int64_t>(join(info.nFileSizeHigh, info.nFileSizeLow)),
+            nanoseconds(
+                static_cast<int64_t>(join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime))),
+            nanoseconds(times.ChangeTime.QuadPart), info.dwVolumeSerialNumber,
+            join(info.nFileIndexHigh, info.nFileIndexLow)};
 }
 
 int64_t File::Read(void* buffer, std::size_t size, FileError* error)
@@ -319,7 +341,9 @@ NodeKind KindOf(const PathString& path)
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD code = ::GetLastError();
-        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? NodeKind::Missing : NodeKind::Other;
+        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_FILENAME_EXCED_RANGE
+                   ? NodeKind::Missing
+                   : NodeKind::Other;
     }
     if (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
         return NodeKind::Other;

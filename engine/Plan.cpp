@@ -3,7 +3,6 @@
 #include "Workers.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <utility>
 
 namespace zelvo {
@@ -14,11 +13,25 @@ PlanRefusal Refuse(Refusal what, PathString path = {}, FileError error = FileErr
     return PlanRefusal{what, std::move(path), error};
 }
 
-// A chip may be reached through a link (it is only read), but must end in a regular file.
-bool IsRegularFile(const PathString& path)
+// A file of a set may come from anyone: it is read only where it is a regular file under its own
+// name, never through a link, which could lead the join to any file the user may read.
+PlanRefusal CheckSetFile(const PathString& path)
 {
-    std::error_code ignored;
-    return std::filesystem::is_regular_file(std::filesystem::path(path), ignored);
+    return KindOf(path) == NodeKind::Other ? Refuse(Refusal::NotRegular, path) : PlanRefusal{};
+}
+
+// Chips of the set's name past its count: a join of the first ones only would call a part of the
+// set finished.
+PlanRefusal CheckNothingBeyond(const PathString& base, int32_t count)
+{
+    for (auto k = static_cast<uint32_t>(count) + 1; k <= kMaxChips; ++k) {
+        if (KindOf(ChipName(base, k)) != NodeKind::Missing) {
+            PlanRefusal refusal = Refuse(Refusal::BeyondCount, ChipName(base, k));
+            refusal.count = count;
+            return refusal;
+        }
+    }
+    return {};
 }
 
 // What a run that writes may find at one of its names: nothing, or a regular file it may replace.
@@ -41,6 +54,10 @@ PlanRefusal CheckWriteTarget(const PathString& path, bool* exists)
 PlanRefusal ReadCount(const PathString& headerPath, int32_t* count)
 {
     const PathString countPath = CountFilePath(headerPath);
+    for (const PathString& path : {headerPath, countPath}) {
+        if (PlanRefusal refusal = CheckSetFile(path); refusal.what != Refusal::None)
+            return refusal;
+    }
     int64_t headerBytes = 0;
     const FileError error = ReadHeaderCount(countPath, count, &headerBytes);
     if (error != FileError::None)
@@ -57,14 +74,13 @@ PlanRefusal ReadSidecar(const PathString& headerPath, int32_t count, bool* prese
 {
     const PathString base = BasePathOfHeader(headerPath);
     const PathString sidecar = SidecarName(base);
-    std::error_code ignored;
-    *present = std::filesystem::exists(std::filesystem::path(sidecar), ignored);
+    *present = KindOf(sidecar) != NodeKind::Missing;
     if (!*present)
         return {};
-    if (!IsRegularFile(sidecar))
-        return Refuse(Refusal::NotRegular, sidecar);
+    if (PlanRefusal refusal = CheckSetFile(sidecar); refusal.what != Refusal::None)
+        return refusal;
     FileError error = FileError::None;
-    File file = File::OpenRead(sidecar, &error);
+    File file = File::OpenReadNoLink(sidecar, &error);
     // A set of 100 chips with long names needs some 40 KB; anything far bigger is no sidecar.
     std::string text(1 << 20, '\0');
     const int64_t got = file.IsOpen() ? file.Read(text.data(), text.size(), &error) : -1;
@@ -95,7 +111,7 @@ template <typename Plan> Plan WithRefusal(Plan plan, PlanRefusal refusal)
 
 } // namespace
 
-SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathString& destFolder)
+SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathString& destFolder, bool writeChecksums)
 {
     SplitPlan plan;
     plan.sourcePath = sourcePath;
@@ -114,7 +130,7 @@ SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathS
         if (source.IsOpen())
             plan.sourceLength = source.Length(&error);
         if (error == FileError::None)
-            plan.sourceModified = source.Modified(&error);
+            plan.sourceStamp = source.Stamp(&error);
         if (error != FileError::None)
             return refused(Refuse(Refusal::FileError, sourcePath, error));
     }
@@ -133,8 +149,10 @@ SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathS
         return refused(Refuse(Refusal::FileError, destFolder, FileError::NotFound));
     plan.base = BasePath(destFolder, sourcePath);
     const PathString header = HeaderChipName(plan.base);
-    // The last chip has the longest name of the set (".D100" has a digit more than ".D99").
-    for (const PathString& name : {ChipName(plan.base, plan.sizing.chipCount), header}) {
+    // The last chip has the longest name of the chips (".D100" has a digit more than ".D99"); the
+    // checksum file's is longer still.
+    for (const PathString& name :
+         {ChipName(plan.base, plan.sizing.chipCount), header, writeChecksums ? SidecarName(plan.base) : header}) {
         if (CheckNameFits(name) != FileError::None)
             return refused(Refuse(Refusal::NameTooLong, name));
     }
@@ -191,9 +209,8 @@ MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, 
     uint32_t blocks = 0;
     for (int32_t k = 1; k <= count; ++k) {
         const PathString chip = ChipName(plan.chipBasePath, k);
-        std::error_code ignored;
-        if (std::filesystem::exists(std::filesystem::path(chip), ignored) && !IsRegularFile(chip))
-            return refused(Refuse(Refusal::NotRegular, chip));
+        if (PlanRefusal refusal = CheckSetFile(chip); refusal.what != Refusal::None)
+            return refused(std::move(refusal));
         if (error = QueryLength(chip, &length); error != FileError::None)
             return refused(Refuse(Refusal::FileError, chip, error));
         const int64_t first = k == 1 ? length : plan.chipLengths.front();
@@ -206,6 +223,8 @@ MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, 
         blocks += static_cast<uint32_t>(length / kCopyBlock + (length % kCopyBlock != 0 ? 1 : 0));
     }
     plan.progressRange = blocks;
+    if (PlanRefusal refusal = CheckNothingBeyond(plan.chipBasePath, count); refusal.what != Refusal::None)
+        return refused(std::move(refusal));
     if (PlanRefusal refusal = ReadSidecar(headerPath, count, &plan.checksummed, &plan.chipDigests, &plan.sourceDigest);
         refusal.what != Refusal::None)
         return refused(std::move(refusal));
@@ -241,6 +260,11 @@ SetVerification VerifyChipSet(const PathString& headerPath)
     result.refusal = ReadCount(headerPath, &count);
     if (result.refusal.what == Refusal::None && static_cast<uint32_t>(count) > kMaxChips)
         result.refusal = Refuse(Refusal::BadHeader, CountFilePath(headerPath));
+    const PathString base = BasePathOfHeader(headerPath);
+    for (int32_t k = 1; k <= count && result.refusal.what == Refusal::None; ++k)
+        result.refusal = CheckSetFile(ChipName(base, k));
+    if (result.refusal.what == Refusal::None)
+        result.refusal = CheckNothingBeyond(base, count);
     bool present = false;
     std::vector<Digest> digests;
     Digest sourceDigest{};
@@ -251,13 +275,12 @@ SetVerification VerifyChipSet(const PathString& headerPath)
     if (result.refusal.what != Refusal::None)
         return result;
 
-    const PathString base = BasePathOfHeader(headerPath);
     std::vector<int64_t> lengths;
     int64_t reference = -1; // chip 1's length, or the first one that is there
     for (int32_t k = 1; k <= count; ++k) {
         result.chipPaths.push_back(ChipName(base, k));
         int64_t length = -1;
-        if (!IsRegularFile(result.chipPaths.back()) || QueryLength(result.chipPaths.back(), &length) != FileError::None)
+        if (QueryLength(result.chipPaths.back(), &length) != FileError::None)
             length = -1;
         lengths.push_back(length);
         if (reference < 0)
@@ -273,7 +296,7 @@ SetVerification VerifyChipSet(const PathString& headerPath)
             result.chips.push_back(ChipVerdict::WrongLength);
         } else {
             FileError error = FileError::None;
-            File chip = File::OpenRead(result.chipPaths[k - 1], &error);
+            File chip = File::OpenReadNoLink(result.chipPaths[k - 1], &error);
             int64_t got = chip.IsOpen() ? 0 : -1;
             while (got >= 0) {
                 unsigned char* buffer = pipe.Acquire();
@@ -303,7 +326,7 @@ void LoadComminuteJob(const SplitPlan& plan, bool replace, bool writeChecksums)
     ComminuteJob.blocksPerChip = plan.sizing.blocksPerChip;
     ComminuteJob.chipCount = plan.sizing.chipCount;
     ComminuteJob.sourceLength = plan.sourceLength;
-    ComminuteJob.sourceModified = plan.sourceModified;
+    ComminuteJob.sourceStamp = plan.sourceStamp;
     ComminuteJob.replaceExisting = replace;
 }
 

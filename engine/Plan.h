@@ -29,6 +29,7 @@ enum class Refusal {
     SetBusy,          // another run is writing the set whose base path is `path`
     BadSidecar,       // `path`, the set's checksum file, is malformed or names other files
     NoSidecar,        // the set has no checksum file `path` (verify needs one)
+    BeyondCount,      // `path`, a chip of the set's name, lies beyond the header chip's count `count`
 };
 
 struct PlanRefusal
@@ -36,6 +37,7 @@ struct PlanRefusal
     Refusal what = Refusal::None;
     PathString path;
     FileError error = FileError::None;
+    int32_t count = 0; // BeyondCount
 };
 
 struct SplitPlan
@@ -46,14 +48,16 @@ struct SplitPlan
     PathString base; // B: every name of the set is B and a suffix
     ChipSetSizing sizing;
     int64_t sourceLength = 0;
-    int64_t sourceModified = 0;
+    FileStamp sourceStamp;
     // Chips or a header chip of this base path are in the folder already: the dialog asks, and
     // the command line wants --force, before they are replaced.
     bool replacesFiles = false;
 };
 
-// sizeEntry: the chip size in MB as entered (0 for an empty or unreadable entry).
-SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathString& destFolder);
+// sizeEntry: the chip size in MB as entered (0 for an empty or unreadable entry). writeChecksums:
+// the set gets a checksum file, whose name must fit too.
+SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathString& destFolder,
+                    bool writeChecksums = true);
 
 struct MergePlan
 {
@@ -72,8 +76,9 @@ struct MergePlan
     Digest sourceDigest{};
 };
 
-// The set's checks: present, regular files, chips 1 to N-1 of chip 1's length, the last from 1 byte
-// to that length. With checkSetOnly (the command line's info) the destination is not looked at.
+// The set's checks: present, regular files reached without a link, chips 1 to N-1 of chip 1's
+// length, the last from 1 byte to that length, no chip of the set's name beyond the count. With
+// checkSetOnly (the command line's info) the destination is not looked at.
 MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, bool checkSetOnly = false);
 
 // What verify finds of each chip when it reads the set against its checksum file.

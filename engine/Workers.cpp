@@ -231,7 +231,7 @@ uint32_t ComminuteWorker(const Poster& post)
     const uint32_t blocksPerChip = job.blocksPerChip;
     const uint32_t chipCount = job.chipCount;
     const int64_t plannedLength = job.sourceLength;
-    const int64_t plannedModified = job.sourceModified;
+    const FileStamp plannedStamp = job.sourceStamp;
     const bool replace = job.replaceExisting;
     const bool writeChecksums = job.writeChecksums;
     Failures failures(job);
@@ -329,8 +329,7 @@ uint32_t ComminuteWorker(const Poster& post)
         // Nothing may follow the last chip, and the source must be the one the plan measured.
         unsigned char probe = 0;
         const bool grew = source.Read(&probe, 1, &error) != 0;
-        const bool changed = plannedLength >= 0 && (copied != plannedLength || source.Length(&error) != plannedLength ||
-                                                    source.Modified(&error) != plannedModified);
+        const bool changed = plannedLength >= 0 && (copied != plannedLength || source.Stamp(&error) != plannedStamp);
         if (grew || changed)
             failures.Note(RunFailure::SourceChanged, sourcePath);
     }
@@ -413,7 +412,7 @@ uint32_t MergeWorker(const Poster& post)
     };
     for (uint64_t k = 1; k <= chipTotal; ++k) {
         const PathString chipPath = ChipName(chipBasePath, static_cast<int64_t>(k));
-        File chip = File::OpenRead(chipPath, &error);
+        File chip = File::OpenReadNoLink(chipPath, &error);
         if (!chip.IsOpen()) {
             // The open failure wins over a cancel requested meanwhile.
             job.runState.store(kRunOpenFailed);

@@ -70,7 +70,7 @@ struct ComminuteJobRecord
     // The source as the plan saw it; a source found otherwise at the end is no finished run.
     // A length of -1 leaves only the checks that need no plan (the source ends in the last chip).
     int64_t sourceLength = -1;
-    int64_t sourceModified = 0;
+    zelvo::FileStamp sourceStamp;
     // Chips and a header chip of this set already there may be replaced; otherwise they end the
     // run before anything is written over.
     bool replaceExisting = false;

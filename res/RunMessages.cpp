@@ -76,6 +76,8 @@ int RefusalStringId(Refusal what)
         return IDS_BAD_SIDECAR;
     case Refusal::NoSidecar:
         return IDS_NO_SIDECAR;
+    case Refusal::BeyondCount:
+        return IDS_CHIP_BEYOND_COUNT;
     }
     return 0;
 }
@@ -86,6 +88,9 @@ std::string RefusalText(const PlanRefusal& refusal)
         return {};
     if (refusal.what == Refusal::FileError)
         return FileErrorText(refusal.error, refusal.path);
+    if (refusal.what == Refusal::BeyondCount)
+        return FormatString2(LoadString(IDS_CHIP_BEYOND_COUNT), DisplayPath(refusal.path),
+                             std::to_string(refusal.count));
     return FormatString1(LoadString(RefusalStringId(refusal.what)), DisplayPath(refusal.path));
 }
 

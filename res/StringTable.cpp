@@ -61,6 +61,8 @@ constexpr std::pair<int, std::string_view> kStrings[] = {
     {IDS_BAD_SIDECAR, "The checksum file %1 is damaged or belongs to another set!"},
     {IDS_NO_SIDECAR, "The chip set has no checksum file %1!"},
     {IDS_BUSY_WITH_DIALOG, "Zelvo for File is busy with another dialog. Close it first."},
+    {IDS_READ_ONLY, "%1 could not be written because the destination is read-only."},
+    {IDS_CHIP_BEYOND_COUNT, "The chip file %1 lies beyond the count %2 of its header chip!"},
 
     {AFX_IDP_FILE_NONE, "No error occurred."},
     {AFX_IDP_FILE_GENERIC, "An unknown error occurred while accessing %1."},
@@ -92,6 +94,8 @@ std::string LoadString(int id)
 
 int FileErrorStringId(int cause)
 {
+    if (cause == AFX_IDP_FILE_EOF - AFX_IDP_FILE_NONE + 1)
+        return IDS_READ_ONLY;
     if (cause < 0 || cause > AFX_IDP_FILE_EOF - AFX_IDP_FILE_NONE)
         return AFX_IDP_FILE_GENERIC;
     return AFX_IDP_FILE_NONE + cause;

@@ -69,6 +69,10 @@ enum StringId : int {
     IDS_NO_SIDECAR = 61241,
     // A file handed to the running program while one of its dialogs is open.
     IDS_BUSY_WITH_DIALOG = 61242,
+    // A file that could not be written because its file system or medium is read-only; %1 is the file.
+    IDS_READ_ONLY = 61250,
+    // A chip of the set's name past the header chip's count: %1 the chip, %2 the count.
+    IDS_CHIP_BEYOND_COUNT = 61251,
 
     // The framework's file-error texts; %1 stands for the path.
     AFX_IDP_FILE_NONE = 61856,
@@ -91,8 +95,9 @@ enum StringId : int {
 // The UTF-8 text stored under id, or an empty string for an id the table does not hold.
 std::string LoadString(int id);
 
-// The id of the file-error text for one of the framework's file-exception causes (0 to 14,
-// the engine's FileError values); an unknown cause gets the generic text.
+// The id of the file-error text for one of the engine's FileError values (the framework's
+// file-exception causes 0 to 14, then 15 for a read-only destination); an unknown cause gets the
+// generic text.
 int FileErrorStringId(int cause);
 
 // Replaces every "%1" in text with arg (the framework's AfxFormatString1).

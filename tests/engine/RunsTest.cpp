@@ -154,11 +154,12 @@ protected:
     }
     // A tmpfs over the set's folder until the next Reset, in a mount namespace of the process's own
     // so that whatever ends the process takes the mount with it.
-    void Mount(const char* options)
+    void Mount(const char* options, unsigned long flags = 0)
     {
         static const bool isolated =
             ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-        EXPECT_TRUE(isolated && ::mount("zelvo-fault", out.c_str(), "tmpfs", 0, options) == 0) << std::strerror(errno);
+        EXPECT_TRUE(isolated && ::mount("zelvo-fault", out.c_str(), "tmpfs", flags, options) == 0)
+            << std::strerror(errno);
     }
     void Hold(const PathString& path) { held = std::make_shared<File>(File::OpenRead(path, nullptr)); }
     PathString In(const char* name) const { return *name ? (dir / name).native() : PathString(); }
@@ -187,6 +188,12 @@ protected:
                 const PlanRefusal& refusal = row.merge ? merge.refusal : split.refusal;
                 EXPECT_EQ(std::tie(refusal.what, refusal.path), std::make_tuple(row.refusal, In(row.refused)));
                 EXPECT_TRUE(*row.refused || (row.merge ? merge.replacesFile : split.replacesFiles)) << "it asks";
+                if (row.merge && std::string_view(row.refused).starts_with("set/")) {
+                    EXPECT_EQ(
+                        std::make_pair(PlanMerge(header, {}, true).refusal.what, VerifyChipSet(header).refusal.what),
+                        std::make_pair(row.refusal, row.refusal))
+                        << "info and verify refuse the set alike";
+                }
             }
             const Bytes failedBefore = Contents(In(row.failed));
             const Bytes chip2 = Contents(ChipName(base, 2));
@@ -203,8 +210,8 @@ protected:
             EXPECT_EQ(row.merge ? ending(MergeJob) : ending(ComminuteJob),
                       std::make_tuple(row.outcome, row.blocks, row.failure, In(row.failed), row.error, kRunIdle));
             EXPECT_TRUE(failedBefore.empty() || !std::filesystem::exists(In(row.failed)) ||
-                        Contents(In(row.failed)) == failedBefore)
-                << "the file that failed is left as it was";
+                        Contents(In(row.failed)) == failedBefore || row.failure == RunFailure::SourceChanged)
+                << "the file that failed is left as it was (a source that changed is what the run found)";
             EXPECT_EQ(ReadFile(victim), precious) << "nothing is written through a link";
             if (row.merge) {
                 EXPECT_EQ(Contents(ChipName(base, 2)), chip2) << "a join changes nothing of its set";
@@ -234,6 +241,7 @@ TEST_F(Runs, SplitThenMergeGivesTheSourceBack)
          {Row{"last chip of one byte", MB + 1, 1, "report.doc", 2, 17},
           Row{"last chip whole; spaces, CJK and dots", 3 * MB, 1, "報告 データ v1.2.tar.gz", 3, 48},
           Row{"chips of 2 MB, the last a block and a byte", 2 * MB + 65537, 2, "report.doc", 2, 34},
+          Row{"a name with a backslash, ending in CR", MB + 1, 1, "re\\port\r", 2, 17},
           Row{"100 chips, the last .D100", 100 * MB, 1, "report.doc", 100, 1600}}) {
         SCOPED_TRACE(what);
         Reset();
@@ -350,6 +358,18 @@ TEST_F(Runs, EndWithTheFileThatFailedAndWhy)
                                               std::filesystem::last_write_time(source) + std::chrono::seconds(1));
          },
          Io, SourceChanged, "report.doc", None, 64, 4},
+        {"split: the source rewritten in place, its time restored", false,
+         [&] {
+             struct stat before, after;
+             ::stat(source.c_str(), &before);
+             do { // until the change time moves, which it does at the clock's next tick
+                 WriteFile(source, RandomBytes(data.size(), 5));
+                 const struct timespec times[2] = {before.st_atim, before.st_mtim};
+                 ::utimensat(AT_FDCWD, source.c_str(), times, 0);
+                 ::stat(source.c_str(), &after);
+             } while (after.st_ctim.tv_sec == before.st_ctim.tv_sec && after.st_ctim.tv_nsec == before.st_ctim.tv_nsec);
+         },
+         Io, SourceChanged, "report.doc", None, 64, 4, 20},
         {"split: a read error in the source", false, [&] { held = std::make_shared<ReadErrorAt>(source, 3 * MB / 2); },
          Io, File, "report.doc", HardIO, 24, 2, 1},
         {"split: files limited to half a chip", false, [&] { held = std::make_shared<FileSizeLimit>(MB / 2 + 100); },
@@ -376,9 +396,12 @@ TEST_F(Runs, EndWithTheFileThatFailedAndWhy)
         {"merge: the output folder removed", true, [&] { std::filesystem::remove_all(joined); }, Io, File,
          "joined/report.doc", NotFound, 64, 0, 1},
     };
-    if (::geteuid() == 0) // a tmpfs needs root
+    if (::geteuid() == 0) { // a tmpfs needs root
         rows.push_back({"split: the disk full before the header chip", false, [&] { Mount("size=4m"); }, Io, File,
                         "set/report.doc.DAV", DiskFull, 64, 4});
+        rows.push_back({"split: the set's folder read-only", false, [&] { Mount("size=4m", MS_RDONLY); }, Io, File,
+                        "set/report.doc.D01", ReadOnly, 0, 0});
+    }
     Check(rows);
 }
 
@@ -422,6 +445,17 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
         {"split: an older, larger set, agreed", false, olderSet, Finished, File, "", None, 64, 5, 0, true, ""},
         {"split: chip 2 a hard link of a file elsewhere, agreed", false, hardLink(ChipName(base, 2), victim), Finished,
          File, "", None, 64, 5, 0, true, ""},
+        {"merge: a link at chip 2, to a file elsewhere", true, link(ChipName(base, 2)), kOutcomeOpenFailed, File,
+         "set/report.doc.D02", AccessDenied, 16, 0, 0, true, "set/report.doc.D02", Refusal::NotRegular},
+        {"merge: a link at the header chip", true, link(header), Finished, File, "", None, 64, 0, 0, true,
+         "set/report.doc.DAV", Refusal::NotRegular},
+        {"merge: a link at the checksum file", true, link(SidecarName(base)), Finished, File, "", None, 64, 0, 0, true,
+         "set/report.doc.sha256", Refusal::NotRegular},
+        {"merge: a header count below the chips", true,
+         [&] {
+             WriteFile(header, {3, 0, 0, 0});
+         },
+         Finished, File, "", None, 64, 0, 0, true, "set/report.doc.D04", Refusal::BeyondCount},
         {"merge: a link at the output", true, link(dest), Finished, File, "", None, 64, 0, 0, true, "joined/report.doc",
          Refusal::NotRegular},
         {"merge: the output a hard link of chip 2", true, hardLink(dest, ChipName(base, 2)), Finished, File, "", None,
