@@ -4,9 +4,12 @@
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
-# The INI reader's fuzzer: its own clang build inside the build folder, where the corpus grows too.
+# The fuzzers of the INI reader and of the checksum file's reader: their own clang build inside the
+# build folder, where their corpora grow too. FUZZ_SECONDS is each one's time.
 FUZZ_BUILD ?= $(BUILD)/fuzz
 FUZZ_SECONDS ?= 300
+FUZZ_FLAGS = -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+	-artifact_prefix=$(FUZZ_BUILD)/
 # Sanitizer builds, each in a folder of its own.
 ASAN_BUILD ?= build-asan
 # -O1 -g: what the sanitizers are designed for, and quicker to compile than -O2 in CI.
@@ -76,14 +79,14 @@ fuzz-build: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 fuzz: fuzz-build
-	@mkdir -p $(FUZZ_BUILD)/corpus
-	$(FUZZ_BUILD)/ini_fuzz $(FUZZ_BUILD)/corpus fuzz/corpus -dict=fuzz/ini.dict -max_len=16384 \
-		-max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-		-artifact_prefix=$(FUZZ_BUILD)/
+	@mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/sidecar-corpus
+	$(FUZZ_BUILD)/ini_fuzz $(FUZZ_BUILD)/corpus fuzz/corpus -dict=fuzz/ini.dict -max_len=16384 $(FUZZ_FLAGS)
+	$(FUZZ_BUILD)/sidecar_fuzz $(FUZZ_BUILD)/sidecar-corpus fuzz/sidecar-corpus -dict=fuzz/sidecar.dict \
+		-max_len=65536 $(FUZZ_FLAGS)
 
-# The bounded run of `make test`.
+# The bounded runs of `make test`: a minute for both.
 fuzz-short:
-	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=60
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=30
 
 # The scale tests at full size: a sparse 6 GiB source in 100 and 96 chips, and 4,095 MB chips.
 # They write about 20 GiB, so CI runs them reduced (within `make test`).

@@ -1,0 +1,24 @@
+// libFuzzer target: any bytes as a set's checksum file, the other file of someone else's that the
+// program reads. The sanitizers watch the reading; besides, whatever the reader takes, the writer
+// must write so that the reader takes it back the same, name for name and digest for digest.
+#include "Checksums.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
+{
+    std::vector<zelvo::SidecarLine> lines;
+    if (!zelvo::ParseSidecar(std::string(reinterpret_cast<const char*>(data), size), &lines))
+        return 0;
+    std::vector<zelvo::SidecarLine> again;
+    if (!zelvo::ParseSidecar(zelvo::FormatSidecar(lines), &again) || again.size() != lines.size())
+        std::abort();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (again[i].digest != lines[i].digest || again[i].name != lines[i].name)
+            std::abort();
+    }
+    return 0;
+}
