@@ -178,7 +178,7 @@ FileError QueryLength(const PathString& path, int64_t* length);
 FileError ReadHeaderCount(const PathString& path, int32_t* count, int64_t* bytesRead);
 
 // Removes a file; never follows a link (a link at the name is removed, not its target).
-bool RemoveFile(const PathString& path);
+FileError RemoveFile(const PathString& path);
 
 // What is at a name, the name itself taken (a link is not followed); a name too long for its
 // folder is Missing.

@@ -424,12 +424,12 @@ void WriteBehind::Run()
     }
 }
 
-bool RemoveFile(const PathString& path)
+FileError RemoveFile(const PathString& path)
 {
     if (::unlink(path.c_str()) != 0)
-        return false;
+        return FromErrno(errno);
     NoteDurableStep(DurableStep::Removed, path);
-    return true;
+    return FileError::None;
 }
 
 NodeKind KindOf(const PathString& path)

@@ -327,13 +327,13 @@ FileError File::Close()
     return FileError::None;
 }
 
-bool RemoveFile(const PathString& path)
+FileError RemoveFile(const PathString& path)
 {
     // DeleteFileW removes a symbolic link itself, not its target.
     if (!::DeleteFileW(path.c_str()))
-        return false;
+        return FromWin32(::GetLastError());
     NoteDurableStep(DurableStep::Removed, path);
-    return true;
+    return FileError::None;
 }
 
 NodeKind KindOf(const PathString& path)

@@ -160,8 +160,8 @@ void RemoveOlder(const PathString& path, bool replace, Failures<ComminuteJobReco
         const File held = File::OpenRead(path, &error); // held while it goes
         if (!held.IsOpen())
             failures.Note(RunFailure::File, path, error);
-        else if (!RemoveFile(path))
-            failures.Note(RunFailure::File, path, FileError::AccessDenied);
+        else if ((error = RemoveFile(path)) != FileError::None)
+            failures.Note(RunFailure::File, path, error);
         else
             *removed = true;
         return;

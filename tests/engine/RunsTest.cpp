@@ -401,6 +401,13 @@ TEST_F(Runs, EndWithTheFileThatFailedAndWhy)
                         "set/report.doc.DAV", DiskFull, 64, 4});
         rows.push_back({"split: the set's folder read-only", false, [&] { Mount("size=4m", MS_RDONLY); }, Io, File,
                         "set/report.doc.D01", ReadOnly, 0, 0});
+        const auto readOnlyOlderSet = [&] {
+            Mount("size=4m");
+            MakeSet(base, data, MB);
+            ::mount(nullptr, out.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr);
+        };
+        rows.push_back({"split: an older set on a read-only disk, agreed", false, readOnlyOlderSet, Io, File,
+                        "set/report.doc.DAV", ReadOnly, 0, 5});
     }
     Check(rows);
 }
