@@ -49,6 +49,7 @@ struct SidecarLine
 {
     Digest digest{};
     std::string name; // UTF-8, relative to the sidecar's folder
+    bool operator==(const SidecarLine&) const = default;
 };
 
 // Lines in sha256sum's format: 64 lowercase hex digits, two spaces, the name, LF. A name with a

@@ -5,20 +5,12 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
-    std::vector<zelvo::SidecarLine> lines;
-    if (!zelvo::ParseSidecar(std::string(reinterpret_cast<const char*>(data), size), &lines))
-        return 0;
-    std::vector<zelvo::SidecarLine> again;
-    if (!zelvo::ParseSidecar(zelvo::FormatSidecar(lines), &again) || again.size() != lines.size())
+    std::vector<zelvo::SidecarLine> lines, again;
+    if (zelvo::ParseSidecar(std::string(reinterpret_cast<const char*>(data), size), &lines) &&
+        (!zelvo::ParseSidecar(zelvo::FormatSidecar(lines), &again) || again != lines))
         std::abort();
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (again[i].digest != lines[i].digest || again[i].name != lines[i].name)
-            std::abort();
-    }
     return 0;
 }

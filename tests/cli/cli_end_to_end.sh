@@ -87,13 +87,6 @@ cmp -s "$src" "joined/$src" || fail "merge --force: the joined file differs from
 t 4 "The folder already holds chip files of $set. Use --force" split "$src" "$dir" --size 1
 t 0 "Finished!" split "$src" "$dir" --size 1 --force
 
-# A link where a chip goes is refused before anything is written; what it leads to is untouched.
-printf keep >target
-ln -s "$work/target" "out/$src.D02"
-t 4 "out/$src.D02 is not a regular file" split "$src" out --size 1 --force
-[[ $(cat target) == keep && ! -e "out/$src.D01" ]] || fail "link at a chip: target '$(cat target)', $(ls out)"
-rm "out/$src.D02"
-
 # A damaged set: merge's status and message, verify's verdict on each chip and then on the whole
 # source, info's status and message (info reads no chip contents).
 d="dmg/$src"
@@ -116,12 +109,12 @@ damage 'printf XXXXXXXX | dd of="$d.D02" bs=1 seek=1000 conv=notrunc status=none
     "Chip 2 of 4 is damaged: $d.D02 does not match its checksum!" "OK,DAMAGED,OK,OK,NOT CHECKED" 0 "match the set"
 [[ -z $(ls -A empty) ]] || fail "a failed merge left files: $(ls -A empty)"
 (cd dmg && ! sha256sum --quiet -c --ignore-missing "$src.sha256" >/dev/null 2>&1) || fail "sha256sum -c: a damaged chip"
-# A link in a set is not followed, not even to a file of the same set: the message names the link.
+# A link in a set is not followed, not even to a file of the same set: the message names the link
+# (the engine's tests show the same of a link where split writes).
 for f in D02 DAV sha256; do
     damage "ln -sf \"\$work/pristine/\$src.$f\" \"\$d.$f\"" 4 "$d.$f is not a regular file" "" 4 \
         "$d.$f is not a regular file"
 done
-[[ -z $(ls -A empty) ]] || fail "a merge through a link wrote: $(ls -A empty)"
 rm -rf dmg && cp -r pristine dmg && sed -i 's/^[0-9a-f]*/\U&/' "$d.sha256" # upper-case digits read alike
 t 0 "The chip set matches its checksums." verify "$d.DAV"
 
@@ -131,34 +124,29 @@ t 0 "Finished!" split "$src" plain --size 1 --no-checksum
 t 0 "Checksums: none" info "plain/$src.DAV"
 t 4 "The chip set has no checksum file plain/$src.sha256!" verify "plain/$src.DAV"
 
-# info and merge: chips beyond the header chip's count, a count of 1.
+# Chips beyond the header chip's count, a count of 1.
 cp "$set.D01" "$set.D07"
-t 4 "The chip file $set.D07 lies beyond the count 4 of its header chip!" info "$set.DAV"
-t 4 "The chip file $set.D07 lies beyond the count 4 of its header chip!" merge "$set.DAV" empty
+beyond="The chip file $set.D07 lies beyond the count 4 of its header chip!"
+t 4 "$beyond" info "$set.DAV" && t 4 "$beyond" verify "$set.DAV" && t 4 "$beyond" merge "$set.DAV" empty
 printf '\001\000\000\000' >"$set.DAV"
 t 4 "The header chip file is bad!" info "$set.DAV"
 
 # A name with a backslash and a CR at its end: sha256sum -c reads the checksum file as it was
-# written, and so does the join beside the chips.
-cr=$(printf 'cr\\name\r')
-head -c $((1048576 + 1)) /dev/urandom >"$cr"
-t 0 "Finished!" split "$cr" crset --size 1
-t 0 "The chip set matches its checksums." verify "crset/$cr.DAV"
+# written, and so do verify and the join beside the chips.
+cr=$(printf 'cr\\name\r') && head -c $((1048576 + 1)) /dev/urandom >"$cr"
+t 0 "Finished!" split "$cr" crset --size 1 && t 0 "matches its checksums." verify "crset/$cr.DAV"
 t 0 "Finished!" merge "crset/$cr.DAV" crset
 (cd crset && sha256sum --quiet -c "$cr.sha256") && cmp -s "$cr" "crset/$cr" || fail "a name ending in CR: $(ls crset)"
 
 # A name whose checksum file's name is too long for the folder, though its chips' are not.
-long=$(printf 'x%.0s' {1..250})
-head -c $((1048576 + 1)) /dev/zero >"$long"
+long=$(printf 'x%.0s' {1..250}) && head -c $((1048576 + 1)) /dev/zero >"$long"
 t 4 "The name longs/$long.sha256 is too long for the destination folder!" split "$long" longs --size 1
 t 0 "Finished!" split "$long" longs --size 1 --no-checksum
 
-# A read-only destination says so (root only: it mounts a read-only tmpfs in a namespace of its own).
-if ((EUID == 0)) && unshare -m true 2>/dev/null; then
-    out=$(unshare -m bash -c 'mount -t tmpfs -o ro zelvo-ro ro && "$1" split "$2" ro --size 1' _ "$cli" "$src" 2>&1)
-    rc=$?
-    [[ $rc -eq 3 && $out == *"ro/$src.D01 could not be written because the destination is read-only."* ]] ||
-        fail "read-only destination: exit $rc, $out"
+# A read-only destination says so (as root: a read-only tmpfs in a mount namespace of its own).
+if ((EUID == 0)) && out=$(unshare -m bash -c 'mount -t tmpfs -o ro zelvo-ro ro && "$1" split "$2" ro --size 1' \
+    _ "$cli" "$src" 2>&1; echo " exit $?") && [[ $out != *"unshare: "* ]]; then
+    [[ $out == *"ro/$src.D01 could not be written because the destination is read-only."*" exit 3" ]] || fail "$out"
 fi
 
 # A name that is not UTF-8 is split byte for byte, never as the file its lossy text names.

@@ -154,12 +154,11 @@ protected:
     }
     // A tmpfs over the set's folder until the next Reset, in a mount namespace of the process's own
     // so that whatever ends the process takes the mount with it.
-    void Mount(const char* options, unsigned long flags = 0)
+    void Mount(const char* options)
     {
         static const bool isolated =
             ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-        EXPECT_TRUE(isolated && ::mount("zelvo-fault", out.c_str(), "tmpfs", flags, options) == 0)
-            << std::strerror(errno);
+        EXPECT_TRUE(isolated && ::mount("zelvo-fault", out.c_str(), "tmpfs", 0, options) == 0) << std::strerror(errno);
     }
     void Hold(const PathString& path) { held = std::make_shared<File>(File::OpenRead(path, nullptr)); }
     PathString In(const char* name) const { return *name ? (dir / name).native() : PathString(); }
@@ -188,12 +187,6 @@ protected:
                 const PlanRefusal& refusal = row.merge ? merge.refusal : split.refusal;
                 EXPECT_EQ(std::tie(refusal.what, refusal.path), std::make_tuple(row.refusal, In(row.refused)));
                 EXPECT_TRUE(*row.refused || (row.merge ? merge.replacesFile : split.replacesFiles)) << "it asks";
-                if (row.merge && std::string_view(row.refused).starts_with("set/")) {
-                    EXPECT_EQ(
-                        std::make_pair(PlanMerge(header, {}, true).refusal.what, VerifyChipSet(header).refusal.what),
-                        std::make_pair(row.refusal, row.refusal))
-                        << "info and verify refuse the set alike";
-                }
             }
             const Bytes failedBefore = Contents(In(row.failed));
             const Bytes chip2 = Contents(ChipName(base, 2));
@@ -352,22 +345,15 @@ TEST_F(Runs, EndWithTheFileThatFailedAndWhy)
          None, 24, 2},
         {"split: the source a byte shorter", false, [&] { WriteFile(source, Bytes(data.begin(), data.end() - 1)); }, Io,
          SourceChanged, "report.doc", None, 64, 4},
-        {"split: the source rewritten at its length", false,
-         [&] {
-             std::filesystem::last_write_time(source,
-                                              std::filesystem::last_write_time(source) + std::chrono::seconds(1));
-         },
-         Io, SourceChanged, "report.doc", None, 64, 4},
         {"split: the source rewritten in place, its time restored", false,
          [&] {
-             struct stat before, after;
-             ::stat(source.c_str(), &before);
-             do { // until the change time moves, which it does at the clock's next tick
+             const auto modified = std::filesystem::last_write_time(source);
+             struct stat now;
+             do { // again until the change time moves, which it does at the clock's next tick
                  WriteFile(source, RandomBytes(data.size(), 5));
-                 const struct timespec times[2] = {before.st_atim, before.st_mtim};
-                 ::utimensat(AT_FDCWD, source.c_str(), times, 0);
-                 ::stat(source.c_str(), &after);
-             } while (after.st_ctim.tv_sec == before.st_ctim.tv_sec && after.st_ctim.tv_nsec == before.st_ctim.tv_nsec);
+                 std::filesystem::last_write_time(source, modified);
+                 ::stat(source.c_str(), &now);
+             } while (now.st_ctim.tv_sec * 1000000000 + now.st_ctim.tv_nsec == ComminuteJob.sourceStamp.changed);
          },
          Io, SourceChanged, "report.doc", None, 64, 4, 20},
         {"split: a read error in the source", false, [&] { held = std::make_shared<ReadErrorAt>(source, 3 * MB / 2); },
@@ -399,8 +385,6 @@ TEST_F(Runs, EndWithTheFileThatFailedAndWhy)
     if (::geteuid() == 0) { // a tmpfs needs root
         rows.push_back({"split: the disk full before the header chip", false, [&] { Mount("size=4m"); }, Io, File,
                         "set/report.doc.DAV", DiskFull, 64, 4});
-        rows.push_back({"split: the set's folder read-only", false, [&] { Mount("size=4m", MS_RDONLY); }, Io, File,
-                        "set/report.doc.D01", ReadOnly, 0, 0});
         const auto readOnlyOlderSet = [&] {
             Mount("size=4m");
             MakeSet(base, data, MB);
@@ -454,13 +438,9 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
          File, "", None, 64, 5, 0, true, ""},
         {"merge: a link at chip 2, to a file elsewhere", true, link(ChipName(base, 2)), kOutcomeOpenFailed, File,
          "set/report.doc.D02", AccessDenied, 16, 0, 0, true, "set/report.doc.D02", Refusal::NotRegular},
-        {"merge: a link at the header chip", true, link(header), Finished, File, "", None, 64, 0, 0, true,
-         "set/report.doc.DAV", Refusal::NotRegular},
-        {"merge: a link at the checksum file", true, link(SidecarName(base)), Finished, File, "", None, 64, 0, 0, true,
-         "set/report.doc.sha256", Refusal::NotRegular},
         {"merge: a header count below the chips", true,
          [&] {
-             WriteFile(header, {3, 0, 0, 0});
+             WriteFile(header, Bytes{3, 0, 0, 0});
          },
          Finished, File, "", None, 64, 0, 0, true, "set/report.doc.D04", Refusal::BeyondCount},
         {"merge: a link at the output", true, link(dest), Finished, File, "", None, 64, 0, 0, true, "joined/report.doc",
