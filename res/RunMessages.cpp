@@ -39,7 +39,9 @@ std::string DisplayPath(const PathString& path)
 
 std::string FileErrorText(FileError error, const PathString& path)
 {
-    return FormatString1(LoadString(FileErrorStringId(static_cast<int>(error))), DisplayPath(path));
+    // The framework knows no read-only destination: it has a text of its own.
+    const int id = error == FileError::ReadOnly ? IDS_READ_ONLY : FileErrorStringId(static_cast<int>(error));
+    return FormatString1(LoadString(id), DisplayPath(path));
 }
 
 int RefusalStringId(Refusal what)

@@ -94,8 +94,6 @@ std::string LoadString(int id)
 
 int FileErrorStringId(int cause)
 {
-    if (cause == AFX_IDP_FILE_EOF - AFX_IDP_FILE_NONE + 1)
-        return IDS_READ_ONLY;
     if (cause < 0 || cause > AFX_IDP_FILE_EOF - AFX_IDP_FILE_NONE)
         return AFX_IDP_FILE_GENERIC;
     return AFX_IDP_FILE_NONE + cause;
