@@ -105,6 +105,21 @@ FileError CheckPlainFile(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info)
     return FileError::None;
 }
 
+// Opens the name itself and keeps the handle only for a plain file.
+HANDLE OpenPlain(const PathString& path, DWORD access, DWORD disposition, BY_HANDLE_FILE_INFORMATION* info,
+                 FileError* error)
+{
+    HANDLE handle = Open(path, access, disposition, kNoFollow, error);
+    if (!handle)
+        return nullptr;
+    if (const FileError plain = CheckPlainFile(handle, info); plain != FileError::None) {
+        ::CloseHandle(handle);
+        Set(error, plain);
+        return nullptr;
+    }
+    return handle;
+}
+
 // CREATE_NEW's refusal: something is at the name already.
 bool NameTaken(DWORD code)
 {
@@ -142,29 +157,18 @@ File File::OpenRead(const PathString& path, FileError* error)
 
 File File::OpenReadNoLink(const PathString& path, FileError* error)
 {
-    HANDLE handle = Open(path, GENERIC_READ, OPEN_EXISTING, kNoFollow, error);
-    if (!handle)
-        return File();
-    File file(handle);
     BY_HANDLE_FILE_INFORMATION info;
-    if (const FileError plain = CheckPlainFile(handle, &info); plain != FileError::None) {
-        Set(error, plain);
-        return File();
-    }
-    return file;
+    HANDLE handle = OpenPlain(path, GENERIC_READ, OPEN_EXISTING, &info, error);
+    return handle ? File(handle) : File();
 }
 
 File File::CreateTruncate(const PathString& path, FileError* error)
 {
-    HANDLE handle = Open(path, kReadWrite, OPEN_ALWAYS, kNoFollow, error);
+    BY_HANDLE_FILE_INFORMATION info;
+    HANDLE handle = OpenPlain(path, kReadWrite, OPEN_ALWAYS, &info, error);
     if (!handle)
         return File();
     File file(handle);
-    BY_HANDLE_FILE_INFORMATION info;
-    if (const FileError plain = CheckPlainFile(handle, &info); plain != FileError::None) {
-        Set(error, plain);
-        return File();
-    }
     if (info.nNumberOfLinks > 1) {
         // Other names share these bytes (a backup made with hard links, say): they keep them.
         file.Close();
