@@ -454,15 +454,27 @@ FileError RenameNoReplace(const PathString& from, const PathString& to)
     }
     if (errno == EEXIST)
         return FileError::Generic;
-    if (errno != EINVAL && errno != ENOSYS)
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
         return FromErrno(errno);
 #endif
     // A file system without the flag: a hard link fails where the name is taken.
-    if (::link(from.c_str(), to.c_str()) != 0)
-        return errno == EEXIST ? FileError::Generic : FromErrno(errno);
-    ::unlink(from.c_str());
-    NoteDurableStep(DurableStep::Renamed, to);
-    return FileError::None;
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        NoteDurableStep(DurableStep::Renamed, to);
+        return FileError::None;
+    }
+    if (errno == EEXIST)
+        return FileError::Generic;
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS)
+        return FromErrno(errno);
+    // Nor hard links (FAT and NTFS through FUSE, network shares): the name is looked at, then taken.
+    // Only another program could fill it in between; a run of ours holds the set's lock.
+    struct stat taken;
+    if (::lstat(to.c_str(), &taken) == 0)
+        return FileError::Generic;
+    if (errno != ENOENT)
+        return FromErrno(errno);
+    return RenameReplacing(from, to);
 }
 
 FileError SyncFolder(const PathString& folder)

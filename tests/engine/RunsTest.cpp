@@ -3,15 +3,17 @@
 // what they cannot get past (files held, changed or unreadable, a full or read-only disk, folders
 // that go away, hostile names, a kill at any moment, a damaged set).
 //
-// For a read error at a chosen place this program defines read() and copy_file_range() itself, so
-// the engine's calls land here before the C library's (as an LD_PRELOAD shim would, without the
-// loader ordering that sanitizer runtimes dislike); as root, it mounts file systems in a mount
-// namespace of its own.
+// For a read error at a chosen place, and for a file system without RENAME_NOREPLACE and hard links
+// (FAT through FUSE, a network share), this program defines read(), copy_file_range(), renameat2()
+// and link() itself, so the engine's calls land here before the C library's (as an LD_PRELOAD shim
+// would, without the loader ordering that sanitizer runtimes dislike); as root, it mounts file
+// systems in a mount namespace of its own.
 #include "Plan.h"
 #include "TestFiles.h"
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <future>
 #include <gtest/gtest.h>
 #include <sched.h>
@@ -57,7 +59,33 @@ bool ReadAllowed(int fd, int64_t pos, size_t* size)
     return true;
 }
 
+std::atomic<bool> g_noLinks{false}; // renameat2 knows no flags, link() is refused
+
+struct NoLinks
+{
+    NoLinks() { g_noLinks = true; }
+    ~NoLinks() { g_noLinks = false; }
+};
+
 } // namespace
+
+extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags) noexcept
+{
+    if (g_noLinks && flags != 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    return int(::syscall(SYS_renameat2, fromFolder, from, toFolder, to, flags));
+}
+
+extern "C" int link(const char* from, const char* to) noexcept
+{
+    if (g_noLinks) {
+        errno = EPERM;
+        return -1;
+    }
+    return int(::syscall(SYS_linkat, AT_FDCWD, from, AT_FDCWD, to, 0));
+}
 
 extern "C" ssize_t read(int fd, void* buffer, size_t size)
 {
@@ -403,6 +431,7 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
         };
     };
     const auto olderSet = [&] { MakeSet(base, RandomBytes(6 * MB, 6), MB); };
+    const auto noLinks = [&] { held = std::make_shared<NoLinks>(); };
     Check({
         {"split: a link at chip 2", false, link(ChipName(base, 2)), Io, File, "set/report.doc.D02", AccessDenied, 16, 2,
          0, true, "set/report.doc.D02", Refusal::NotRegular},
@@ -429,6 +458,15 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
         {"merge: a file at the output, not agreed", true, [] {}, Io, DestinationExists, "joined/report.doc", Generic,
          64, 0, 0, false, ""},
         {"merge: a file at the output, agreed", true, [] {}, Finished, File, "", None, 64, 0, 0, true, ""},
+        {"split: no RENAME_NOREPLACE nor hard links", false, noLinks, Finished, File, "", None, 64, 5, 0, false},
+        {"merge: no RENAME_NOREPLACE nor hard links, a file at the output, not agreed", true, noLinks, Io,
+         DestinationExists, "joined/report.doc", Generic, 64, 0, 0, false},
+        {"merge: no RENAME_NOREPLACE nor hard links", true,
+         [&] {
+             std::filesystem::remove(dest);
+             noLinks();
+         },
+         Finished, File, "", None, 64, 0, 0, false},
     });
 }
 
