@@ -145,7 +145,7 @@ void InstallSignalHandlers()
 
 int RunSplit(const PathString& source, const PathString& destFolder, const QString& sizeText, const Options& options)
 {
-    const SplitPlan plan = PlanSplit(source, ParseSize(sizeText), destFolder);
+    const SplitPlan plan = PlanSplit(source, ParseSize(sizeText), destFolder, options.checksums);
     if (plan.refusal.what != Refusal::None)
         return ReportRefusal(plan.refusal);
     if (plan.replacesFiles && !options.force)

@@ -3,6 +3,7 @@
 // cuts the file only once the lock is ours.
 #include "FileIO.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -12,6 +13,10 @@
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#ifdef __linux__
+#include <sys/vfs.h>
+#endif
 #include <unistd.h>
 
 namespace zelvo {
@@ -35,8 +40,9 @@ FileError FromErrno(int code)
         return FileError::TooManyOpen;
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
         return FileError::DiskFull;
+    case EFBIG:
+        return FileError::TooLarge;
     case EIO:
         return FileError::HardIO;
     case ELOOP: // O_NOFOLLOW met a symbolic link
@@ -490,6 +496,35 @@ FileError SyncFolder(const PathString& folder)
         return FromErrno(code);
     NoteDurableStep(DurableStep::FolderSynced, folder);
     return FileError::None;
+}
+
+VolumeInfo QuerySystemVolume(const PathString& folder)
+{
+    VolumeInfo info;
+    struct statvfs space;
+    // A file system that reports no blocks at all (some shares and FUSE ones) says nothing of its space.
+    if (::statvfs(folder.c_str(), &space) == 0 && space.f_blocks > 0) {
+        // Root may also use the blocks kept back for it.
+        const uint64_t blocks = ::geteuid() == 0 ? space.f_bfree : space.f_bavail;
+        info.freeBytes = static_cast<int64_t>(std::min<uint64_t>(blocks, INT64_MAX / space.f_frsize) * space.f_frsize);
+    }
+#ifdef __linux__
+    constexpr decltype(statfs::f_type) kFatMagic = 0x4d44; // vfat and msdos; exFAT has no such limit
+    struct statfs kind;
+    if (::statfs(folder.c_str(), &kind) == 0 && kind.f_type == kFatMagic) {
+        info.largestFile = (int64_t(1) << 32) - 1;
+        info.fileSystem = "FAT32";
+    }
+#endif
+    return info;
+}
+
+int64_t SpaceHeldBy(const PathString& path)
+{
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1)
+        return 0;
+    return std::max<int64_t>(info.st_size, int64_t(info.st_blocks) * 512);
 }
 
 PathString FolderOf(const PathString& path)

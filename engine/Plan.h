@@ -8,6 +8,7 @@
 #include "FileIO.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace zelvo {
@@ -29,6 +30,12 @@ enum class Refusal {
     SetBusy,          // another run is writing the set whose base path is `path`
     BadSidecar,       // `path`, the set's checksum file, is malformed or names other files
     NoSidecar,        // the set has no checksum file `path` (verify needs one)
+    // The destination cannot take the run's files: `needed` bytes where `available` are free (the
+    // set's files, `path` its base path; the joined file `path`), or a file of `needed` bytes at
+    // `path` where the file system `fileSystem` holds none above `available`.
+    SetNeedsSpace,
+    FileNeedsSpace,
+    FileTooLarge,
 };
 
 struct PlanRefusal
@@ -36,6 +43,9 @@ struct PlanRefusal
     Refusal what = Refusal::None;
     PathString path;
     FileError error = FileError::None;
+    int64_t needed = 0;
+    int64_t available = 0;
+    std::string fileSystem;
 };
 
 struct SplitPlan
@@ -52,8 +62,10 @@ struct SplitPlan
     bool replacesFiles = false;
 };
 
-// sizeEntry: the chip size in MB as entered (0 for an empty or unreadable entry).
-SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathString& destFolder);
+// sizeEntry: the chip size in MB as entered (0 for an empty or unreadable entry). writeChecksums:
+// the run writes the checksum file too, which needs its room.
+SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathString& destFolder,
+                    bool writeChecksums = true);
 
 struct MergePlan
 {

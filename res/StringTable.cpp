@@ -61,6 +61,10 @@ constexpr std::pair<int, std::string_view> kStrings[] = {
     {IDS_BAD_SIDECAR, "The checksum file %1 is damaged or belongs to another set!"},
     {IDS_NO_SIDECAR, "The chip set has no checksum file %1!"},
     {IDS_BUSY_WITH_DIALOG, "Zelvo for File is busy with another dialog. Close it first."},
+    {IDS_SET_NEEDS_SPACE, "The chip files of %1 need %2; the destination has %3 free."},
+    {IDS_FILE_NEEDS_SPACE, "%1 needs %2; the destination has %3 free."},
+    {IDS_FILE_TOO_LARGE_FOR_DRIVE, "%1 is on a %2 drive, which holds no file of %3 or more."},
+    {IDS_FILE_TOO_LARGE, "%1 is too large for the destination's file system."},
 
     {AFX_IDP_FILE_NONE, "No error occurred."},
     {AFX_IDP_FILE_GENERIC, "An unknown error occurred while accessing %1."},
@@ -92,6 +96,8 @@ std::string LoadString(int id)
 
 int FileErrorStringId(int cause)
 {
+    if (cause == AFX_IDP_FILE_EOF - AFX_IDP_FILE_NONE + 1)
+        return IDS_FILE_TOO_LARGE;
     if (cause < 0 || cause > AFX_IDP_FILE_EOF - AFX_IDP_FILE_NONE)
         return AFX_IDP_FILE_GENERIC;
     return AFX_IDP_FILE_NONE + cause;

@@ -69,6 +69,13 @@ enum StringId : int {
     IDS_NO_SIDECAR = 61241,
     // A file handed to the running program while one of its dialogs is open.
     IDS_BUSY_WITH_DIALOG = 61242,
+    // The destination cannot take a run's files; %2 is the size needed, %3 the free space or, for a
+    // file too large, the file system's name and %3 the size no file of it reaches.
+    IDS_SET_NEEDS_SPACE = 61257,
+    IDS_FILE_NEEDS_SPACE = 61258,
+    IDS_FILE_TOO_LARGE_FOR_DRIVE = 61259,
+    // A write refused for the file's size (the file-error text of FileError::TooLarge).
+    IDS_FILE_TOO_LARGE = 61260,
 
     // The framework's file-error texts; %1 stands for the path.
     AFX_IDP_FILE_NONE = 61856,
@@ -92,7 +99,8 @@ enum StringId : int {
 std::string LoadString(int id);
 
 // The id of the file-error text for one of the framework's file-exception causes (0 to 14,
-// the engine's FileError values); an unknown cause gets the generic text.
+// the engine's FileError values) or for the engine's cause 15, a file too large for its file
+// system; an unknown cause gets the generic text.
 int FileErrorStringId(int cause);
 
 // Replaces every "%1" in text with arg (the framework's AfxFormatString1).

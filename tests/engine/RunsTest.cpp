@@ -9,6 +9,7 @@
 // would, without the loader ordering that sanitizer runtimes dislike); as root, it mounts file
 // systems in a mount namespace of its own.
 #include "Plan.h"
+#include "RunMessages.h"
 #include "TestFiles.h"
 
 #include <cerrno>
@@ -129,6 +130,25 @@ TEST(ChipSet, SizesNamesAndTheHeaderCount)
     int64_t read = 0;
     EXPECT_EQ(ReadHeaderCount(header, &count, &read), FileError::None);
     EXPECT_EQ(std::make_pair(count, read), std::make_pair(261, int64_t(4))) << "the first four bytes, little-endian";
+}
+
+// The refusals that name sizes: what a run needs rounded up and what is there rounded down, so the
+// two never read alike; a write past the largest file of its file system is no full disk.
+TEST(RunMessages, SayWhatTheDestinationLacks)
+{
+    const int64_t G = int64_t(1) << 30;
+    using enum Refusal;
+    const std::pair<PlanRefusal, std::string> rows[] = {
+        {{FileNeedsSpace, "d/x.iso", {}, G * 9 / 2, G * 31 / 10 + 1, {}},
+         "d/x.iso needs 4.5 GB; the destination has 3.1 GB free."},
+        {{SetNeedsSpace, "d/x", {}, G - 1, 1000, {}},
+         "The chip files of d/x need 1 GB; the destination has 1000 bytes free."},
+        {{FileTooLarge, "d/x.iso", {}, 5 * G, 4 * G - 1, "FAT32"},
+         "d/x.iso is on a FAT32 drive, which holds no file of 4 GB or more."},
+    };
+    for (const auto& [refusal, text] : rows)
+        EXPECT_EQ(RefusalText(refusal), text);
+    EXPECT_EQ(FileErrorText(FileError::TooLarge, "x"), "x is too large for the destination's file system.");
 }
 
 // A file's bytes; nothing for what is not a regular file (a FIFO would wait for a writer).
@@ -381,7 +401,7 @@ TEST_F(Runs, EndWithTheFileThatFailedAndWhy)
         {"split: a read error in the source", false, [&] { held = std::make_shared<ReadErrorAt>(source, 3 * MB / 2); },
          Io, File, "report.doc", HardIO, 24, 2, 1},
         {"split: files limited to half a chip", false, [&] { held = std::make_shared<FileSizeLimit>(MB / 2 + 100); },
-         Io, File, "set/report.doc.D01", DiskFull, 8, 1},
+         Io, File, "set/report.doc.D01", TooLarge, 8, 1},
         {"split: the set's folder removed", false, [&] { std::filesystem::remove_all(out); }, Io, File,
          "set/report.doc.D01", NotFound, 16, 0, 1},
         {"split: chip 3 of an older set held", false, [&] { olderSetHeldAt(ChipName(base, 3)); }, Io, File,
@@ -398,15 +418,43 @@ TEST_F(Runs, EndWithTheFileThatFailedAndWhy)
          [&] { held = std::make_shared<ReadErrorAt>(ChipName(base, 2), 100000); }, Io, File, "set/report.doc.D02",
          HardIO, 17, 0, 1},
         {"merge: files limited to two chips", true, [&] { held = std::make_shared<FileSizeLimit>(2 * MB); }, Io, File,
-         "joined/report.doc", DiskFull, 32},
+         "joined/report.doc", TooLarge, 32},
         {"merge: the output folder gone", true, [&] { std::filesystem::remove_all(joined); }, Io, File,
          "joined/report.doc", NotFound, 0},
         {"merge: the output folder removed", true, [&] { std::filesystem::remove_all(joined); }, Io, File,
          "joined/report.doc", NotFound, 64, 0, 1},
     };
-    if (::geteuid() == 0) // a tmpfs needs root
+    // What the plans see of the destination: free bytes, and the largest file of a FAT32 drive (-1: as it is).
+    const auto drive = [&](int64_t freeBytes, int64_t largest = -1) {
+        return [=, this] {
+            SetVolumeHook([=](const PathString&, VolumeInfo* info) {
+                info->freeBytes = freeBytes < 0 ? info->freeBytes : freeBytes;
+                if (largest >= 0)
+                    *info = {info->freeBytes, largest, "FAT32"};
+            });
+            held = std::shared_ptr<void>(nullptr, [](void*) { SetVolumeHook({}); });
+        };
+    };
+    const int64_t setBytes = 4 * MB - 1000 + 4 + 4 * 81 + 77; // the source, the header chip, the checksums
+    const uint64_t Finished = kOutcomeFinished;
+    for (FaultRow row : std::initializer_list<FaultRow>{
+             {"split: a byte less free than the set needs", false, drive(setBytes - 1), Finished, File, "", None, 64, 5,
+              0, true, "set/report.doc", Refusal::SetNeedsSpace},
+             {"split: chips larger than the drive's largest file", false, drive(-1, MB - 1), Finished, File, "", None,
+              64, 5, 0, true, "set/report.doc.D01", Refusal::FileTooLarge},
+             {"merge: a byte less free than the join, the file it replaces kept till the end", true,
+              drive(4 * MB - 1001), Finished, File, "", None, 64, 0, 0, true, "joined/report.doc",
+              Refusal::FileNeedsSpace},
+             {"merge: a join larger than the drive's largest file", true, drive(-1, 4 * MB - 1001), Finished, File, "",
+              None, 64, 0, 0, true, "joined/report.doc", Refusal::FileTooLarge},
+         })
+        rows.push_back(row);
+    if (::geteuid() == 0) { // a tmpfs needs root
         rows.push_back({"split: the disk full before the header chip", false, [&] { Mount("size=4m"); }, Io, File,
                         "set/report.doc.DAV", DiskFull, 64, 4});
+        rows.push_back({"split: a real disk of 2 MB", false, [&] { Mount("size=2m"); }, Io, File, "set/report.doc.D03",
+                        DiskFull, 32, 3, 0, true, "set/report.doc", Refusal::SetNeedsSpace});
+    }
     Check(rows);
 }
 
@@ -467,6 +515,13 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
              noLinks();
          },
          Finished, File, "", None, 64, 0, 0, false},
+        {"split: an older set on a full drive, agreed: what it replaces is room", false,
+         [&] {
+             olderSet();
+             SetVolumeHook([](const PathString&, VolumeInfo* info) { info->freeBytes = 0; });
+             held = std::shared_ptr<void>(nullptr, [](void*) { SetVolumeHook({}); });
+         },
+         Finished, File, "", None, 64, 5, 0, true, ""},
     });
 }
 
