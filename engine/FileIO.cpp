@@ -15,7 +15,26 @@ DurableStepHook& durableStepHook()
     return hook;
 }
 
+VolumeHook& volumeHook()
+{
+    static VolumeHook hook;
+    return hook;
+}
+
 } // namespace
+
+void SetVolumeHook(VolumeHook hook)
+{
+    volumeHook() = std::move(hook);
+}
+
+VolumeInfo QueryVolume(const PathString& folder)
+{
+    VolumeInfo info = QuerySystemVolume(folder);
+    if (volumeHook())
+        volumeHook()(folder, &info);
+    return info;
+}
 
 void SetDurableStepHook(DurableStepHook hook)
 {

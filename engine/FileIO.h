@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace zelvo {
@@ -35,7 +36,10 @@ enum class FileError : int {
     Locking = 12,
     DiskFull = 13,
     EndOfFile = 14,
-    ReadOnly = 15, // a read-only file system or medium
+    // Beyond the framework's causes: a read-only file system or medium (EROFS), and a file grown
+    // past the largest its file system holds (EFBIG).
+    ReadOnly = 15,
+    TooLarge = 16,
 };
 
 // Which side of a copy failed, so the caller can name the right file.
@@ -201,6 +205,20 @@ FileError SyncFolder(const PathString& folder);
 PathString FolderOf(const PathString& path);
 FileError CheckNameFits(const PathString& path);
 
+// What the file system holding a folder can take: the bytes free to this user and the largest file
+// it holds. -1 where that is not known (a network share that reports no sizes, a file system
+// without a limit of its own).
+struct VolumeInfo
+{
+    int64_t freeBytes = -1;
+    int64_t largestFile = -1;
+    std::string fileSystem; // its name, where it sets largestFile ("FAT32")
+};
+VolumeInfo QueryVolume(const PathString& folder);
+// The space that removing or cutting the regular file at `path` gives back: its allocation, or 0
+// where it has other names that keep it (or is no regular file).
+int64_t SpaceHeldBy(const PathString& path);
+
 // A lock on a chip set (its base path), held while a run writes the set and released with this
 // object or when the process ends; a second holder in this or another process is refused.
 class SetLock
@@ -226,5 +244,11 @@ enum class DurableStep { Synced, Renamed, FolderSynced, Removed };
 using DurableStepHook = std::function<void(DurableStep step, const PathString& path)>;
 void SetDurableStepHook(DurableStepHook hook);
 void NoteDurableStep(DurableStep step, const PathString& path);
+
+// Test seam: sees, and may change, what QueryVolume found for a folder.
+using VolumeHook = std::function<void(const PathString& folder, VolumeInfo* info)>;
+void SetVolumeHook(VolumeHook hook);
+// The platform's answer, before the hook.
+VolumeInfo QuerySystemVolume(const PathString& folder);
 
 } // namespace zelvo

@@ -3,6 +3,7 @@
 // cuts the file only once the lock is ours.
 #include "FileIO.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -12,6 +13,10 @@
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#ifdef __linux__
+#include <sys/vfs.h>
+#endif
 #include <unistd.h>
 
 namespace zelvo {
@@ -36,8 +41,9 @@ FileError FromErrno(int code)
         return FileError::TooManyOpen;
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
         return FileError::DiskFull;
+    case EFBIG:
+        return FileError::TooLarge;
     case EIO:
         return FileError::HardIO;
     case ELOOP: // O_NOFOLLOW met a symbolic link
@@ -471,15 +477,27 @@ FileError RenameNoReplace(const PathString& from, const PathString& to)
     }
     if (errno == EEXIST)
         return FileError::Generic;
-    if (errno != EINVAL && errno != ENOSYS)
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
         return FromErrno(errno);
 #endif
     // A file system without the flag: a hard link fails where the name is taken.
-    if (::link(from.c_str(), to.c_str()) != 0)
-        return errno == EEXIST ? FileError::Generic : FromErrno(errno);
-    ::unlink(from.c_str());
-    NoteDurableStep(DurableStep::Renamed, to);
-    return FileError::None;
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        NoteDurableStep(DurableStep::Renamed, to);
+        return FileError::None;
+    }
+    if (errno == EEXIST)
+        return FileError::Generic;
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS)
+        return FromErrno(errno);
+    // Nor hard links (FAT and NTFS through FUSE, network shares): the name is looked at, then taken.
+    // Only another program could fill it in between; a run of ours holds the set's lock.
+    struct stat taken;
+    if (::lstat(to.c_str(), &taken) == 0)
+        return FileError::Generic;
+    if (errno != ENOENT)
+        return FromErrno(errno);
+    return RenameReplacing(from, to);
 }
 
 FileError SyncFolder(const PathString& folder)
@@ -495,6 +513,35 @@ FileError SyncFolder(const PathString& folder)
         return FromErrno(code);
     NoteDurableStep(DurableStep::FolderSynced, folder);
     return FileError::None;
+}
+
+VolumeInfo QuerySystemVolume(const PathString& folder)
+{
+    VolumeInfo info;
+    struct statvfs space;
+    // A file system that reports no blocks at all (some shares and FUSE ones) says nothing of its space.
+    if (::statvfs(folder.c_str(), &space) == 0 && space.f_blocks > 0) {
+        // Root may also use the blocks kept back for it.
+        const uint64_t blocks = ::geteuid() == 0 ? space.f_bfree : space.f_bavail;
+        info.freeBytes = static_cast<int64_t>(std::min<uint64_t>(blocks, INT64_MAX / space.f_frsize) * space.f_frsize);
+    }
+#ifdef __linux__
+    constexpr decltype(statfs::f_type) kFatMagic = 0x4d44; // vfat and msdos; exFAT has no such limit
+    struct statfs kind;
+    if (::statfs(folder.c_str(), &kind) == 0 && kind.f_type == kFatMagic) {
+        info.largestFile = (int64_t(1) << 32) - 1;
+        info.fileSystem = "FAT32";
+    }
+#endif
+    return info;
+}
+
+int64_t SpaceHeldBy(const PathString& path)
+{
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1)
+        return 0;
+    return std::max<int64_t>(info.st_size, int64_t(info.st_blocks) * 512);
 }
 
 PathString FolderOf(const PathString& path)

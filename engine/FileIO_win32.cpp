@@ -3,7 +3,9 @@
 // write take the name itself (FILE_FLAG_OPEN_REPARSE_POINT) and keep only a plain file on a disk.
 #include "FileIO.h"
 
+#include <algorithm>
 #include <random>
+#include <string_view>
 
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX // MinGW's C++ library defines it already
@@ -13,6 +15,8 @@
 
 namespace zelvo {
 namespace {
+
+constexpr DWORD kFileSystemLimitation = 665; // ERROR_FILE_SYSTEM_LIMITATION, not in MinGW's headers
 
 FileError FromWin32(DWORD code)
 {
@@ -36,8 +40,10 @@ FileError FromWin32(DWORD code)
         return FileError::TooManyOpen;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_FILE_TOO_LARGE:
         return FileError::DiskFull;
+    case ERROR_FILE_TOO_LARGE:
+    case kFileSystemLimitation:
+        return FileError::TooLarge;
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:
     case ERROR_FILENAME_EXCED_RANGE:
@@ -409,6 +415,33 @@ FileError SyncFolder(const PathString& folder)
     // An ordinary process cannot flush a folder on Win32; the renames above are written through.
     NoteDurableStep(DurableStep::FolderSynced, folder);
     return FileError::None;
+}
+
+VolumeInfo QuerySystemVolume(const PathString& folder)
+{
+    VolumeInfo info;
+    ULARGE_INTEGER available;
+    if (::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr))
+        info.freeBytes = static_cast<int64_t>(std::min<ULONGLONG>(available.QuadPart, INT64_MAX));
+    wchar_t root[MAX_PATH + 1];
+    wchar_t name[MAX_PATH + 1];
+    if (::GetVolumePathNameW(folder.c_str(), root, MAX_PATH + 1) &&
+        ::GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH + 1) &&
+        std::wstring_view(name).starts_with(L"FAT")) { // FAT, FAT12, FAT16, FAT32; not exFAT
+        info.largestFile = (int64_t(1) << 32) - 1;
+        for (const wchar_t* c = name; *c; ++c)
+            info.fileSystem.push_back(static_cast<char>(*c));
+    }
+    return info;
+}
+
+int64_t SpaceHeldBy(const PathString& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+        return 0;
+    return static_cast<int64_t>((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
 
 PathString FolderOf(const PathString& path)

@@ -10,7 +10,7 @@ namespace {
 
 PlanRefusal Refuse(Refusal what, PathString path = {}, FileError error = FileError::None)
 {
-    return PlanRefusal{what, std::move(path), error};
+    return PlanRefusal{what, std::move(path), error, 0, 0, {}};
 }
 
 // A file of a set may come from anyone: it is read only where it is a regular file under its own
@@ -102,6 +102,27 @@ PlanRefusal ReadSidecar(const PathString& headerPath, int32_t count, bool* prese
     return {};
 }
 
+// Refuses a run whose files the destination cannot take: a file longer than its file system holds,
+// or more bytes than are free there, counting as free what the files the run replaces give back
+// before it ends.
+PlanRefusal CheckRoom(const PathString& folder, const PathString& longestPath, int64_t longest, Refusal noSpace,
+                      const PathString& spacePath, int64_t needed, int64_t givenBack)
+{
+    const VolumeInfo volume = QueryVolume(folder);
+    PlanRefusal refusal;
+    if (volume.largestFile >= 0 && longest > volume.largestFile) {
+        refusal = Refuse(Refusal::FileTooLarge, longestPath);
+        refusal.needed = longest;
+        refusal.available = volume.largestFile;
+        refusal.fileSystem = volume.fileSystem;
+    } else if (volume.freeBytes >= 0 && needed > volume.freeBytes + givenBack) {
+        refusal = Refuse(noSpace, spacePath);
+        refusal.needed = needed;
+        refusal.available = volume.freeBytes + givenBack;
+    }
+    return refusal;
+}
+
 // A plan that ends in a refusal: what it found so far, and why it stops.
 template <typename Plan> Plan WithRefusal(Plan plan, PlanRefusal refusal)
 {
@@ -156,6 +177,7 @@ SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathS
         if (CheckNameFits(name) != FileError::None)
             return refused(Refuse(Refusal::NameTooLong, name));
     }
+    int64_t givenBack = 0; // by the files of an older set that the run replaces
     for (uint32_t k = 1; k <= kMaxChips + 2; ++k) {
         const PathString name =
             k <= kMaxChips ? ChipName(plan.base, k) : (k == kMaxChips + 1 ? SidecarName(plan.base) : header);
@@ -169,7 +191,19 @@ SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathS
         if (written && exists && SameFile(name, sourcePath))
             return refused(Refuse(Refusal::SameFile, name));
         plan.replacesFiles = plan.replacesFiles || exists;
+        if (written && exists)
+            givenBack += SpaceHeldBy(name);
     }
+    // The set takes the source's bytes, the header chip's and the checksum file's: a line of
+    // digits, two spaces and a name for each chip and for the source.
+    int64_t needed = plan.sourceLength + kHeaderLength;
+    for (uint32_t k = 1; writeChecksums && k <= plan.sizing.chipCount + 1; ++k)
+        needed += 64 + 2 + 1 +
+                  int64_t(Utf8Of(FileNameOf(k <= plan.sizing.chipCount ? ChipName(plan.base, k) : sourcePath)).size());
+    if (PlanRefusal room = CheckRoom(destFolder, ChipName(plan.base, 1), plan.sizing.chipSize, Refusal::SetNeedsSpace,
+                                     plan.base, needed, givenBack);
+        room.what != Refusal::None)
+        return refused(std::move(room));
     SetLock probe = SetLock::Acquire(plan.base, &error);
     if (!probe.Held() && error == FileError::Locking)
         return refused(Refuse(Refusal::SetBusy, plan.base));
@@ -246,6 +280,11 @@ MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, 
         if (readByRun)
             return refused(Refuse(Refusal::SameFile, plan.destPath));
     }
+    // A file replaced goes only once the join is whole, so it gives nothing back meanwhile.
+    if (PlanRefusal room = CheckRoom(destFolder, plan.destPath, plan.totalLength, Refusal::FileNeedsSpace,
+                                     plan.destPath, plan.totalLength, 0);
+        room.what != Refusal::None)
+        return refused(std::move(room));
     return plan;
 }
 

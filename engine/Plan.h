@@ -8,6 +8,7 @@
 #include "FileIO.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace zelvo {
@@ -30,6 +31,12 @@ enum class Refusal {
     BadSidecar,       // `path`, the set's checksum file, is malformed or names other files
     NoSidecar,        // the set has no checksum file `path` (verify needs one)
     BeyondCount,      // `path`, a chip of the set's name, lies beyond the header chip's count `count`
+    // The destination cannot take the run's files: `needed` bytes where `available` are free (the
+    // set's files, `path` its base path; the joined file `path`), or a file of `needed` bytes at
+    // `path` where the file system `fileSystem` holds none above `available`.
+    SetNeedsSpace,
+    FileNeedsSpace,
+    FileTooLarge,
 };
 
 struct PlanRefusal
@@ -38,6 +45,9 @@ struct PlanRefusal
     PathString path;
     FileError error = FileError::None;
     int32_t count = 0; // BeyondCount
+    int64_t needed = 0;
+    int64_t available = 0;
+    std::string fileSystem;
 };
 
 struct SplitPlan
@@ -55,7 +65,7 @@ struct SplitPlan
 };
 
 // sizeEntry: the chip size in MB as entered (0 for an empty or unreadable entry). writeChecksums:
-// the set gets a checksum file, whose name must fit too.
+// the set gets a checksum file, whose name must fit and which needs its room.
 SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathString& destFolder,
                     bool writeChecksums = true);
 

@@ -3,6 +3,40 @@
 #include "StringTable.h"
 
 namespace zelvo {
+namespace {
+
+// "4.5 GB": units of 1,024 as the chip sizes count them, one decimal where it says something.
+// Rounded up for what a run needs and down for what is there, so that a refusal never shows
+// the two alike.
+std::string SizeText(int64_t bytes, bool up)
+{
+    static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB"};
+    if (bytes < 1024)
+        return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    int unit = 0;
+    while (unit < 4 && bytes >= (int64_t(1024) << (10 * (unit + 1))))
+        ++unit;
+    const int64_t scale = int64_t(1024) << (10 * unit); // bytes in a unit
+    const int64_t tenths = bytes / scale * 10 + (bytes % scale * 10 + (up ? scale - 1 : 0)) / scale;
+    if (tenths >= 10240 && unit < 4)
+        return SizeText(int64_t(1) << (10 * (unit + 2)), up); // rounded up into the next unit
+    std::string text = std::to_string(tenths / 10);
+    if (tenths % 10 != 0)
+        text += "." + std::to_string(tenths % 10);
+    return text + " " + kUnits[unit];
+}
+
+// FormatString2 with a third argument for "%3".
+std::string FormatString3(const std::string& text, const std::string& arg1, const std::string& arg2,
+                          const std::string& arg3)
+{
+    const std::size_t at = text.find("%3");
+    if (at == std::string::npos)
+        return FormatString2(text, arg1, arg2);
+    return FormatString2(text.substr(0, at), arg1, arg2) + arg3 + FormatString2(text.substr(at + 2), arg1, arg2);
+}
+
+} // namespace
 
 std::string DisplayPath(const PathString& path)
 {
@@ -39,8 +73,10 @@ std::string DisplayPath(const PathString& path)
 
 std::string FileErrorText(FileError error, const PathString& path)
 {
-    // The framework knows no read-only destination: it has a text of its own.
-    const int id = error == FileError::ReadOnly ? IDS_READ_ONLY : FileErrorStringId(static_cast<int>(error));
+    // The framework knows no read-only destination and no file too large for its file system.
+    const int id = error == FileError::ReadOnly   ? IDS_READ_ONLY
+                   : error == FileError::TooLarge ? IDS_FILE_TOO_LARGE
+                                                  : FileErrorStringId(static_cast<int>(error));
     return FormatString1(LoadString(id), DisplayPath(path));
 }
 
@@ -80,6 +116,12 @@ int RefusalStringId(Refusal what)
         return IDS_NO_SIDECAR;
     case Refusal::BeyondCount:
         return IDS_CHIP_BEYOND_COUNT;
+    case Refusal::SetNeedsSpace:
+        return IDS_SET_NEEDS_SPACE;
+    case Refusal::FileNeedsSpace:
+        return IDS_FILE_NEEDS_SPACE;
+    case Refusal::FileTooLarge:
+        return IDS_FILE_TOO_LARGE_FOR_DRIVE;
     }
     return 0;
 }
@@ -93,7 +135,14 @@ std::string RefusalText(const PlanRefusal& refusal)
     if (refusal.what == Refusal::BeyondCount)
         return FormatString2(LoadString(IDS_CHIP_BEYOND_COUNT), DisplayPath(refusal.path),
                              std::to_string(refusal.count));
-    return FormatString1(LoadString(RefusalStringId(refusal.what)), DisplayPath(refusal.path));
+    const std::string text = LoadString(RefusalStringId(refusal.what));
+    if (refusal.what == Refusal::SetNeedsSpace || refusal.what == Refusal::FileNeedsSpace)
+        return FormatString3(text, DisplayPath(refusal.path), SizeText(refusal.needed, true),
+                             SizeText(refusal.available, false));
+    if (refusal.what == Refusal::FileTooLarge)
+        return FormatString3(text, DisplayPath(refusal.path), refusal.fileSystem,
+                             SizeText(refusal.available + 1, false));
+    return FormatString1(text, DisplayPath(refusal.path));
 }
 
 std::string FailureText(RunFailure failure, FileError error, const PathString& path)

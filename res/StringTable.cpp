@@ -63,6 +63,10 @@ constexpr std::pair<int, std::string_view> kStrings[] = {
     {IDS_BUSY_WITH_DIALOG, "Zelvo for File is busy with another dialog. Close it first."},
     {IDS_READ_ONLY, "%1 could not be written because the destination is read-only."},
     {IDS_CHIP_BEYOND_COUNT, "The chip file %1 lies beyond the count %2 of its header chip!"},
+    {IDS_SET_NEEDS_SPACE, "The chip files of %1 need %2; the destination has %3 free."},
+    {IDS_FILE_NEEDS_SPACE, "%1 needs %2; the destination has %3 free."},
+    {IDS_FILE_TOO_LARGE_FOR_DRIVE, "%1 is on a %2 drive, which holds no file of %3 or more."},
+    {IDS_FILE_TOO_LARGE, "%1 is too large for the destination's file system."},
 
     {AFX_IDP_FILE_NONE, "No error occurred."},
     {AFX_IDP_FILE_GENERIC, "An unknown error occurred while accessing %1."},

@@ -73,6 +73,13 @@ enum StringId : int {
     IDS_READ_ONLY = 61250,
     // A chip of the set's name past the header chip's count: %1 the chip, %2 the count.
     IDS_CHIP_BEYOND_COUNT = 61251,
+    // The destination cannot take a run's files; %2 is the size needed, %3 the free space or, for a
+    // file too large, the file system's name and %3 the size no file of it reaches.
+    IDS_SET_NEEDS_SPACE = 61257,
+    IDS_FILE_NEEDS_SPACE = 61258,
+    IDS_FILE_TOO_LARGE_FOR_DRIVE = 61259,
+    // A write refused for the file's size (the file-error text of FileError::TooLarge).
+    IDS_FILE_TOO_LARGE = 61260,
 
     // The framework's file-error texts; %1 stands for the path.
     AFX_IDP_FILE_NONE = 61856,

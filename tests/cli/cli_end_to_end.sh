@@ -124,6 +124,18 @@ t 0 "Finished!" split "$src" plain --size 1 --no-checksum
 t 0 "Checksums: none" info "plain/$src.DAV"
 t 4 "The chip set has no checksum file plain/$src.sha256!" verify "plain/$src.DAV"
 
+# The destination is measured before a byte is written (a tmpfs of 2 MB, as root); a write past
+# the largest file a file system takes (here a limit of 1 MB) is no full disk.
+if ((EUID == 0)); then
+    mkdir small
+    out=$(unshare -m bash -c 'mount -t tmpfs -o size=2m zelvo small && "$0" split "$1" small --size 1; "$0" merge "plain/$1.DAV" small
+        echo "exit $?" && ls -A small' "$cli" "$src" 2>&1)
+    room="need 3.1 MB; the destination has 2 MB free."
+    [[ $out == "The chip files of small/$src $room"$'\n'"small/$src ${room/need/needs}"$'\n'"exit 4" ]] || fail "too small: $out"
+fi
+out=$(trap '' XFSZ && ulimit -f 1024 && "$cli" merge "plain/$src.DAV" empty 2>&1)
+[[ $? -eq 3 && $out == *"empty/$src is too large for the destination's file system." ]] || fail "EFBIG: $out"
+
 # Chips beyond the header chip's count, a count of 1.
 cp "$set.D01" "$set.D07"
 beyond="The chip file $set.D07 lies beyond the count 4 of its header chip!"

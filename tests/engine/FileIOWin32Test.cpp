@@ -123,6 +123,10 @@ TEST_F(Win32Files, NamesTemporariesAndLengths)
     int64_t length = 0;
     EXPECT_EQ(QueryLength(At(L"large.iso"), &length), FileError::None);
     EXPECT_EQ(length, large);
+    EXPECT_EQ(SpaceHeldBy(At(L"large.iso")), large) << "what replacing it gives back";
+    const VolumeInfo volume = QueryVolume(FolderOf(At(L"large.iso")));
+    EXPECT_TRUE(volume.freeBytes > 0 && volume.largestFile == -1)
+        << volume.freeBytes << " free on " << volume.fileSystem;
 }
 
 // 1 MiB of 'a' and "abc", under a name with a character outside the BMP (4 bytes in UTF-8): the

@@ -3,15 +3,18 @@
 // what they cannot get past (files held, changed or unreadable, a full or read-only disk, folders
 // that go away, hostile names, a kill at any moment, a damaged set).
 //
-// For a read error at a chosen place this program defines read() and copy_file_range() itself, so
-// the engine's calls land here before the C library's (as an LD_PRELOAD shim would, without the
-// loader ordering that sanitizer runtimes dislike); as root, it mounts file systems in a mount
-// namespace of its own.
+// For a read error at a chosen place, and for a file system without RENAME_NOREPLACE and hard links
+// (FAT through FUSE, a network share), this program defines read(), copy_file_range(), renameat2()
+// and link() itself, so the engine's calls land here before the C library's (as an LD_PRELOAD shim
+// would, without the loader ordering that sanitizer runtimes dislike); as root, it mounts file
+// systems in a mount namespace of its own.
 #include "Plan.h"
+#include "RunMessages.h"
 #include "TestFiles.h"
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <future>
 #include <gtest/gtest.h>
 #include <sched.h>
@@ -57,7 +60,20 @@ bool ReadAllowed(int fd, int64_t pos, size_t* size)
     return true;
 }
 
+std::atomic<bool> g_noLinks{false}; // renameat2 knows no flags, link() is refused
+
 } // namespace
+
+extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags) noexcept
+{
+    return g_noLinks && flags ? (errno = EINVAL, -1)
+                              : int(::syscall(SYS_renameat2, fromFolder, from, toFolder, to, flags));
+}
+
+extern "C" int link(const char* from, const char* to) noexcept
+{
+    return g_noLinks ? (errno = EPERM, -1) : int(::syscall(SYS_linkat, AT_FDCWD, from, AT_FDCWD, to, 0));
+}
 
 extern "C" ssize_t read(int fd, void* buffer, size_t size)
 {
@@ -101,6 +117,13 @@ TEST(ChipSet, SizesNamesAndTheHeaderCount)
     int64_t read = 0;
     EXPECT_EQ(ReadHeaderCount(header, &count, &read), FileError::None);
     EXPECT_EQ(std::make_pair(count, read), std::make_pair(261, int64_t(4))) << "the first four bytes, little-endian";
+}
+
+// A file too large for a FAT32 drive: its limit, 4 GiB - 1, plus the byte that no file reaches.
+TEST(RunMessages, SayWhatTheDestinationLacks)
+{
+    EXPECT_EQ(RefusalText({Refusal::FileTooLarge, "d/x.iso", {}, 0, (int64_t(4) << 30) - 1, "FAT32"}),
+              "d/x.iso is on a FAT32 drive, which holds no file of 4 GB or more.");
 }
 
 // A file's bytes; nothing for what is not a regular file (a FIFO would wait for a writer).
@@ -161,6 +184,17 @@ protected:
         EXPECT_TRUE(isolated && ::mount("zelvo-fault", out.c_str(), "tmpfs", 0, options) == 0) << std::strerror(errno);
     }
     void Hold(const PathString& path) { held = std::make_shared<File>(File::OpenRead(path, nullptr)); }
+    // What the plans see of the destination until the run ends: the bytes free, or the largest file
+    // of a FAT32 drive.
+    std::function<void()> Drive(int64_t freeBytes, int64_t largest = -1)
+    {
+        return [=, this] {
+            SetVolumeHook([=](const PathString&, VolumeInfo* info) {
+                *info = largest < 0 ? VolumeInfo{freeBytes, -1, ""} : VolumeInfo{info->freeBytes, largest, "FAT32"};
+            });
+            held = std::shared_ptr<void>(nullptr, [](void*) { SetVolumeHook({}); });
+        };
+    }
     PathString In(const char* name) const { return *name ? (dir / name).native() : PathString(); }
 
     // Each run ends with its outcome, the file it names and why, and counts only blocks that reached
@@ -332,6 +366,8 @@ TEST_F(Runs, EndWithTheFileThatFailedAndWhy)
         MakeSet(base, data, MB);
         Hold(path);
     };
+    const int64_t setBytes = 4 * MB - 1000 + 4 + 4 * 81 + 77; // the source, the header chip, the checksums
+    const uint64_t Finished = kOutcomeFinished;
     std::vector<FaultRow> rows = {
         {"split: the source held", false, [&] { Hold(source); }, Open, File, "report.doc", Sharing, 0},
         {"split: the source a FIFO", false,
@@ -359,7 +395,7 @@ TEST_F(Runs, EndWithTheFileThatFailedAndWhy)
         {"split: a read error in the source", false, [&] { held = std::make_shared<ReadErrorAt>(source, 3 * MB / 2); },
          Io, File, "report.doc", HardIO, 24, 2, 1},
         {"split: files limited to half a chip", false, [&] { held = std::make_shared<FileSizeLimit>(MB / 2 + 100); },
-         Io, File, "set/report.doc.D01", DiskFull, 8, 1},
+         Io, File, "set/report.doc.D01", TooLarge, 8, 1},
         {"split: the set's folder removed", false, [&] { std::filesystem::remove_all(out); }, Io, File,
          "set/report.doc.D01", NotFound, 16, 0, 1},
         {"split: chip 3 of an older set held", false, [&] { olderSetHeldAt(ChipName(base, 3)); }, Io, File,
@@ -376,11 +412,19 @@ TEST_F(Runs, EndWithTheFileThatFailedAndWhy)
          [&] { held = std::make_shared<ReadErrorAt>(ChipName(base, 2), 100000); }, Io, File, "set/report.doc.D02",
          HardIO, 17, 0, 1},
         {"merge: files limited to two chips", true, [&] { held = std::make_shared<FileSizeLimit>(2 * MB); }, Io, File,
-         "joined/report.doc", DiskFull, 32},
+         "joined/report.doc", TooLarge, 32},
         {"merge: the output folder gone", true, [&] { std::filesystem::remove_all(joined); }, Io, File,
          "joined/report.doc", NotFound, 0},
         {"merge: the output folder removed", true, [&] { std::filesystem::remove_all(joined); }, Io, File,
          "joined/report.doc", NotFound, 64, 0, 1},
+        {"split: a byte less free than the set needs", false, Drive(setBytes - 1), Finished, File, "", None, 64, 5, 0,
+         true, "set/report.doc", Refusal::SetNeedsSpace},
+        {"split: chips larger than the drive's largest file", false, Drive(-1, MB - 1), Finished, File, "", None, 64, 5,
+         0, true, "set/report.doc.D01", Refusal::FileTooLarge},
+        {"merge: a byte less free than the join, the file it replaces kept till the end", true, Drive(4 * MB - 1001),
+         Finished, File, "", None, 64, 0, 0, true, "joined/report.doc", Refusal::FileNeedsSpace},
+        {"merge: a join larger than the drive's largest file", true, Drive(-1, 4 * MB - 1001), Finished, File, "", None,
+         64, 0, 0, true, "joined/report.doc", Refusal::FileTooLarge},
     };
     if (::geteuid() == 0) { // a tmpfs needs root
         rows.push_back({"split: the disk full before the header chip", false, [&] { Mount("size=4m"); }, Io, File,
@@ -417,6 +461,10 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
         };
     };
     const auto olderSet = [&] { MakeSet(base, RandomBytes(6 * MB, 6), MB); };
+    const auto noLinks = [&] {
+        g_noLinks = true;
+        held = std::shared_ptr<void>(nullptr, [](void*) { g_noLinks = false; });
+    };
     Check({
         {"split: a link at chip 2", false, link(ChipName(base, 2)), Io, File, "set/report.doc.D02", AccessDenied, 16, 2,
          0, true, "set/report.doc.D02", Refusal::NotRegular},
@@ -433,7 +481,8 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
          0, 7, 0, false, ""},
         {"split: chip 3 of an unfinished set, not agreed", false, [&] { WriteFile(ChipName(base, 3), old); }, Io,
          DestinationExists, "set/report.doc.D03", AccessDenied, 32, 3, 0, false, ""},
-        {"split: an older, larger set, agreed", false, olderSet, Finished, File, "", None, 64, 5, 0, true, ""},
+        {"split: an older, larger set on a full drive, agreed: what it replaces is room", false,
+         [&] { olderSet(), Drive(0)(); }, Finished, File, "", None, 64, 5, 0, true, ""},
         {"split: chip 2 a hard link of a file elsewhere, agreed", false, hardLink(ChipName(base, 2), victim), Finished,
          File, "", None, 64, 5, 0, true, ""},
         {"merge: a link at chip 2, to a file elsewhere", true, link(ChipName(base, 2)), kOutcomeOpenFailed, File,
@@ -450,6 +499,9 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
         {"merge: a file at the output, not agreed", true, [] {}, Io, DestinationExists, "joined/report.doc", Generic,
          64, 0, 0, false, ""},
         {"merge: a file at the output, agreed", true, [] {}, Finished, File, "", None, 64, 0, 0, true, ""},
+        {"split: no RENAME_NOREPLACE nor hard links", false, noLinks, Finished, File, "", None, 64, 5, 0, false},
+        {"merge: no RENAME_NOREPLACE nor hard links, a file at the output, not agreed", true, noLinks, Io,
+         DestinationExists, "joined/report.doc", Generic, 64, 0, 0, false},
     });
 }
 

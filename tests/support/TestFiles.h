@@ -92,7 +92,7 @@ struct Recorder
 };
 
 // Files may not grow past `limit` bytes while this lives; SIGXFSZ is ignored so that a write fails
-// with EFBIG (reported as a full disk) instead of ending the process.
+// with EFBIG (a file too large for its file system) instead of ending the process.
 class FileSizeLimit
 {
 public:

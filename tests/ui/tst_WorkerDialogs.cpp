@@ -271,7 +271,7 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("how");
         QTest::newRow("comminute: the source locked as the run starts") << 0 << "lock";
-        QTest::newRow("comminute: the disk fills up, in the background: a notice") << 0 << "full";
+        QTest::newRow("comminute: a chip too large for the file system, in the background: a notice") << 0 << "full";
         QTest::newRow("merge: a byte of chip 2 changed") << 1 << "damage";
     }
 
@@ -286,7 +286,7 @@ private slots:
         if (how == "lock") {
             expected = Text(k.ids.openFailed);
         } else if (how == "full") {
-            expected += Text(AFX_IDP_FILE_DISKFULL, Out() + "/data.bin.D01");
+            expected += Text(IDS_FILE_TOO_LARGE, Out() + "/data.bin.D01");
         } else {
             QByteArray bytes = ReadBytes(chip);
             bytes[1000] = char(bytes[1000] ^ 1);
