@@ -10,7 +10,7 @@ namespace {
 
 PlanRefusal Refuse(Refusal what, PathString path = {}, FileError error = FileError::None)
 {
-    return PlanRefusal{what, std::move(path), error, 0, 0, {}};
+    return PlanRefusal{.what = what, .path = std::move(path), .error = error};
 }
 
 // A file of a set may come from anyone: it is read only where it is a regular file under its own

@@ -47,7 +47,7 @@ struct PlanRefusal
     int32_t count = 0; // BeyondCount
     int64_t needed = 0;
     int64_t available = 0;
-    std::string fileSystem;
+    std::string fileSystem{};
 };
 
 struct SplitPlan

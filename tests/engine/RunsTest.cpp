@@ -122,7 +122,10 @@ TEST(ChipSet, SizesNamesAndTheHeaderCount)
 // A file too large for a FAT32 drive: its limit, 4 GiB - 1, plus the byte that no file reaches.
 TEST(RunMessages, SayWhatTheDestinationLacks)
 {
-    EXPECT_EQ(RefusalText({Refusal::FileTooLarge, "d/x.iso", {}, 0, (int64_t(4) << 30) - 1, "FAT32"}),
+    EXPECT_EQ(RefusalText({.what = Refusal::FileTooLarge,
+                           .path = "d/x.iso",
+                           .available = (int64_t(4) << 30) - 1,
+                           .fileSystem = "FAT32"}),
               "d/x.iso is on a FAT32 drive, which holds no file of 4 GB or more.");
 }
 
