@@ -3,6 +3,8 @@
 
 #include "ChipSet.h"
 
+#include <algorithm>
+
 namespace zelvo {
 namespace {
 
@@ -97,12 +99,33 @@ bool ParseSidecar(const std::string& text, std::vector<SidecarLine>* lines)
     return !lines->empty();
 }
 
-HashPipeline::HashPipeline()
+bool HashFile(const PathString& path, Digest* digest)
+{
+    FileError error = FileError::None;
+    File file = File::OpenRead(path, &error);
+    if (!file.IsOpen())
+        return false;
+    const auto buffer = std::make_unique<unsigned char[]>(HashPipeline::kBlock);
+    Sha256 hash;
+    int64_t got = 0;
+    while ((got = file.Read(buffer.get(), HashPipeline::kBlock, &error)) > 0)
+        hash.Update(buffer.get(), static_cast<std::size_t>(got));
+    if (got < 0)
+        return false;
+    *digest = hash.Finish();
+    return true;
+}
+
+HashPipeline::HashPipeline(Lanes lanes)
 {
     for (Slot& slot : slots_)
         slot.data = std::make_unique<unsigned char[]>(kBlock);
-    for (int lane = 0; lane < 2; ++lane)
-        lanes_[lane] = std::thread([this, lane] { Lane(lane); });
+    running_[0] = lanes == Lanes::ChipsAndWhole;
+    running_[1] = true;
+    for (int lane = 0; lane < 2; ++lane) {
+        if (running_[lane])
+            lanes_[lane] = std::thread([this, lane] { Lane(lane); });
+    }
 }
 
 HashPipeline::~HashPipeline()
@@ -111,16 +134,27 @@ HashPipeline::~HashPipeline()
         const std::lock_guard lock(mutex_);
         stop_ = true;
     }
-    changed_.notify_all();
-    for (std::thread& lane : lanes_)
-        lane.join();
+    filled_.notify_all();
+    for (std::thread& lane : lanes_) {
+        if (lane.joinable())
+            lane.join();
+    }
+}
+
+uint64_t HashPipeline::Slowest() const
+{
+    return running_[0] ? std::min(done_[0], done_[1]) : done_[1];
 }
 
 unsigned char* HashPipeline::Acquire()
 {
     std::unique_lock lock(mutex_);
-    // The slot to fill next is free once both lanes are past it.
-    changed_.wait(lock, [this] { return written_ - std::min(done_[0], done_[1]) < kSlots; });
+    // The slot to fill next is free once every lane is past it.
+    if (written_ - Slowest() >= kSlots) {
+        ++waiting_;
+        freed_.wait(lock, [this] { return written_ - Slowest() <= kSlots / 2; });
+        --waiting_;
+    }
     return slots_[written_ % kSlots].data.get();
 }
 
@@ -137,14 +171,17 @@ void HashPipeline::EndChip()
 
 void HashPipeline::Push(std::size_t size, bool endChip)
 {
+    bool wake = false;
     {
         const std::lock_guard lock(mutex_);
         Slot& slot = slots_[written_ % kSlots];
         slot.size = size;
         slot.endChip = endChip;
         ++written_;
+        wake = endChip || written_ % kBatch == 0;
     }
-    changed_.notify_all();
+    if (wake)
+        filled_.notify_all();
 }
 
 void HashPipeline::Lane(int lane)
@@ -152,11 +189,10 @@ void HashPipeline::Lane(int lane)
     Sha256& hash = lane == 0 ? chip_ : whole_;
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] { return stop_ || done_[lane] < written_; });
+        filled_.wait(lock, [&] { return stop_ || done_[lane] < written_; });
         if (done_[lane] == written_)
             return; // stopped with nothing left
-        // Everything handed over so far, in one go: the lock is taken once per batch, not per block.
-        const uint64_t from = done_[lane], to = written_;
+        const uint64_t from = done_[lane], to = std::min(written_, from + kBatch);
         lock.unlock();
         std::vector<Digest> ended;
         for (uint64_t i = from; i < to; ++i) {
@@ -170,25 +206,23 @@ void HashPipeline::Lane(int lane)
         lock.lock();
         chipDigests_.insert(chipDigests_.end(), ended.begin(), ended.end());
         done_[lane] = to;
-        changed_.notify_all();
+        if (waiting_ > 0 && written_ - Slowest() <= kSlots / 2)
+            freed_.notify_all();
     }
 }
 
 void HashPipeline::Drain()
 {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return done_[0] == written_ && done_[1] == written_; });
+    filled_.notify_all(); // a lane may sleep on less than a batch
+    ++waiting_;
+    freed_.wait(lock, [this] { return Slowest() == written_; });
+    --waiting_;
 }
 
 std::vector<Digest> HashPipeline::ChipDigests()
 {
     Drain();
-    const std::lock_guard lock(mutex_);
-    return chipDigests_;
-}
-
-std::vector<Digest> HashPipeline::ChipDigestsSoFar()
-{
     const std::lock_guard lock(mutex_);
     return chipDigests_;
 }
