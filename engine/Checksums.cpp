@@ -134,7 +134,7 @@ HashPipeline::~HashPipeline()
         const std::lock_guard lock(mutex_);
         stop_ = true;
     }
-    filled_.notify_all();
+    changed_.notify_all();
     for (std::thread& lane : lanes_) {
         if (lane.joinable())
             lane.join();
@@ -150,11 +150,7 @@ unsigned char* HashPipeline::Acquire()
 {
     std::unique_lock lock(mutex_);
     // The slot to fill next is free once every lane is past it.
-    if (written_ - Slowest() >= kSlots) {
-        ++waiting_;
-        freed_.wait(lock, [this] { return written_ - Slowest() <= kSlots / 2; });
-        --waiting_;
-    }
+    changed_.wait(lock, [this] { return written_ - Slowest() < kSlots; });
     return slots_[written_ % kSlots].data.get();
 }
 
@@ -171,17 +167,14 @@ void HashPipeline::EndChip()
 
 void HashPipeline::Push(std::size_t size, bool endChip)
 {
-    bool wake = false;
     {
         const std::lock_guard lock(mutex_);
         Slot& slot = slots_[written_ % kSlots];
         slot.size = size;
         slot.endChip = endChip;
         ++written_;
-        wake = endChip || written_ % kBatch == 0;
     }
-    if (wake)
-        filled_.notify_all();
+    changed_.notify_all();
 }
 
 void HashPipeline::Lane(int lane)
@@ -189,10 +182,12 @@ void HashPipeline::Lane(int lane)
     Sha256& hash = lane == 0 ? chip_ : whole_;
     std::unique_lock lock(mutex_);
     for (;;) {
-        filled_.wait(lock, [&] { return stop_ || done_[lane] < written_; });
+        changed_.wait(lock, [&] { return stop_ || done_[lane] < written_; });
         if (done_[lane] == written_)
             return; // stopped with nothing left
-        const uint64_t from = done_[lane], to = std::min(written_, from + kBatch);
+        // What was handed over so far, in one go, but no more than a quarter of the ring, so that
+        // the worker gets slots back while the lane goes on.
+        const uint64_t from = done_[lane], to = std::min(written_, from + kSlots / 4);
         lock.unlock();
         std::vector<Digest> ended;
         for (uint64_t i = from; i < to; ++i) {
@@ -206,18 +201,14 @@ void HashPipeline::Lane(int lane)
         lock.lock();
         chipDigests_.insert(chipDigests_.end(), ended.begin(), ended.end());
         done_[lane] = to;
-        if (waiting_ > 0 && written_ - Slowest() <= kSlots / 2)
-            freed_.notify_all();
+        changed_.notify_all();
     }
 }
 
 void HashPipeline::Drain()
 {
     std::unique_lock lock(mutex_);
-    filled_.notify_all(); // a lane may sleep on less than a batch
-    ++waiting_;
-    freed_.wait(lock, [this] { return Slowest() == written_; });
-    --waiting_;
+    changed_.wait(lock, [this] { return Slowest() == written_; });
 }
 
 std::vector<Digest> HashPipeline::ChipDigests()

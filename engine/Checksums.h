@@ -64,8 +64,7 @@ bool HashFile(const PathString& path, Digest* digest);
 // Hashes the blocks a worker copies on threads of their own, so that hashing overlaps the
 // copying: the chip lane restarts at every chip (the chips' digests), the whole lane runs over the
 // whole stream (the source's digest). The worker takes a free buffer, fills it, writes it out and
-// hands it over; it waits only when the hashing is a whole ring of blocks behind, and then until
-// half the ring is free again, so that no side is woken for every block.
+// hands it over; it waits only when the hashing is a whole ring of blocks behind.
 class HashPipeline
 {
 public:
@@ -90,24 +89,20 @@ private:
         std::size_t size = 0;
         bool endChip = false;
     };
-    // 8 MiB: either side may lose its core to the other for a scheduler slice (a few ms, some MB
-    // at these rates) without the worker blocking or the lanes running dry.
+    // 8 MiB: a side that loses its core for a scheduler slice (a few ms, some MB at these rates)
+    // finds the ring neither empty nor full when it gets the core back, so neither sleeps for it.
     static constexpr std::size_t kSlots = 128;
-    // Blocks a lane takes at a time, and how many wait before a sleeping lane is woken.
-    static constexpr uint64_t kBatch = 8;
     void Lane(int lane);
     void Push(std::size_t size, bool endChip);
     void Drain();
     uint64_t Slowest() const; // slots the slowest lane has hashed
 
     std::mutex mutex_;
-    std::condition_variable filled_; // the lanes wait for blocks
-    std::condition_variable freed_;  // the worker waits for free slots, or for the lanes to finish
+    std::condition_variable changed_;
     Slot slots_[kSlots];
     uint64_t written_ = 0;      // slots handed over
     uint64_t done_[2] = {0, 0}; // slots each lane has hashed
     bool running_[2] = {false, false};
-    int waiting_ = 0; // threads waiting on freed_
     bool stop_ = false;
     Sha256 chip_;
     Sha256 whole_;
