@@ -144,10 +144,12 @@ CopyStatus CopyHashed(File& from, File& to, HashPipeline& hashes, std::size_t si
     return status;
 }
 
-// The first chip whose bytes now differ from its line (0: none does, or none can be read again).
-int32_t FirstDamagedChip(const PathString& base, const std::vector<Digest>& digests)
+// The first chip whose bytes now differ from its line (0: none does, none can be read again, or the
+// user cancelled the search: the join is damaged in any case).
+int32_t FirstDamagedChip(const PathString& base, const std::vector<Digest>& digests,
+                         const std::atomic<int32_t>& runState)
 {
-    for (std::size_t k = 1; k <= digests.size(); ++k) {
+    for (std::size_t k = 1; k <= digests.size() && StillRunning(runState); ++k) {
         Digest digest{};
         const auto chip = static_cast<int32_t>(k);
         if (HashFile(ChipName(base, chip), &digest) && digest != digests[k - 1])
@@ -473,7 +475,7 @@ uint32_t MergeWorker(const Poster& post)
     }
 
     if (outcome == kOutcomeFinished && hashes && hashes->WholeDigest() != sourceDigest) {
-        const int32_t damaged = FirstDamagedChip(chipBasePath, digests);
+        const int32_t damaged = FirstDamagedChip(chipBasePath, digests, job.runState);
         if (damaged > 0)
             failures.NoteChip(RunFailure::ChipDamaged, ChipName(chipBasePath, damaged), damaged);
         else
