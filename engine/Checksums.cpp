@@ -3,6 +3,8 @@
 
 #include "ChipSet.h"
 
+#include <algorithm>
+
 namespace zelvo {
 namespace {
 
@@ -102,12 +104,33 @@ bool ParseSidecar(const std::string& text, std::vector<SidecarLine>* lines)
     return !lines->empty();
 }
 
-HashPipeline::HashPipeline()
+bool HashFile(const PathString& path, Digest* digest)
+{
+    FileError error = FileError::None;
+    File file = File::OpenRead(path, &error);
+    if (!file.IsOpen())
+        return false;
+    const auto buffer = std::make_unique<unsigned char[]>(HashPipeline::kBlock);
+    Sha256 hash;
+    int64_t got = 0;
+    while ((got = file.Read(buffer.get(), HashPipeline::kBlock, &error)) > 0)
+        hash.Update(buffer.get(), static_cast<std::size_t>(got));
+    if (got < 0)
+        return false;
+    *digest = hash.Finish();
+    return true;
+}
+
+HashPipeline::HashPipeline(Lanes lanes)
 {
     for (Slot& slot : slots_)
         slot.data = std::make_unique<unsigned char[]>(kBlock);
-    for (int lane = 0; lane < 2; ++lane)
-        lanes_[lane] = std::thread([this, lane] { Lane(lane); });
+    running_[0] = lanes == Lanes::ChipsAndWhole;
+    running_[1] = true;
+    for (int lane = 0; lane < 2; ++lane) {
+        if (running_[lane])
+            lanes_[lane] = std::thread([this, lane] { Lane(lane); });
+    }
 }
 
 HashPipeline::~HashPipeline()
@@ -117,15 +140,22 @@ HashPipeline::~HashPipeline()
         stop_ = true;
     }
     changed_.notify_all();
-    for (std::thread& lane : lanes_)
-        lane.join();
+    for (std::thread& lane : lanes_) {
+        if (lane.joinable())
+            lane.join();
+    }
+}
+
+uint64_t HashPipeline::Slowest() const
+{
+    return running_[0] ? std::min(done_[0], done_[1]) : done_[1];
 }
 
 unsigned char* HashPipeline::Acquire()
 {
     std::unique_lock lock(mutex_);
-    // The slot to fill next is free once both lanes are past it.
-    changed_.wait(lock, [this] { return written_ - std::min(done_[0], done_[1]) < kSlots; });
+    // The slot to fill next is free once every lane is past it.
+    changed_.wait(lock, [this] { return written_ - Slowest() < kSlots; });
     return slots_[written_ % kSlots].data.get();
 }
 
@@ -160,8 +190,9 @@ void HashPipeline::Lane(int lane)
         changed_.wait(lock, [&] { return stop_ || done_[lane] < written_; });
         if (done_[lane] == written_)
             return; // stopped with nothing left
-        // Everything handed over so far, in one go: the lock is taken once per batch, not per block.
-        const uint64_t from = done_[lane], to = written_;
+        // What was handed over so far, in one go, but no more than a quarter of the ring, so that
+        // the worker gets slots back while the lane goes on.
+        const uint64_t from = done_[lane], to = std::min(written_, from + kSlots / 4);
         lock.unlock();
         std::vector<Digest> ended;
         for (uint64_t i = from; i < to; ++i) {
@@ -182,18 +213,12 @@ void HashPipeline::Lane(int lane)
 void HashPipeline::Drain()
 {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return done_[0] == written_ && done_[1] == written_; });
+    changed_.wait(lock, [this] { return Slowest() == written_; });
 }
 
 std::vector<Digest> HashPipeline::ChipDigests()
 {
     Drain();
-    const std::lock_guard lock(mutex_);
-    return chipDigests_;
-}
-
-std::vector<Digest> HashPipeline::ChipDigestsSoFar()
-{
     const std::lock_guard lock(mutex_);
     return chipDigests_;
 }

@@ -59,26 +59,29 @@ std::string FormatSidecar(const std::vector<SidecarLine>& lines);
 // takes it).
 bool ParseSidecar(const std::string& text, std::vector<SidecarLine>* lines);
 
+// The digest of a whole file, read share-nothing; false when it cannot be opened or read.
+bool HashFile(const PathString& path, Digest* digest);
+
 // Hashes the blocks a worker copies on threads of their own, so that hashing overlaps the
-// copying: one lane restarts at every chip (the chips' digests), the other runs over the whole
-// stream (the source's digest). The worker takes a free buffer, fills it, writes it out and
+// copying: the chip lane restarts at every chip (the chips' digests), the whole lane runs over the
+// whole stream (the source's digest). The worker takes a free buffer, fills it, writes it out and
 // hands it over; it waits only when the hashing is a whole ring of blocks behind.
 class HashPipeline
 {
 public:
     static constexpr std::size_t kBlock = 65536;
+    enum class Lanes { ChipsAndWhole, WholeOnly };
 
-    HashPipeline();
+    explicit HashPipeline(Lanes lanes = Lanes::ChipsAndWhole);
     ~HashPipeline();
     HashPipeline(const HashPipeline&) = delete;
     HashPipeline& operator=(const HashPipeline&) = delete;
 
     unsigned char* Acquire();
-    void Submit(std::size_t size);          // the bytes of the buffer last acquired
-    void EndChip();                         // the chip lane's digest of what came since the last end
-    std::vector<Digest> ChipDigests();      // waits for every lane; digests of the chips ended so far
-    std::vector<Digest> ChipDigestsSoFar(); // without waiting: the chips the lane has finished
-    Digest WholeDigest();                   // waits; the digest of every byte submitted
+    void Submit(std::size_t size);     // the bytes of the buffer last acquired
+    void EndChip();                    // the chip lane's digest of what came since the last end
+    std::vector<Digest> ChipDigests(); // waits for every lane; digests of the chips ended so far
+    Digest WholeDigest();              // waits; the digest of every byte submitted
 
 private:
     struct Slot
@@ -87,16 +90,20 @@ private:
         std::size_t size = 0;
         bool endChip = false;
     };
-    static constexpr std::size_t kSlots = 32;
+    // 8 MiB: a side that loses its core for a scheduler slice (a few ms, some MB at these rates)
+    // finds the ring neither empty nor full when it gets the core back, so neither sleeps for it.
+    static constexpr std::size_t kSlots = 128;
     void Lane(int lane);
     void Push(std::size_t size, bool endChip);
     void Drain();
+    uint64_t Slowest() const; // slots the slowest lane has hashed
 
     std::mutex mutex_;
     std::condition_variable changed_;
     Slot slots_[kSlots];
     uint64_t written_ = 0;      // slots handed over
     uint64_t done_[2] = {0, 0}; // slots each lane has hashed
+    bool running_[2] = {false, false};
     bool stop_ = false;
     Sha256 chip_;
     Sha256 whole_;

@@ -144,6 +144,20 @@ CopyStatus CopyHashed(File& from, File& to, HashPipeline& hashes, std::size_t si
     return status;
 }
 
+// The first chip whose bytes now differ from its line (0: none does, none can be read again, or the
+// user cancelled the search: the join is damaged in any case).
+int32_t FirstDamagedChip(const PathString& base, const std::vector<Digest>& digests,
+                         const std::atomic<int32_t>& runState)
+{
+    for (std::size_t k = 1; k <= digests.size() && StillRunning(runState); ++k) {
+        Digest digest{};
+        const auto chip = static_cast<int32_t>(k);
+        if (HashFile(ChipName(base, chip), &digest) && digest != digests[k - 1])
+            return chip;
+    }
+    return 0;
+}
+
 // Removes a file of an older set before the run overwrites what it speaks of; one that another
 // program holds is left alone and ends the run.
 void RemoveOlder(const PathString& path, bool replace, Failures<ComminuteJobRecord>& failures, bool* removed)
@@ -396,20 +410,14 @@ uint32_t MergeWorker(const Poster& post)
     }
 
     const auto buffer = std::make_unique<unsigned char[]>(kCopyBlock);
+    // One pass decides a join that goes well: the joined bytes are the source's or they are not.
+    // The chips' lines are read only when they are not, to name the chip at fault.
     std::optional<HashPipeline> hashes;
     WriteBehind behind;
     if (!digests.empty())
-        hashes.emplace();
+        hashes.emplace(HashPipeline::Lanes::WholeOnly);
     uint64_t blocks = 0;
     int64_t firstLength = 0;
-    std::size_t chipsChecked = 0;
-    const auto checkChips = [&](const std::vector<Digest>& hashed) {
-        for (; chipsChecked < hashed.size() && !failures.Any(); ++chipsChecked) {
-            const auto k = static_cast<int32_t>(chipsChecked + 1);
-            if (chipsChecked >= digests.size() || hashed[chipsChecked] != digests[chipsChecked])
-                failures.NoteChip(RunFailure::ChipDamaged, ChipName(chipBasePath, k), k);
-        }
-    };
     for (uint64_t k = 1; k <= chipTotal; ++k) {
         const PathString chipPath = ChipName(chipBasePath, static_cast<int64_t>(k));
         File chip = File::OpenReadNoLink(chipPath, &error);
@@ -454,11 +462,6 @@ uint32_t MergeWorker(const Poster& post)
             if (chip.Read(&probe, 1, &error) != 0)
                 failures.Note(RunFailure::ChipChanged, chipPath); // longer than planned
         }
-        if (!failures.Any() && done == expected && hashes) {
-            hashes->EndChip();
-            // The chips hashed so far; the last ones are checked once the hashing has caught up.
-            checkChips(hashes->ChipDigestsSoFar());
-        }
         chip.Close();
         if (failures.Any()) {
             outcome = outcome == kOutcomeOpenFailed ? outcome : kOutcomeIoFailed;
@@ -470,12 +473,13 @@ uint32_t MergeWorker(const Poster& post)
         }
     }
 
-    if (outcome == kOutcomeFinished && hashes) {
-        checkChips(hashes->ChipDigests());
-        if (!failures.Any() && (digests.size() != chipTotal || hashes->WholeDigest() != sourceDigest))
+    if (outcome == kOutcomeFinished && hashes && hashes->WholeDigest() != sourceDigest) {
+        const int32_t damaged = FirstDamagedChip(chipBasePath, digests, job.runState);
+        if (damaged > 0)
+            failures.NoteChip(RunFailure::ChipDamaged, ChipName(chipBasePath, damaged), damaged);
+        else
             failures.Note(RunFailure::JoinDamaged, destPath);
-        if (failures.Any())
-            outcome = kOutcomeIoFailed;
+        outcome = kOutcomeIoFailed;
     }
     if (outcome == kOutcomeFinished) {
         Publish(temp, tempPath, destPath, replace, failures);
