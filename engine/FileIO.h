@@ -111,7 +111,6 @@ public:
     FileError Close();
 
 private:
-    friend class SetLock;
     friend class WriteBehind;
 #ifdef _WIN32
     // A failed CreateFileW gives INVALID_HANDLE_VALUE; the class keeps nullptr for "not open".
@@ -180,26 +179,6 @@ FileError SyncFolder(const PathString& folder);
 // file system that would hold it: BadPath when the name or the whole path is too long.
 PathString FolderOf(const PathString& path);
 FileError CheckNameFits(const PathString& path);
-
-// A lock on a chip set (its base path), held while a run writes the set and released with this
-// object or when the process ends; a second holder in this or another process is refused.
-class SetLock
-{
-public:
-    SetLock() = default;
-    ~SetLock();
-    SetLock(SetLock&& other) noexcept;
-    SetLock& operator=(SetLock&& other) noexcept;
-    SetLock(const SetLock&) = delete;
-    SetLock& operator=(const SetLock&) = delete;
-
-    // Locking when another run holds the set.
-    static SetLock Acquire(const PathString& base, FileError* error);
-    bool Held() const { return file_.IsOpen(); }
-
-private:
-    File file_;
-};
 
 // Test seam: told of every step that makes a run durable, in the order they happen.
 enum class DurableStep { Synced, Renamed, FolderSynced, Removed };

@@ -14,6 +14,24 @@ PlanRefusal Refuse(Refusal what, PathString path = {}, FileError error = FileErr
     return PlanRefusal{what, std::move(path), error};
 }
 
+// A set that another run holds now, or whose lock cannot be taken safely, is refused before the
+// run; the run takes the lock again for itself.
+PlanRefusal ProbeSetLock(const PathString& base, LockMode mode)
+{
+    const SetLock probe = SetLock::Acquire(base, mode);
+    switch (probe.Status()) {
+    case LockStatus::Held:
+        return {};
+    case LockStatus::Busy:
+        return Refuse(Refusal::SetBusy, base);
+    case LockStatus::Unsafe:
+        return Refuse(Refusal::LockUnsafe, probe.Path());
+    case LockStatus::Failed:
+        break;
+    }
+    return Refuse(Refusal::FileError, probe.Path(), probe.Error());
+}
+
 // A chip may be reached through a link (it is only read), but must end in a regular file.
 bool IsRegularFile(const PathString& path)
 {
@@ -152,9 +170,8 @@ SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathS
             return refused(Refuse(Refusal::SameFile, name));
         plan.replacesFiles = plan.replacesFiles || exists;
     }
-    SetLock probe = SetLock::Acquire(plan.base, &error);
-    if (!probe.Held() && error == FileError::Locking)
-        return refused(Refuse(Refusal::SetBusy, plan.base));
+    if (PlanRefusal refusal = ProbeSetLock(plan.base, LockMode::Exclusive); refusal.what != Refusal::None)
+        return refused(std::move(refusal));
     return plan;
 }
 
@@ -227,6 +244,8 @@ MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, 
         if (readByRun)
             return refused(Refuse(Refusal::SameFile, plan.destPath));
     }
+    if (PlanRefusal refusal = ProbeSetLock(plan.chipBasePath, LockMode::Shared); refusal.what != Refusal::None)
+        return refused(std::move(refusal));
     return plan;
 }
 

@@ -61,6 +61,8 @@ constexpr std::pair<int, std::string_view> kStrings[] = {
     {IDS_BAD_SIDECAR, "The checksum file %1 is damaged or belongs to another set!"},
     {IDS_NO_SIDECAR, "The chip set has no checksum file %1!"},
     {IDS_BUSY_WITH_DIALOG, "Zelvo for File is busy with another dialog. Close it first."},
+    {IDS_LOCK_UNSAFE, "%1 belongs to another user or is open to one, so Zelvo for File does not use it! Remove it, "
+                      "or set XDG_RUNTIME_DIR to a folder of your own."},
 
     {AFX_IDP_FILE_NONE, "No error occurred."},
     {AFX_IDP_FILE_GENERIC, "An unknown error occurred while accessing %1."},

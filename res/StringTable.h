@@ -69,6 +69,8 @@ enum StringId : int {
     IDS_NO_SIDECAR = 61241,
     // A file handed to the running program while one of its dialogs is open.
     IDS_BUSY_WITH_DIALOG = 61242,
+    // A lock, the folder of locks or the hand-over socket that another user owns or could replace.
+    IDS_LOCK_UNSAFE = 61243,
 
     // The framework's file-error texts; %1 stands for the path.
     AFX_IDP_FILE_NONE = 61856,
