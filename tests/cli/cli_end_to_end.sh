@@ -31,7 +31,7 @@ completes() {
 src="source file.v1.tar.gz"
 dir="报告 目录"
 set="$dir/$src"
-mkdir out joined empty other raw plain cancel "$dir"
+mkdir out joined empty other raw plain cancel bigset "$dir"
 head -c $((3 * 1048576 + 1000)) /dev/urandom >"$src"
 head -c 1048576 /dev/urandom >one-chip.bin
 
@@ -169,6 +169,29 @@ done
 [[ $first == "Files Total: $((mb / 2))" ]] || fail "cancel: first line '$first'"
 [[ $rc -eq 1 && $rest == *"The File Comminuting is canceled!"* ]] || fail "cancel: exit $rc, $rest"
 [[ ! -e cancel/held.bin.DAV ]] || fail "cancel: a header chip was written"
+
+# Every signal that would end the program cancels a merge like SIGTERM (exit 1), a second one ends it
+# at once, and neither leaves the temporary. Meanwhile the set is the merge's: a split into it is
+# refused. The merge is stopped once its temporary exists, so that all of this meets it running.
+head -c $((100 * 1048576)) /dev/zero >big.bin
+"$cli" split big.bin bigset --size 1 >/dev/null || fail "split into bigset"
+for signals in HUP "USR1 TERM" QUIT ALRM; do
+    rm -f cancel/*
+    "$cli" merge bigset/big.bin.DAV cancel >merged 2>&1 &
+    pid=$!
+    for _ in {1..500}; do
+        compgen -G "cancel/big.bin.zelvo-partial-*" >/dev/null && break
+        sleep 0.01
+    done
+    kill -STOP "$pid"
+    [[ $signals != HUP ]] ||
+        t 3 "Another run is writing the chip set bigset/big.bin at this moment!" split big.bin bigset --size 1 --force
+    for signal in $signals; do kill -"$signal" "$pid"; done
+    kill -CONT "$pid"
+    wait "$pid"
+    rc=$?
+    [[ $rc -eq 1 && -z $(ls -A cancel) ]] || fail "merge, kill -$signals: exit $rc, left $(ls -A cancel): $(cat merged)"
+done
 
 if ((failures)); then
     echo "$failures failure(s)" >&2
