@@ -180,6 +180,11 @@ FileError SyncFolder(const PathString& folder);
 PathString FolderOf(const PathString& path);
 FileError CheckNameFits(const PathString& path);
 
+#ifndef _WIN32
+// The file error that an errno value stands for.
+FileError ErrnoError(int code);
+#endif
+
 // Test seam: told of every step that makes a run durable, in the order they happen.
 enum class DurableStep { Synced, Renamed, FolderSynced, Removed };
 using DurableStepHook = std::function<void(DurableStep step, const PathString& path)>;

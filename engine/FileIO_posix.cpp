@@ -82,6 +82,11 @@ int OpenRetrying(const char* path, int flags, mode_t mode)
 
 } // namespace
 
+FileError ErrnoError(int code)
+{
+    return FromErrno(code);
+}
+
 File File::OpenRead(const PathString& path, FileError* error)
 {
     // O_NONBLOCK so that a FIFO without a writer cannot hang the open; it is cleared again below.

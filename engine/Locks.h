@@ -5,6 +5,8 @@
 
 #include "FileIO.h"
 
+#include <utility>
+
 namespace zelvo {
 
 // Splits write a set alone; merges of one set may read it side by side, but never while it is
@@ -38,9 +40,19 @@ class SetLock
 {
 public:
     SetLock() = default;
-    ~SetLock();
-    SetLock(SetLock&& other) noexcept;
-    SetLock& operator=(SetLock&& other) noexcept;
+    ~SetLock() { Release(); }
+    SetLock(SetLock&& other) noexcept { *this = std::move(other); }
+    SetLock& operator=(SetLock&& other) noexcept
+    {
+        if (this != &other) {
+            Release();
+            status_ = std::exchange(other.status_, LockStatus::Failed);
+            error_ = other.error_;
+            path_ = std::move(other.path_);
+            held_ = std::exchange(other.held_, {});
+        }
+        return *this;
+    }
     SetLock(const SetLock&) = delete;
     SetLock& operator=(const SetLock&) = delete;
 
@@ -75,13 +87,16 @@ private:
     LockStatus status_ = LockStatus::Failed;
     FileError error_ = FileError::None;
     PathString path_;
+    struct Handles
+    {
 #ifdef _WIN32
-    void* handle_ = nullptr;
+        void* slots = nullptr;
 #else
-    int fd_ = -1;
-    int folder_ = -1;
-    PathString name_;
+        int fd = -1;
+        int folder = -1;
+        PathString name;
 #endif
+    } held_;
 };
 
 } // namespace zelvo

@@ -18,27 +18,6 @@
 namespace zelvo {
 namespace {
 
-FileError FromErrno(int code)
-{
-    switch (code) {
-    case ENOENT:
-    case ENOTDIR:
-        return FileError::NotFound;
-    case EMFILE:
-    case ENFILE:
-        return FileError::TooManyOpen;
-    case ENOSPC:
-    case EDQUOT:
-        return FileError::DiskFull;
-    case EIO:
-        return FileError::HardIO;
-    case ENAMETOOLONG:
-        return FileError::BadPath;
-    default:
-        return FileError::AccessDenied;
-    }
-}
-
 bool OnlyMine(const struct stat& info)
 {
     return info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
@@ -49,7 +28,7 @@ LockFolder OpenFolder(const PathString& path, int* fd)
 {
     *fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (*fd < 0)
-        return {path, errno == ELOOP || errno == ENOTDIR ? LockStatus::Unsafe : LockStatus::Failed, FromErrno(errno)};
+        return {path, errno == ELOOP || errno == ENOTDIR ? LockStatus::Unsafe : LockStatus::Failed, ErrnoError(errno)};
     struct stat info;
     if (::fstat(*fd, &info) != 0 || !OnlyMine(info)) {
         ::close(*fd);
@@ -77,7 +56,7 @@ LockFolder OpenUserFolder(const PathString& chosen, int* fd)
             ::close(made);
         }
     } else if (errno != EEXIST) {
-        return {own, LockStatus::Failed, FromErrno(errno)};
+        return {own, LockStatus::Failed, ErrnoError(errno)};
     }
     return OpenFolder(own, fd);
 }
@@ -98,46 +77,20 @@ LockFolder UserLockFolder(const PathString& chosen)
     return folder;
 }
 
-SetLock::~SetLock()
-{
-    Release();
-}
-
-SetLock::SetLock(SetLock&& other) noexcept
-{
-    *this = std::move(other);
-}
-
-SetLock& SetLock::operator=(SetLock&& other) noexcept
-{
-    if (this != &other) {
-        Release();
-        status_ = other.status_;
-        error_ = other.error_;
-        path_ = std::move(other.path_);
-        name_ = std::move(other.name_);
-        fd_ = other.fd_;
-        folder_ = other.folder_;
-        other.fd_ = other.folder_ = -1;
-        other.status_ = LockStatus::Failed;
-    }
-    return *this;
-}
-
 void SetLock::Release()
 {
-    if (fd_ >= 0 && status_ == LockStatus::Held) {
+    if (held_.fd >= 0 && status_ == LockStatus::Held) {
         // Only a holder that may lock alone is the last one; it removes the file while it holds it.
         struct stat held, named;
-        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd_, &held) == 0 &&
-            ::fstatat(folder_, name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && SameNode(held, named))
-            ::unlinkat(folder_, name_.c_str(), 0);
+        if (::flock(held_.fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(held_.fd, &held) == 0 &&
+            ::fstatat(held_.folder, held_.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && SameNode(held, named))
+            ::unlinkat(held_.folder, held_.name.c_str(), 0);
     }
-    if (fd_ >= 0)
-        ::close(fd_);
-    if (folder_ >= 0)
-        ::close(folder_);
-    fd_ = folder_ = -1;
+    if (held_.fd >= 0)
+        ::close(held_.fd);
+    if (held_.folder >= 0)
+        ::close(held_.folder);
+    held_.fd = held_.folder = -1;
 }
 
 SetLock SetLock::Acquire(const PathString& base, LockMode mode)
@@ -160,14 +113,14 @@ SetLock SetLock::Acquire(const PathString& base, LockMode mode)
 SetLock SetLock::AcquireNamed(const PathString& chosen, const PathString& name, LockMode mode)
 {
     SetLock lock;
-    const LockFolder folder = OpenUserFolder(chosen, &lock.folder_);
+    const LockFolder folder = OpenUserFolder(chosen, &lock.held_.folder);
     lock.path_ = folder.path;
     lock.status_ = folder.status;
     lock.error_ = folder.error;
     if (folder.status != LockStatus::Held)
         return lock;
     lock.path_ += "/" + name;
-    lock.name_ = name;
+    lock.held_.name = name;
     // Not held: the file stays for whoever holds it.
     const auto fail = [&lock](LockStatus status, FileError error) {
         lock.status_ = status;
@@ -178,33 +131,34 @@ SetLock SetLock::AcquireNamed(const PathString& chosen, const PathString& name, 
     // Each lap follows a holder that removed the file between our open and our lock.
     for (int lap = 0; lap < 100; ++lap) {
         // Never truncated, never written: its bytes mean nothing. O_NONBLOCK: no wait on a FIFO.
-        lock.fd_ = ::openat(lock.folder_, name.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-        if (lock.fd_ < 0) {
+        lock.held_.fd =
+            ::openat(lock.held_.folder, name.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        if (lock.held_.fd < 0) {
             if (errno == EINTR)
                 continue;
-            return fail(errno == ELOOP ? LockStatus::Unsafe : LockStatus::Failed, FromErrno(errno));
+            return fail(errno == ELOOP ? LockStatus::Unsafe : LockStatus::Failed, ErrnoError(errno));
         }
         struct stat held, named;
-        if (::fstat(lock.fd_, &held) != 0)
-            return fail(LockStatus::Failed, FromErrno(errno));
+        if (::fstat(lock.held_.fd, &held) != 0)
+            return fail(LockStatus::Failed, ErrnoError(errno));
         if (!S_ISREG(held.st_mode) || held.st_uid != ::geteuid() || (held.st_mode & 022) != 0)
             return fail(LockStatus::Unsafe, FileError::AccessDenied);
         int locked = -1;
         do
-            locked = ::flock(lock.fd_, (mode == LockMode::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB);
+            locked = ::flock(lock.held_.fd, (mode == LockMode::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB);
         while (locked != 0 && errno == EINTR);
         if (locked != 0) {
             if (errno == EWOULDBLOCK)
                 return fail(LockStatus::Busy, FileError::Locking);
-            return fail(LockStatus::Failed, FromErrno(errno));
+            return fail(LockStatus::Failed, ErrnoError(errno));
         }
-        if (::fstatat(lock.folder_, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && SameNode(held, named)) {
+        if (::fstatat(lock.held_.folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && SameNode(held, named)) {
             lock.status_ = LockStatus::Held;
             lock.error_ = FileError::None;
             return lock;
         }
-        ::close(lock.fd_);
-        lock.fd_ = -1;
+        ::close(lock.held_.fd);
+        lock.held_.fd = -1;
     }
     return fail(LockStatus::Failed, FileError::Locking);
 }

@@ -63,34 +63,10 @@ struct Slots
 
 } // namespace
 
-SetLock::~SetLock()
-{
-    Release();
-}
-
-SetLock::SetLock(SetLock&& other) noexcept
-{
-    *this = std::move(other);
-}
-
-SetLock& SetLock::operator=(SetLock&& other) noexcept
-{
-    if (this != &other) {
-        Release();
-        status_ = other.status_;
-        error_ = other.error_;
-        path_ = std::move(other.path_);
-        handle_ = other.handle_;
-        other.handle_ = nullptr;
-        other.status_ = LockStatus::Failed;
-    }
-    return *this;
-}
-
 void SetLock::Release()
 {
     // A mutex is given up by the thread that took it, as the plans and workers do.
-    auto* slots = static_cast<Slots*>(handle_);
+    auto* slots = static_cast<Slots*>(held_.slots);
     if (slots) {
         const std::lock_guard guard(g_heldMutex);
         for (int k = 0; k < kSlots; ++k) {
@@ -102,7 +78,7 @@ void SetLock::Release()
         }
         delete slots;
     }
-    handle_ = nullptr;
+    held_.slots = nullptr;
 }
 
 SetLock SetLock::Acquire(const PathString& base, LockMode mode)
@@ -127,7 +103,7 @@ SetLock SetLock::Acquire(const PathString& base, LockMode mode)
     SetLock lock;
     lock.path_ = base;
     auto* slots = new Slots{name, {}};
-    lock.handle_ = slots;
+    lock.held_.slots = slots;
     DWORD failure = ERROR_LOCK_VIOLATION;
     bool held = false;
     for (int k = 0; k < kSlots; ++k) {
