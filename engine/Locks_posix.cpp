@@ -5,7 +5,6 @@
 #include "Locks.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
