@@ -43,8 +43,14 @@ bool CSplitterApp::InitInstance(const QStringList& files)
 {
     // Several files, like none, open the main window only.
     const QString file = files.size() == 1 ? QFileInfo(files.front()).absoluteFilePath() : QString();
-    const QString serverName = zelvo::app::FileHandOver::ServerName(kInstanceLockName, m_strLockFolder);
     const auto lock = m_instanceLock.Acquire(kInstanceLockName, m_strLockFolder);
+    if (lock == zelvo::app::SingleInstanceLock::Result::Unsafe) {
+        // Another user could hold the lock for us or take the files we hand over.
+        zelvo::ui::ZelvoMessageBox(QString::fromStdString(zelvo::FormatString1(
+            zelvo::LoadString(zelvo::IDS_LOCK_UNSAFE), m_instanceLock.UnsafePath().toStdString())));
+        return false;
+    }
+    const QString serverName = zelvo::app::FileHandOver::ServerName(kInstanceLockName, m_strLockFolder);
     if (lock == zelvo::app::SingleInstanceLock::Result::HeldElsewhere) {
         if (!file.isEmpty() && zelvo::app::FileHandOver::Send(serverName, file)) {
             m_bHandedOver = true;

@@ -1,19 +1,14 @@
 #include "SingleInstance.h"
 
-#include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <cerrno>
-#include <fcntl.h>
-#include <string>
-#include <sys/file.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #endif
 
@@ -24,46 +19,37 @@ SingleInstanceLock::~SingleInstanceLock()
 #ifdef _WIN32
     if (m_handle)
         CloseHandle(m_handle);
-#else
-    if (m_fd >= 0)
-        ::close(m_fd);
 #endif
 }
 
 namespace {
 
-[[maybe_unused]] QString runtimeFolder(const QString& folder)
+// The other end of a local socket runs as this user.
+[[maybe_unused]] bool PeerIsThisUser(qintptr socket)
 {
-    QString dir = folder;
-    if (dir.isEmpty())
-        dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    return dir;
+#ifdef _WIN32
+    Q_UNUSED(socket);
+    return true; // the pipe's access list admits this user only
+#else
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(int(socket), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::geteuid();
+#endif
 }
 
 } // namespace
-
-QString SingleInstanceLock::LockFilePath(const QString& name, const QString& folder)
-{
-#ifdef _WIN32
-    Q_UNUSED(name);
-    Q_UNUSED(folder);
-    return {};
-#else
-    return QDir(runtimeFolder(folder)).filePath(name + QStringLiteral(".lock"));
-#endif
-}
 
 SingleInstanceLock::Result SingleInstanceLock::Acquire(const QString& name, const QString& folder)
 {
 #ifdef _WIN32
     Q_UNUSED(folder);
-    // A mutex of the session: the system closes it when the process ends, however it ends.
-    HANDLE handle = CreateMutexW(nullptr, TRUE, reinterpret_cast<LPCWSTR>(name.utf16()));
+    // A mutex of the session, which another user's session cannot see; the system closes it when
+    // the process ends, however it ends.
+    const QString local = QStringLiteral("Local\\") + name;
+    HANDLE handle = CreateMutexW(nullptr, TRUE, reinterpret_cast<LPCWSTR>(local.utf16()));
     const DWORD error = GetLastError();
     if (!handle)
-        return Result::Unavailable;
+        return error == ERROR_ACCESS_DENIED ? Result::Unsafe : Result::Unavailable;
     if (error == ERROR_ALREADY_EXISTS) {
         CloseHandle(handle);
         return Result::HeldElsewhere;
@@ -71,24 +57,29 @@ SingleInstanceLock::Result SingleInstanceLock::Acquire(const QString& name, cons
     m_handle = handle;
     return Result::Acquired;
 #else
-    // flock belongs to the open file: the kernel drops it when the process dies, so a file left
-    // behind by a killed instance is simply locked again by the next one.
-    const QByteArray path = QFile::encodeName(LockFilePath(name, folder));
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return Result::Unavailable;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return error == EWOULDBLOCK ? Result::HeldElsewhere : Result::Unavailable;
+    m_lock = zelvo::SetLock::AcquireNamed(QFile::encodeName(folder).toStdString(),
+                                          QFile::encodeName(name + QStringLiteral(".lock")).toStdString(),
+                                          zelvo::LockMode::Exclusive);
+    switch (m_lock.Status()) {
+    case zelvo::LockStatus::Held:
+        return Result::Acquired;
+    case zelvo::LockStatus::Busy:
+        return Result::HeldElsewhere;
+    case zelvo::LockStatus::Unsafe:
+        return Result::Unsafe;
+    case zelvo::LockStatus::Failed:
+        break;
     }
-    // The holder's process id, for whoever looks at the file; nothing relies on it.
-    const std::string pid = std::to_string(::getpid()) + "\n";
-    if (::ftruncate(fd, 0) == 0) {
-        [[maybe_unused]] const auto written = ::write(fd, pid.data(), pid.size());
-    }
-    m_fd = fd;
-    return Result::Acquired;
+    return Result::Unavailable;
+#endif
+}
+
+QString SingleInstanceLock::UnsafePath() const
+{
+#ifdef _WIN32
+    return QStringLiteral("Local\\Zelvo for File");
+#else
+    return QFile::decodeName(QByteArray::fromStdString(m_lock.Path()));
 #endif
 }
 
@@ -102,7 +93,9 @@ QString FileHandOver::ServerName(const QString& name, const QString& folder)
     Q_UNUSED(folder);
     return name + QLatin1Char(' ') + qEnvironmentVariable("USERNAME");
 #else
-    return QDir(runtimeFolder(folder)).filePath(name + QStringLiteral(".socket"));
+    const zelvo::LockFolder locks = zelvo::UserLockFolder(QFile::encodeName(folder).toStdString());
+    return QFile::decodeName(QByteArray::fromStdString(locks.path)) + QStringLiteral("/") + name +
+           QStringLiteral(".socket");
 #endif
 }
 
@@ -116,6 +109,11 @@ bool FileHandOver::Listen(const QString& serverName)
     QLocalServer* raw = server.get();
     QObject::connect(raw, &QLocalServer::newConnection, raw, [this, raw] {
         while (QLocalSocket* socket = raw->nextPendingConnection()) {
+            if (!PeerIsThisUser(socket->socketDescriptor())) {
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
             QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             const auto take = [this, raw, socket] {
                 if (!socket->canReadLine()) {
@@ -151,6 +149,8 @@ bool FileHandOver::Send(const QString& serverName, const QString& path)
             return false;
         QThread::msleep(100);
     }
+    if (!PeerIsThisUser(socket.socketDescriptor()))
+        return false;
     // Base64 keeps a line break in a file name from ending the request early.
     socket.write(path.toUtf8().toBase64() + '\n');
     if (!socket.waitForBytesWritten(5000))

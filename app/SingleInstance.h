@@ -1,7 +1,11 @@
 // The lock that keeps a second copy of the program from starting. It is an operating-system lock
-// tied to the process (a named mutex on Windows, flock on a file elsewhere), so it goes away with
-// the process however that ends: a crash or kill -9 never leaves a stale lock behind.
+// tied to the process (a mutex of the session on Windows, flock on a file elsewhere), so it goes
+// away with the process however that ends: a crash or kill -9 never leaves a stale lock behind.
+// On POSIX the lock and the hand-over socket live in the user's own folder of locks, which another
+// user cannot enter.
 #pragma once
+
+#include "Locks.h"
 
 #include <QString>
 #include <functional>
@@ -14,7 +18,9 @@ namespace zelvo::app {
 class SingleInstanceLock
 {
 public:
-    enum class Result { Acquired, HeldElsewhere, Unavailable };
+    // Unsafe: the folder of locks or the lock in it belongs to, or could be replaced by, another
+    // user; UnsafePath() names it.
+    enum class Result { Acquired, HeldElsewhere, Unavailable, Unsafe };
 
     SingleInstanceLock() = default;
     ~SingleInstanceLock();
@@ -22,18 +28,16 @@ public:
     SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
 
     // Takes the lock named name, for the rest of the process's life. folder (POSIX only) holds the
-    // lock file; empty means the user's runtime folder. Unavailable means the lock could not be
+    // lock file; empty means the user's folder of locks. Unavailable means the lock could not be
     // made at all, which must not stop the program.
     Result Acquire(const QString& name, const QString& folder = {});
-
-    // The lock file used on POSIX (empty on Windows).
-    static QString LockFilePath(const QString& name, const QString& folder);
+    QString UnsafePath() const;
 
 private:
 #ifdef _WIN32
     void* m_handle = nullptr;
 #else
-    int m_fd = -1;
+    zelvo::SetLock m_lock;
 #endif
 };
 
@@ -54,7 +58,7 @@ public:
     static bool Send(const QString& serverName, const QString& path);
 
     // name in the lock's folder (POSIX), or name with the user's name (Windows, whose pipe
-    // names are seen by every session).
+    // names are seen by every session). Either end talks only to a process of the same user.
     static QString ServerName(const QString& name, const QString& folder);
 
 private:

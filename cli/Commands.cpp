@@ -9,21 +9,29 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace zelvo::cli {
 namespace {
 
 // The run whose runState a signal turns into a cancel; set before the run starts.
 std::atomic<std::atomic<int32_t>*> g_activeRunState{nullptr};
+std::atomic<bool> g_cancelled{false};
 
 extern "C" void RequestCancel(int signal)
 {
     // Only a running worker is cancelled, exactly like the dialog's confirmed cancel.
     if (std::atomic<int32_t>* state = g_activeRunState.load()) {
-        int32_t running = kRunRunning;
-        state->compare_exchange_strong(running, kRunCancel);
-        return;
+        if (!g_cancelled.exchange(true)) {
+            int32_t running = kRunRunning;
+            state->compare_exchange_strong(running, kRunCancel);
+            return;
+        }
+        // A second signal will not wait for the run to stop, but leaves no temporary behind.
+        RemovePendingTemporaries();
+        std::_Exit(kExitCancelled);
     }
     // No run yet (still checking the input): end the program as the signal normally would.
     std::signal(signal, SIG_DFL);
@@ -67,10 +75,13 @@ int Refuse(const std::string& text)
 }
 
 // A file that cannot be opened or is not there ends with the status of a run that could not open
-// it; every other refusal is refused input.
+// it, and a set that another run holds (or whose lock is not safe) with that of a run that met it;
+// every other refusal is refused input.
 int ReportRefusal(const PlanRefusal& refusal)
 {
     Complain(RefusalText(refusal));
+    if (refusal.what == Refusal::SetBusy || refusal.what == Refusal::LockUnsafe)
+        return kExitIoFailed;
     return refusal.what == Refusal::FileError ? kExitOpenFailed : kExitRefused;
 }
 
@@ -122,24 +133,35 @@ int ReportOutcome(uint64_t outcome, const Options& options, const OutcomeIds& te
 void InstallSignalHandlers()
 {
 #ifdef _WIN32
-    std::signal(SIGINT, RequestCancel);
-    std::signal(SIGTERM, RequestCancel);
+    for (const int signal : {SIGINT, SIGTERM, SIGBREAK})
+        std::signal(signal, RequestCancel);
 #else
+    // Every signal that would end the program cancels: a closed terminal (SIGHUP), kill's and
+    // timeout's choices, the real-time ones.
+    std::vector<int> ending = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,   SIGUSR1, SIGUSR2,
+                               SIGALRM, SIGPOLL, SIGPROF, SIGVTALRM, SIGXCPU};
+#ifdef SIGPWR
+    ending.push_back(SIGPWR);
+#endif
+#ifdef SIGSTKFLT
+    ending.push_back(SIGSTKFLT);
+#endif
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal)
+        ending.push_back(signal);
     struct sigaction action = {};
     action.sa_handler = RequestCancel;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND; // a second Ctrl-C ends the program the usual way
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    // `zelvo-cli split … | head -1`: the reader may leave long before a finished run says so.
+    for (const int signal : ending)
+        sigaddset(&action.sa_mask, signal); // one handler at a time: the second sees the first's cancel
+    for (const int signal : ending)
+        sigaction(signal, &action, nullptr);
+    // `zelvo-cli split … | head -1`: the reader may leave long before a finished run says so. A file
+    // grown past the size limit fails its write (a failed run) instead of ending the program.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     // A parent may hand down a mask that blocks them (some test runners do); a blocked signal
     // would wait, pending, until the run is over.
-    sigset_t wanted;
-    sigemptyset(&wanted);
-    sigaddset(&wanted, SIGINT);
-    sigaddset(&wanted, SIGTERM);
-    sigprocmask(SIG_UNBLOCK, &wanted, nullptr);
+    sigprocmask(SIG_UNBLOCK, &action.sa_mask, nullptr);
 #endif
 }
 

@@ -110,8 +110,9 @@ int main(int argc, char* argv[])
         "(split), a file of the joined file's name (merge). A merge writes NAME.zelvo-partial-XXXXXX in\n"
         "DEST_FOLDER and gives it its name only when it is whole and on the disk.\n\n"
         "Exit status: 0 finished (info: a complete set; verify: every chip matches), 1 cancelled, 2 a file\n"
-        "could not be opened, 3 a read or write failed (merge: also a damaged chip), 4 input refused or an\n"
-        "inconsistent set (verify: a chip that does not match, or no checksum file), 64 wrong usage."));
+        "could not be opened, 3 a read or write failed (merge: also a damaged chip) or another run holds the\n"
+        "set, 4 input refused or an inconsistent set (verify: a chip that does not match, or no checksum\n"
+        "file), 64 wrong usage."));
     // Not addHelpOption(): that one adds --help-all, which lists Qt's own options.
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help."));

@@ -47,10 +47,6 @@ void NoteDurableStep(DurableStep step, const PathString& path)
         durableStepHook()(step, path);
 }
 
-SetLock::~SetLock() = default;
-SetLock::SetLock(SetLock&& other) noexcept = default;
-SetLock& SetLock::operator=(SetLock&& other) noexcept = default;
-
 File::File(File&& other) noexcept
     : handle_(other.handle_), kernelCopy_(other.kernelCopy_), writeBackFrom_(other.writeBackFrom_)
 {

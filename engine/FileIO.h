@@ -133,7 +133,6 @@ public:
     FileError Close();
 
 private:
-    friend class SetLock;
     friend class WriteBehind;
 #ifdef _WIN32
     // A failed CreateFileW gives INVALID_HANDLE_VALUE; the class keeps nullptr for "not open".
@@ -219,25 +218,10 @@ VolumeInfo QueryVolume(const PathString& folder);
 // where it has other names that keep it (or is no regular file).
 int64_t SpaceHeldBy(const PathString& path);
 
-// A lock on a chip set (its base path), held while a run writes the set and released with this
-// object or when the process ends; a second holder in this or another process is refused.
-class SetLock
-{
-public:
-    SetLock() = default;
-    ~SetLock();
-    SetLock(SetLock&& other) noexcept;
-    SetLock& operator=(SetLock&& other) noexcept;
-    SetLock(const SetLock&) = delete;
-    SetLock& operator=(const SetLock&) = delete;
-
-    // Locking when another run holds the set.
-    static SetLock Acquire(const PathString& base, FileError* error);
-    bool Held() const { return file_.IsOpen(); }
-
-private:
-    File file_;
-};
+#ifndef _WIN32
+// The file error that an errno value stands for.
+FileError ErrnoError(int code);
+#endif
 
 // Test seam: told of every step that makes a run durable, in the order they happen.
 enum class DurableStep { Synced, Renamed, FolderSynced, Removed };

@@ -89,6 +89,11 @@ int OpenRetrying(const char* path, int flags, mode_t mode)
 
 } // namespace
 
+FileError ErrnoError(int code)
+{
+    return FromErrno(code);
+}
+
 namespace {
 
 // A descriptor of a regular file held alone, or -1 with the reason in error.
@@ -562,44 +567,6 @@ FileError CheckNameFits(const PathString& path)
     if (nameLength > static_cast<std::size_t>(nameMax) || path.size() >= PATH_MAX)
         return FileError::BadPath;
     return FileError::None;
-}
-
-SetLock SetLock::Acquire(const PathString& base, FileError* error)
-{
-    // Two runs name one set alike only after their folders are resolved (links, "..", a
-    // relative path): the lock's name is a hash of the resolved folder and the set's name.
-    const PathString folder = FolderOf(base);
-    char* resolved = ::realpath(folder.c_str(), nullptr);
-    PathString key = resolved ? PathString(resolved) : folder;
-    std::free(resolved);
-    key += "/" + base.substr(base.find_last_of('/') == PathString::npos ? 0 : base.find_last_of('/') + 1);
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (const char c : key)
-        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
-    const char* tmp = std::getenv("TMPDIR");
-    char name[64];
-    std::snprintf(name, sizeof name, "/zelvo-set-%016llx.lock", static_cast<unsigned long long>(hash));
-    const PathString lockPath = PathString(tmp && *tmp ? tmp : "/tmp") + name;
-
-    SetLock lock;
-    // Read only: a lock file that another user created is locked all the same.
-    const int fd = OpenRetrying(lockPath.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK, 0666);
-    if (fd < 0) {
-        Set(error, FromErrno(errno));
-        return lock;
-    }
-    File file(fd);
-    for (;;) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            break;
-        if (errno == EINTR)
-            continue;
-        Set(error, errno == EWOULDBLOCK ? FileError::Locking : FromErrno(errno));
-        return lock;
-    }
-    lock.file_ = std::move(file);
-    Set(error, FileError::None);
-    return lock;
 }
 
 } // namespace zelvo

@@ -467,39 +467,4 @@ WriteBehind::~WriteBehind() = default;
 
 void WriteBehind::Flush(const File&) {}
 
-SetLock SetLock::Acquire(const PathString& base, FileError* error)
-{
-    // Two runs name one set alike once the path is made absolute and its case folded (the file
-    // systems here ignore case): the lock's name is a hash of that.
-    PathString key = FullPath(base);
-    if (!key.empty())
-        ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, key.data(), int(key.size()), key.data(),
-                        int(key.size()), nullptr, nullptr, 0);
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (const wchar_t unit : key) {
-        hash = (hash ^ (uint16_t(unit) & 0xff)) * 0x100000001b3ull;
-        hash = (hash ^ (uint16_t(unit) >> 8)) * 0x100000001b3ull;
-    }
-    PathString name = L"zelvo-set-";
-    for (int shift = 60; shift >= 0; shift -= 4)
-        name.push_back(L"0123456789abcdef"[(hash >> shift) & 0xf]);
-    name += L".lock";
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD tempLength = ::GetTempPathW(MAX_PATH + 1, temp);
-    const PathString lockPath = (tempLength > 0 && tempLength <= MAX_PATH ? PathString(temp, tempLength) : L"") + name;
-
-    // Share mode 0 is the lock; the file goes with the last handle, also when the process dies.
-    SetLock lock;
-    HANDLE handle = ::CreateFileW(lockPath.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD code = ::GetLastError();
-        Set(error, code == ERROR_SHARING_VIOLATION ? FileError::Locking : FromWin32(code));
-        return lock;
-    }
-    lock.file_ = File(handle);
-    Set(error, FileError::None);
-    return lock;
-}
-
 } // namespace zelvo

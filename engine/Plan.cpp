@@ -13,6 +13,24 @@ PlanRefusal Refuse(Refusal what, PathString path = {}, FileError error = FileErr
     return PlanRefusal{.what = what, .path = std::move(path), .error = error};
 }
 
+// A set that another run holds now, or whose lock cannot be taken safely, is refused before the
+// run; the run takes the lock again for itself.
+PlanRefusal ProbeSetLock(const PathString& base, LockMode mode)
+{
+    const SetLock probe = SetLock::Acquire(base, mode);
+    switch (probe.Status()) {
+    case LockStatus::Held:
+        return {};
+    case LockStatus::Busy:
+        return Refuse(Refusal::SetBusy, base);
+    case LockStatus::Unsafe:
+        return Refuse(Refusal::LockUnsafe, probe.Path());
+    case LockStatus::Failed:
+        break;
+    }
+    return Refuse(Refusal::FileError, probe.Path(), probe.Error());
+}
+
 // A file of a set may come from anyone: it is read only where it is a regular file under its own
 // name, never through a link, which could lead the join to any file the user may read.
 PlanRefusal CheckSetFile(const PathString& path)
@@ -204,9 +222,8 @@ SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathS
                                      plan.base, needed, givenBack);
         room.what != Refusal::None)
         return refused(std::move(room));
-    SetLock probe = SetLock::Acquire(plan.base, &error);
-    if (!probe.Held() && error == FileError::Locking)
-        return refused(Refuse(Refusal::SetBusy, plan.base));
+    if (PlanRefusal refusal = ProbeSetLock(plan.base, LockMode::Exclusive); refusal.what != Refusal::None)
+        return refused(std::move(refusal));
     return plan;
 }
 
@@ -285,6 +302,8 @@ MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, 
                                      plan.destPath, plan.totalLength, 0);
         room.what != Refusal::None)
         return refused(std::move(room));
+    if (PlanRefusal refusal = ProbeSetLock(plan.chipBasePath, LockMode::Shared); refusal.what != Refusal::None)
+        return refused(std::move(refusal));
     return plan;
 }
 

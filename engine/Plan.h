@@ -6,6 +6,7 @@
 #include "Checksums.h"
 #include "ChipSet.h"
 #include "FileIO.h"
+#include "Locks.h"
 
 #include <cstdint>
 #include <string>
@@ -28,6 +29,7 @@ enum class Refusal {
     NameTooLong,      // `path` is too long a name for the destination's file system
     SameFile,         // `path`, to be written, is a file the run reads (a hard link of it)
     SetBusy,          // another run is writing the set whose base path is `path`
+    LockUnsafe,       // `path`, the set's lock or the folder of locks, is open to another user
     BadSidecar,       // `path`, the set's checksum file, is malformed or names other files
     NoSidecar,        // the set has no checksum file `path` (verify needs one)
     BeyondCount,      // `path`, a chip of the set's name, lies beyond the header chip's count `count`

@@ -7,6 +7,11 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 ComminuteJobRecord ComminuteJob;
 MergeJobRecord MergeJob;
@@ -16,6 +21,46 @@ namespace {
 
 std::atomic<bool> g_comminuteAlive{false};
 std::atomic<bool> g_mergeAlive{false};
+
+// The names of the temporaries that runs have under way, where a signal handler can read them.
+struct PendingSlot
+{
+    std::atomic<bool> claimed{false};
+    std::atomic<bool> armed{false};
+    PathString::value_type name[4096];
+};
+PendingSlot g_pending[4];
+
+// Makes a temporary known to RemovePendingTemporaries until it is renamed or removed.
+class PendingTemporary
+{
+public:
+    explicit PendingTemporary(const PathString& path)
+    {
+        for (PendingSlot& slot : g_pending) {
+            bool free = false;
+            if (path.size() < std::size(slot.name) && slot.claimed.compare_exchange_strong(free, true)) {
+                std::copy(path.begin(), path.end(), slot.name);
+                slot.name[path.size()] = 0;
+                slot.armed = true;
+                slot_ = &slot;
+                return;
+            }
+        }
+    }
+    ~PendingTemporary()
+    {
+        if (slot_) {
+            slot_->armed = false;
+            slot_->claimed = false;
+        }
+    }
+    PendingTemporary(const PendingTemporary&) = delete;
+    PendingTemporary& operator=(const PendingTemporary&) = delete;
+
+private:
+    PendingSlot* slot_ = nullptr;
+};
 
 // Step 1 of a run. A started worker already holds 1 (or 99 from a cancel in the gap), which must
 // stay; only an idle record is taken to running here.
@@ -92,6 +137,17 @@ void RenameInto(const PathString& temp, const PathString& name, bool replace, Fa
                       error);
 }
 
+// A run goes on only under its set's lock.
+template <typename Record> void NoteLockFailure(const SetLock& lock, const PathString& base, Failures<Record>& failures)
+{
+    if (lock.Status() == LockStatus::Busy)
+        failures.Note(RunFailure::SetBusy, base, lock.Error());
+    else if (lock.Status() == LockStatus::Unsafe)
+        failures.Note(RunFailure::LockUnsafe, lock.Path(), lock.Error());
+    else if (!lock.Held())
+        failures.Note(RunFailure::File, lock.Path(), lock.Error());
+}
+
 // Makes a written temporary durable, gives it its final name and flushes the folder, so that the
 // name exists only for a whole file that is on the disk; on a failure the temporary goes.
 template <typename Record>
@@ -126,6 +182,7 @@ void CommitFile(const PathString& name, const void* bytes, std::size_t size, boo
         failures.Note(RunFailure::File, name, error);
         return;
     }
+    const PendingTemporary pending(temp);
     if (!file.Write(bytes, size, &error)) {
         failures.Note(RunFailure::File, name, error);
         file.Close();
@@ -226,6 +283,19 @@ bool ComminuteWorkerBusy()
     return g_comminuteAlive.load();
 }
 
+void RemovePendingTemporaries()
+{
+    for (PendingSlot& slot : g_pending) {
+        if (slot.armed) {
+#ifdef _WIN32
+            ::_wunlink(slot.name);
+#else
+            ::unlink(slot.name);
+#endif
+        }
+    }
+}
+
 bool MergeWorkerBusy()
 {
     return g_mergeAlive.load();
@@ -264,9 +334,8 @@ uint32_t ComminuteWorker(const Poster& post)
     const PathString base = BasePath(destFolder, sourcePath);
     const PathString header = HeaderChipName(base);
     const PathString folder = FolderOf(header);
-    SetLock lock = SetLock::Acquire(base, &error);
-    if (!lock.Held() && error == FileError::Locking)
-        failures.Note(RunFailure::SetBusy, base, error);
+    const SetLock lock = SetLock::Acquire(base, LockMode::Exclusive);
+    NoteLockFailure(lock, base, failures);
 
     // The old header chip goes first, and durably: from here on no header chip announces chips
     // that this run is about to overwrite. The old checksums go with it.
@@ -398,16 +467,20 @@ uint32_t MergeWorker(const Poster& post)
 
     uint64_t outcome = kOutcomeFinished;
     FileError error = FileError::None;
+    // Other merges of the set may read it too; a split may not write it meanwhile.
+    const SetLock lock = SetLock::Acquire(chipBasePath, LockMode::Shared);
+    NoteLockFailure(lock, chipBasePath, failures);
     // The join grows under a name of its own; the destination's name is given to it only when it
     // is whole and on the disk, so a file already there is never cut short.
     PathString tempPath;
-    File temp = File::CreateTemporary(destPath, &tempPath, &error);
+    File temp = failures.Any() ? File() : File::CreateTemporary(destPath, &tempPath, &error);
     if (!temp.IsOpen()) {
         failures.Note(RunFailure::File, destPath, error);
         job.runState.store(kRunIdle);
         post(WM_MERGE_DONE, kOutcomeIoFailed);
         return 0;
     }
+    const PendingTemporary pending(tempPath);
 
     const auto buffer = std::make_unique<unsigned char[]>(kCopyBlock);
     // One pass decides a join that goes well: the joined bytes are the source's or they are not.

@@ -5,6 +5,7 @@
 
 #include "Checksums.h"
 #include "FileIO.h"
+#include "Locks.h"
 
 #include <atomic>
 #include <cstdint>
@@ -31,6 +32,7 @@ enum class RunFailure {
     SourceChanged,     // the source's length or time differs from the plan's, or it grew or shrank
     ChipChanged,       // a chip did not deliver exactly its planned length
     SetBusy,           // another run holds the set
+    LockUnsafe,        // failedPath, the set's lock or the folder of locks, is open to another user
     DestinationExists, // a file of the name appeared that the user did not agree to replace
     ChipDamaged,       // chip failedChip does not match its checksum
     JoinDamaged,       // the joined bytes do not match the source's checksum
@@ -47,6 +49,10 @@ bool StartComminuteWorker(Poster poster);
 bool StartMergeWorker(Poster poster);
 bool ComminuteWorkerBusy();
 bool MergeWorkerBusy();
+
+// Removes the temporaries of the runs under way, for a signal handler that ends the process at
+// once (async-signal-safe); what a run renamed already stays.
+void RemovePendingTemporaries();
 
 } // namespace zelvo
 

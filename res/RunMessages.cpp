@@ -110,6 +110,8 @@ int RefusalStringId(Refusal what)
         return IDS_DEST_IS_CHIP;
     case Refusal::SetBusy:
         return IDS_SET_BUSY;
+    case Refusal::LockUnsafe:
+        return IDS_LOCK_UNSAFE;
     case Refusal::BadSidecar:
         return IDS_BAD_SIDECAR;
     case Refusal::NoSidecar:
@@ -156,6 +158,8 @@ std::string FailureText(RunFailure failure, FileError error, const PathString& p
         return FormatString1(LoadString(IDS_CHIP_CHANGED), DisplayPath(path));
     case RunFailure::SetBusy:
         return FormatString1(LoadString(IDS_SET_BUSY), DisplayPath(path));
+    case RunFailure::LockUnsafe:
+        return FormatString1(LoadString(IDS_LOCK_UNSAFE), DisplayPath(path));
     case RunFailure::DestinationExists:
         return FormatString1(LoadString(IDS_DEST_APPEARED), DisplayPath(path));
     case RunFailure::ChipDamaged:

@@ -67,6 +67,8 @@ constexpr std::pair<int, std::string_view> kStrings[] = {
     {IDS_FILE_NEEDS_SPACE, "%1 needs %2; the destination has %3 free."},
     {IDS_FILE_TOO_LARGE_FOR_DRIVE, "%1 is on a %2 drive, which holds no file of %3 or more."},
     {IDS_FILE_TOO_LARGE, "%1 is too large for the destination's file system."},
+    {IDS_LOCK_UNSAFE, "%1 belongs to another user or is open to one, so Zelvo for File does not use it! Remove it, "
+                      "or set XDG_RUNTIME_DIR to a folder of your own."},
 
     {AFX_IDP_FILE_NONE, "No error occurred."},
     {AFX_IDP_FILE_GENERIC, "An unknown error occurred while accessing %1."},

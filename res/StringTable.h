@@ -69,6 +69,8 @@ enum StringId : int {
     IDS_NO_SIDECAR = 61241,
     // A file handed to the running program while one of its dialogs is open.
     IDS_BUSY_WITH_DIALOG = 61242,
+    // A lock, the folder of locks or the hand-over socket that another user owns or could replace.
+    IDS_LOCK_UNSAFE = 61243,
     // A file that could not be written because its file system or medium is read-only; %1 is the file.
     IDS_READ_ONLY = 61250,
     // A chip of the set's name past the header chip's count: %1 the chip, %2 the count.

@@ -6,7 +6,9 @@
 #include "DialogTestSupport.h"
 #include "LangFileWriter.h"
 #include "LangMenu.h"
+#include "StringTable.h"
 #include "SystemLanguage.h"
+#include "TestFiles.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +16,7 @@
 #include <QProcess>
 #include <QStatusTipEvent>
 #include <QtTest>
+#include <sys/stat.h>
 
 using namespace zelvo;
 
@@ -324,6 +327,50 @@ private slots:
         QVERIFY(handOver(handing, "a.bin") && busyHandedOver);
         QCOMPARE(opened, "CComminuteDlg " + Path("a.bin"));
         QCOMPARE(m_boxes.Texts().last(), QString("Zelvo for File is busy with another dialog. Close it first."));
+    }
+
+    // A lock or socket that another user could hold or replace: the start is refused, naming it,
+    // rather than handing a file to whoever listens there or writing through a link.
+    void lockAndSocketAreTheUsersAlone_data()
+    {
+        QTest::addColumn<QString>("hostile");
+        QTest::newRow("a link at the lock file") << "link";
+        QTest::newRow("the folder of locks open to others") << "open";
+        QTest::newRow("another user's folder of locks, where that user's copy listens") << "other";
+    }
+    void lockAndSocketAreTheUsersAlone()
+    {
+        QFETCH(QString, hostile);
+        QTemporaryDir shared(QDir::tempPath() + "/zelvo locks-XXXXXX"); // where the other user can reach
+        const QString folder = hostile == "other" ? shared.path() : Path("locks");
+        QFile victim(Path("victim"));
+        QVERIFY(hostile == "other" || ::mkdir(QFile::encodeName(folder), 0700) == 0);
+        QVERIFY(victim.open(QIODevice::WriteOnly) && victim.write("precious") == 8 && victim.flush());
+        QString named = folder;
+        QProcess attacker;
+        if (hostile == "link") {
+            named = folder + "/Zelvo for File.lock";
+            QVERIFY(QFile::link(Path("victim"), named));
+        } else if (hostile == "open") {
+            QCOMPARE(::chmod(QFile::encodeName(folder), 0777), 0);
+        } else {
+            const uid_t other = test::OtherUser();
+            if (other == 0)
+                QSKIP("a second user needs root");
+            QCOMPARE(::chown(QFile::encodeName(folder), other, other), 0);
+            // setpriv runs the program itself, so that killing the process ends it.
+            attacker.start("setpriv", {"--reuid=zelvo-other", "--regid=zelvo-other", "--clear-groups",
+                                       ZELVO_INSTANCE_PROBE, folder});
+            QVERIFY(attacker.waitForReadyRead(30000));
+        }
+        CSplitterApp app;
+        app.SetInstanceLockFolder(folder);
+        QVERIFY(!app.InitInstance({Path("a.bin")}) && !app.HandedOver());
+        QCOMPARE(m_boxes.Texts(),
+                 QStringList(QString::fromStdString(FormatString1(LoadString(IDS_LOCK_UNSAFE), named.toStdString()))));
+        QCOMPARE(victim.size(), 8); // not cut through the link
+        attacker.kill();
+        attacker.waitForFinished();
     }
 };
 

@@ -76,9 +76,12 @@ TEST_F(Win32Files, WhatTheFileLayerRefusesOrDoes)
         Put(other, fresh);
         return rename(other, name);
     };
-    const auto secondLock = [&] {
-        const SetLock first = SetLock::Acquire(name, &error);
-        return SetLock::Acquire(At(L"集合 セット.BIN.d01"), &error).Held() ? None : error;
+    const auto secondLock = [&](LockMode held, LockMode taken) {
+        return [&, held, taken] {
+            const SetLock first = SetLock::Acquire(name, held);
+            const SetLock second = SetLock::Acquire(At(L"集合 セット.BIN.d01"), taken);
+            return first.Held() && second.Held() ? None : second.Error();
+        };
     };
     const std::wstring room(MAX_PATH - 2 - dir.native().size(), L'n'); // a path of MAX_PATH - 1
     // what; the access of the other program's handle (0: none); the result; the bytes at the name
@@ -94,7 +97,10 @@ TEST_F(Win32Files, WhatTheFileLayerRefusesOrDoes)
         {"create at a file with another name", 0, hardLinked, None, fresh},
         {"rename onto it, not replacing", 0, [&] { return renameOnto(RenameNoReplace); }, Generic, old},
         {"rename onto it, replacing", 0, [&] { return renameOnto(RenameReplacing); }, None, fresh},
-        {"lock a set held under a name in other case", 0, secondLock, Locking, old},
+        {"lock a set held under a name in other case", 0, secondLock(LockMode::Exclusive, LockMode::Shared), Locking,
+         old},
+        {"a merge locks a set that a merge holds", 0, secondLock(LockMode::Shared, LockMode::Shared), None, old},
+        {"a split locks a set that a merge holds", 0, secondLock(LockMode::Shared, LockMode::Exclusive), Locking, old},
         {"a path of MAX_PATH - 1", 0, [&] { return CheckNameFits(At(room)); }, None, old},
         {"a path of MAX_PATH", 0, [&] { return CheckNameFits(At(room + L"n")); }, BadPath, old},
     };

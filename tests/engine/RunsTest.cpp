@@ -169,6 +169,9 @@ protected:
         std::filesystem::remove(source);
         WriteFile(source, data);
         WriteFile(victim, precious);
+        // The locks in a folder of this test's own (its TMPDIR), as they were made.
+        ::setenv("TMPDIR", dir.c_str(), 1);
+        std::filesystem::remove_all(dir / locks);
     }
     // Runs the worker of the job loaded last, here.
     static Recorder Run(bool merge, std::function<void(uint64_t)> onProgress = {})
@@ -243,6 +246,13 @@ protected:
                         Contents(In(row.failed)) == failedBefore || row.failure == RunFailure::SourceChanged)
                 << "the file that failed is left as it was (a source that changed is what the run found)";
             EXPECT_EQ(ReadFile(victim), precious) << "nothing is written through a link";
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+                struct stat info;
+                EXPECT_FALSE(entry.path().filename().string().starts_with("zelvo-set-") &&
+                             ::lstat(entry.path().c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+                             info.st_uid == ::geteuid())
+                    << entry.path() << ": a set lock outlived its run";
+            }
             if (row.merge) {
                 EXPECT_EQ(Contents(ChipName(base, 2)), chip2) << "a join changes nothing of its set";
                 EXPECT_TRUE(
@@ -259,6 +269,7 @@ protected:
     const PathString source = (dir / "report.doc").native(), base = (out / "report.doc").native();
     const PathString header = HeaderChipName(base), dest = (joined / "report.doc").native();
     const PathString victim = (dir / "elsewhere.bin").native();
+    const std::string locks = "zelvo-" + std::to_string(::geteuid()); // the folder of the user's locks
     const Bytes data = RandomBytes(4 * MB - 1000, 21), old = RandomBytes(100, 7), precious = RandomBytes(1000, 32);
     std::shared_ptr<void> held; // what an arrangement keeps until the run ends
 };
@@ -468,7 +479,19 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
         g_noLinks = true;
         held = std::shared_ptr<void>(nullptr, [](void*) { g_noLinks = false; });
     };
-    Check({
+    const auto lockHeld = [&](LockMode mode) {
+        return [&, mode] { held = std::make_shared<SetLock>(SetLock::Acquire(base, mode)); };
+    };
+    const std::string setLock =
+        locks + "/" + std::filesystem::path(SetLock::Acquire(base, LockMode::Shared).Path()).filename().string();
+    const uid_t other = OtherUser();
+    const auto givenTo = [&](const std::string& name, uid_t owner, mode_t mode) {
+        return [&, name, owner, mode] {
+            WriteFile((dir / name).native(), {}); // a lock file, where it names one
+            EXPECT_EQ(::chown((dir / name).c_str(), owner, owner) | ::chmod((dir / name).c_str(), mode), 0);
+        };
+    };
+    std::vector<FaultRow> rows = {
         {"split: a link at chip 2", false, link(ChipName(base, 2)), Io, File, "set/report.doc.D02", AccessDenied, 16, 2,
          0, true, "set/report.doc.D02", Refusal::NotRegular},
         {"split: a link at the header chip", false, link(header), Io, File, "set/report.doc.DAV", AccessDenied, 0, 1, 0,
@@ -477,9 +500,18 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
          "set/report.doc.D03", AccessDenied, 32, 3, 0, true, "set/report.doc.D03", Refusal::NotRegular},
         {"split: chip 1 a hard link of the source", false, hardLink(ChipName(base, 1), source), Io, File,
          "set/report.doc.D01", Sharing, 0, 1, 0, true, "set/report.doc.D01", Refusal::SameFile},
-        {"split: another run writes the set", false,
-         [&] { held = std::make_shared<SetLock>(SetLock::Acquire(base, nullptr)); }, Io, SetBusy, "set/report.doc",
+        {"split: another split writes the set", false, lockHeld(LockMode::Exclusive), Io, SetBusy, "set/report.doc",
          Locking, 0, 0, 0, true, "set/report.doc", Refusal::SetBusy},
+        {"split: a merge reads the set", false, lockHeld(LockMode::Shared), Io, SetBusy, "set/report.doc", Locking, 0,
+         0, 0, true, "set/report.doc", Refusal::SetBusy},
+        {"merge: a split writes the set", true, lockHeld(LockMode::Exclusive), Io, SetBusy, "set/report.doc", Locking,
+         0, 0, 0, true, "set/report.doc", Refusal::SetBusy},
+        {"merge: another merge reads the set", true, lockHeld(LockMode::Shared), Finished, File, "", None, 64, 0, 0,
+         true, ""},
+        {"split: the folder of locks open to others", false, givenTo(locks, ::geteuid(), 0777), Io, LockUnsafe,
+         locks.c_str(), AccessDenied, 0, 0, 0, true, locks.c_str(), Refusal::LockUnsafe},
+        {"merge: a link at the set's lock", true, [&] { std::filesystem::create_symlink(victim, dir / setLock); }, Io,
+         LockUnsafe, setLock.c_str(), AccessDenied, 0, 0, 0, true, setLock.c_str(), Refusal::LockUnsafe},
         {"split: an older, larger set, not agreed", false, olderSet, Io, DestinationExists, "set/report.doc.DAV", None,
          0, 7, 0, false, ""},
         {"split: chip 3 of an unfinished set, not agreed", false, [&] { WriteFile(ChipName(base, 3), old); }, Io,
@@ -505,7 +537,14 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
         {"split: no RENAME_NOREPLACE nor hard links", false, noLinks, Finished, File, "", None, 64, 5, 0, false},
         {"merge: no RENAME_NOREPLACE nor hard links, a file at the output, not agreed", true, noLinks, Io,
          DestinationExists, "joined/report.doc", Generic, 64, 0, 0, false},
-    });
+    };
+    if (other != 0) { // a second user needs root
+        rows.push_back({"split: the folder of locks another user's", false, givenTo(locks, other, 0700), Io, LockUnsafe,
+                        locks.c_str(), AccessDenied, 0, 0, 0, true, locks.c_str(), Refusal::LockUnsafe});
+        rows.push_back({"merge: the set's lock another user's", true, givenTo(setLock, other, 0600), Io, LockUnsafe,
+                        setLock.c_str(), AccessDenied, 0, 0, 0, true, setLock.c_str(), Refusal::LockUnsafe});
+    }
+    Check(rows);
 }
 
 // A run killed at any moment leaves the set or the file that was there, or the whole new one:

@@ -8,11 +8,14 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <pwd.h>
 #include <random>
 #include <string>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace zelvo::test {
 
@@ -20,7 +23,8 @@ using Bytes = std::vector<unsigned char>;
 inline constexpr std::size_t MB = kMegabyte;
 
 // A new private folder. All of a program's folders lie in one root that goes when the program
-// ends; it is also the program's TMPDIR, so that the locks the engine takes on sets go there too.
+// ends; it is also the program's TMPDIR, and no runtime folder is set, so that the locks the engine
+// takes on sets go there too.
 inline std::filesystem::path NewFolder()
 {
     struct Root
@@ -33,6 +37,7 @@ inline std::filesystem::path NewFolder()
     static Root root;
     static int count = 0;
     ::setenv("TMPDIR", root.path.c_str(), 1);
+    ::unsetenv("XDG_RUNTIME_DIR");
     std::filesystem::create_directories(root.path / std::to_string(++count));
     return root.path / std::to_string(count);
 }
@@ -112,5 +117,16 @@ private:
     rlimit previous_{};
     void (*handler_)(int);
 };
+
+// A second local user, made when there is none (root only); 0 when the test cannot have one.
+inline uid_t OtherUser()
+{
+    if (::geteuid() != 0)
+        return 0;
+    if (!::getpwnam("zelvo-other") && std::system("useradd --system --no-create-home zelvo-other") != 0)
+        return 0;
+    const passwd* user = ::getpwnam("zelvo-other");
+    return user ? user->pw_uid : 0;
+}
 
 } // namespace zelvo::test

@@ -84,8 +84,8 @@ private slots:
         for (const QString& name : plantedNames)
             QVERIFY(planted == "set" ? WriteBytes(out + "/" + name, "precious")
                                      : QFile::link(dir + "/victim", out + "/" + name));
-        FileError error = FileError::None;
-        const SetLock lock = planted == "lock" ? SetLock::Acquire(ToPathString(out + "/a.bin"), &error) : SetLock();
+        const SetLock lock =
+            planted == "lock" ? SetLock::Acquire(ToPathString(out + "/a.bin"), LockMode::Exclusive) : SetLock();
         m_boxes.questionAnswer = MsgAnswer::No;
 
         CComminuteDlg dlg;
