@@ -58,7 +58,18 @@ BoxIcon RefusalIcon(Refusal what)
     }
 }
 
+WorkerSeam& Seam()
+{
+    static WorkerSeam seam;
+    return seam;
+}
+
 } // namespace
+
+void SetWorkerSeam(WorkerSeam seam)
+{
+    Seam() = std::move(seam);
+}
 
 int64_t SizeEntry(std::string_view text)
 {
@@ -235,7 +246,7 @@ void RunSession::End(bool ok)
 
 bool RunSession::RefuseWhileWorkerBusy()
 {
-    if (!m_kind.workerBusy())
+    if (!(Seam().busy ? Seam().busy() : m_kind.workerBusy()))
         return false;
     Box(LoadString(IDS_WORKER_BUSY), BoxIcon::Exclamation);
     return true;
@@ -263,7 +274,7 @@ void RunSession::Start(int barUpper, uint64_t totalBytes)
     m_port.SetStatus(RunStatusText(0, totalBytes, 0, m_texts));
     RunPort& port = m_port;
     Poster poster = m_pump.Open([&port] { port.Wake(); }, [&port] { return port.NowMs(); });
-    if (!m_kind.startWorker(std::move(poster))) {
+    if (!(Seam().start ? Seam().start(std::move(poster)) : m_kind.startWorker(std::move(poster)))) {
         m_pump.Close();
         Box(LoadString(IDS_WORKER_BUSY), BoxIcon::Exclamation);
         m_port.EnableInputs(true);

@@ -22,6 +22,7 @@
 #include "RunStatus.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -112,6 +113,15 @@ public:
     // rebuilt file's name, or the file error of what could not be read.
     void OnHeaderChanged(const PathString& header);
 };
+
+// Test seam: while start is set, a run starts it instead of the engine's worker (it gets the
+// poster; false is a refused start), and busy replaces the engine's busy check. {} removes it.
+struct WorkerSeam
+{
+    std::function<bool(Poster)> start;
+    std::function<bool()> busy;
+};
+void SetWorkerSeam(WorkerSeam seam);
 
 // The size field as a whole number: empty, not a number, negative or above 2,147,483,647 is 0.
 int64_t SizeEntry(std::string_view text);
