@@ -142,7 +142,7 @@ void RunSession::Step(Event event, uint64_t value)
         m_state = RunState::Ready;
         Box(text, BoxIcon::Stop);
         m_port.EnableInputs(true);
-        m_port.SetBar(0, 0, false);
+        m_port.SetBar(m_barUpper, 0, false);
         return;
     }
     case Event::Close:
@@ -266,6 +266,7 @@ bool RunSession::AgreeToReplace(int stringId, const PathString& path)
 
 void RunSession::Start(int barUpper, uint64_t totalBytes)
 {
+    m_barUpper = barUpper;
     m_port.SetBar(barUpper, 0, true);
     m_port.EnableInputs(false);
     m_totalBytes = totalBytes;
@@ -278,7 +279,7 @@ void RunSession::Start(int barUpper, uint64_t totalBytes)
         m_pump.Close();
         Box(LoadString(IDS_WORKER_BUSY), BoxIcon::Exclamation);
         m_port.EnableInputs(true);
-        m_port.SetBar(0, 0, false);
+        m_port.SetBar(m_barUpper, 0, false);
         m_port.SetStatus({});
         return;
     }

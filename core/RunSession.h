@@ -93,6 +93,7 @@ private:
     int64_t m_startMs = 0;
     uint64_t m_totalBytes = 0;
     uint64_t m_blocks = 0;
+    int m_barUpper = 0;
 };
 
 class ComminuteSession final : public RunSession

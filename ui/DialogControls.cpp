@@ -76,9 +76,9 @@ CPercentProgressCtrl* MakeProgressBar(QWidget* parent, int id, const DialogUnits
     return progress;
 }
 
-void LayOutRunDialog(QDialog* dialog, const DialogUnits& du, int topMarginUnits, QWidget* sourceGroup,
-                     QWidget* destGroup, CPercentProgressCtrl* progress, QPushButton* start, QPushButton* close,
-                     int gapUnits)
+QSpacerItem* LayOutRunDialog(QDialog* dialog, const DialogUnits& du, int topMarginUnits, QWidget* sourceGroup,
+                             QWidget* destGroup, CPercentProgressCtrl* progress, QPushButton* start, QPushButton* close,
+                             int gapUnits)
 {
     auto* groups = new QHBoxLayout;
     groups->setSpacing(du.X(9));
@@ -97,8 +97,10 @@ void LayOutRunDialog(QDialog* dialog, const DialogUnits& du, int topMarginUnits,
     top->addLayout(groups, 1);
     top->addSpacing(du.Y(18));
     top->addWidget(progress);
-    top->addSpacing(du.Y(10));
+    auto* room = new QSpacerItem(0, du.Y(10), QSizePolicy::Minimum, QSizePolicy::Fixed);
+    top->addSpacerItem(room);
     top->addLayout(buttons);
+    return room;
 }
 
 } // namespace zelvo::ui

@@ -31,7 +31,7 @@ QMessageBox::Icon toQtIcon(MsgIcon icon)
 
 } // namespace
 
-MsgAnswer ZelvoMessageBox(const QString& text, MsgButtons buttons, MsgIcon icon)
+MsgAnswer ZelvoMessageBox(const QString& text, MsgButtons buttons, MsgIcon icon, bool defaultNo)
 {
     if (answerer())
         return answerer()(text, buttons, icon);
@@ -41,6 +41,8 @@ MsgAnswer ZelvoMessageBox(const QString& text, MsgButtons buttons, MsgIcon icon)
         buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
     QMessageBox box(toQtIcon(icon), caption, text, qtButtons, QApplication::activeWindow());
     box.setWindowModality(Qt::ApplicationModal);
+    if (buttons == MsgButtons::YesNo)
+        box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
     const int pressed = box.exec();
     if (buttons == MsgButtons::YesNo)
         return pressed == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;

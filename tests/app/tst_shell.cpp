@@ -6,6 +6,7 @@
 #include "DialogTestSupport.h"
 #include "LangFileWriter.h"
 #include "LangMenu.h"
+#include "StringTable.h"
 #include "SystemLanguage.h"
 
 #include <QLabel>

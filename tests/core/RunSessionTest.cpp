@@ -142,7 +142,7 @@ protected:
     {
         if (!*named)
             return "show! " + LoadString(message);
-        return "show-stop " + FormatString1(LoadString(message), Utf8(dir / Utf8Path(named)));
+        return "show-stop " + FormatString1(LoadString(message), Utf8((dir / Utf8Path(named)).make_preferred()));
     }
     std::size_t OutCount() const { return std::size_t(std::distance(fs::directory_iterator(out), {})); }
 };
@@ -255,6 +255,30 @@ std::string RowName(const testing::TestParamInfo<PressRow>& info)
 INSTANTIATE_TEST_SUITE_P(Rows, ComminutePress, testing::ValuesIn(kComminuteRows), RowName);
 INSTANTIATE_TEST_SUITE_P(Rows, MergePress, testing::ValuesIn(kMergeRows), RowName);
 
+TEST_F(Session, MergeHeaderChosen)
+{
+    // chosen, what report.doc.DAV holds → what the dialog shows
+    const std::tuple<const char*, std::string, std::string> rows[] = {
+        {"report.doc.DAV", std::string("\7\0\0\0", 4), "text Count 7 | text Name report.doc"},
+        {"report.doc.DAV", std::string("\5\0", 2), "text Count 0 | text Name report.doc"}, // 2 bytes hold no count
+        {"report.doc.D07", std::string("\14\0\0\0", 4), "text Count 12 | text Name report.doc"},
+        {"report.doc.D05", "",
+         "show-stop " + FormatString1(LoadString(AFX_IDP_FILE_NOT_FOUND), Utf8(dir / "report.doc.D05"))},
+        {"report.doc.D07", "none",
+         "show-stop " + FormatString1(LoadString(AFX_IDP_FILE_NOT_FOUND), Utf8(dir / "report.doc.DAV"))},
+    };
+    for (const auto& [chosen, header, shown] : rows) {
+        fs::remove(dir / "report.doc.DAV");
+        if (header != "none")
+            std::ofstream(dir / "report.doc.DAV", std::ios::binary) << header;
+        Plant(dir / "report.doc.D07", 4, "chip");
+        port.log.clear();
+        MergeSession session(port);
+        session.OnHeaderChanged((dir / chosen).native());
+        EXPECT_EQ(port.From(""), shown) << chosen;
+    }
+}
+
 TEST(SizeEntry, WholeMegabytesOrZero)
 {
     const std::pair<const char*, int64_t> rows[] = {{"", 0},
@@ -295,7 +319,7 @@ const RunRow kRunRows[] = {
      kRunRunning},
     {"Yes cancels; its outcome: the stop box, ready again, the line keeps the bytes reached", "press p8 yes close d1",
      "<start> | pos 8 | ask[Yes] <ask> | status 512.0 KB of 2.0 MB | notice <cancelled> | show-stop <cancelled> | "
-     "inputs on | bar 0..0",
+     "inputs on | bar 0..32",
      RunState::Ready, kRunIdle},
     {"a second close while the cancel goes on ends the dialog; the outcome reaches nothing", "press yes close close d1",
      "<start> | ask[Yes] <ask> | end cancel", RunState::Ended, kRunIdle},
@@ -307,7 +331,7 @@ const RunRow kRunRows[] = {
      "<start> | pos 32 | show! hello | status 2.0 MB of 2.0 MB | notice <fin> | show! <fin> | end ok", RunState::Ended,
      kRunIdle},
     {"the source could not be opened: the stop box, ready again", "press d2",
-     "<start> | status 0 B of 2.0 MB | notice <open> | show-stop <open> | inputs on | bar 0..0", RunState::Ready,
+     "<start> | status 0 B of 2.0 MB | notice <open> | show-stop <open> | inputs on | bar 0..32", RunState::Ready,
      kRunIdle},
     {"a stalled run: the clock refreshes the line, the speed falls and the time left grows",
      "press t1000 p8 tick t2000 tick",
@@ -318,7 +342,7 @@ const RunRow kRunRows[] = {
     {"a worker of an earlier run still finishes: the press is refused", "busy press", "show! <busy>", RunState::Ready,
      kRunIdle},
     {"the start refused: the busy box, ready, no line", "refuse press",
-     "text Count 2 | bar 0..32 % | inputs off | status 0 B of 2.0 MB | show! <busy> | inputs on | bar 0..0 | status ",
+     "text Count 2 | bar 0..32 % | inputs off | status 0 B of 2.0 MB | show! <busy> | inputs on | bar 0..32 | status ",
      RunState::Ready, kRunIdle},
 };
 

@@ -156,20 +156,6 @@ private slots:
         QCOMPARE(TextColour(*label), outcome == "opens" ? CStaticLink::visitedColor : CStaticLink::unvisitedColor);
     }
 
-    // A link colour that reads on the dialog's face is kept; on a dark face it is lightened, still blue.
-    void readableColour()
-    {
-        const QColor blue(CStaticLink::unvisitedColor);
-        // A known ratio first, so that a wrong ratio cannot pass the checks below.
-        QCOMPARE(qRound(CStaticLink::ContrastRatio(blue, Qt::white) * 100), 859);
-        const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
-        QCOMPARE(CStaticLink::ReadableOn(blue.rgb(), fusion->standardPalette().color(QPalette::Window)), blue);
-        const QColor dark(0x35, 0x35, 0x35);
-        const QColor lightened = CStaticLink::ReadableOn(blue.rgb(), dark);
-        QVERIFY2(CStaticLink::ContrastRatio(lightened, dark) >= 4.5, qPrintable(lightened.name()));
-        QCOMPARE(lightened.hue(), blue.hue());
-    }
-
     // Each place remembers its own pick; a cancel keeps the earlier path; a remembered folder that
     // is gone opens at the top again.
     void opensWhereLastPicked()
