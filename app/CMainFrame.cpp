@@ -1,13 +1,14 @@
 #include "CMainFrame.h"
 
+#include "AppRules.h"
 #include "CComminuteDlg.h"
 #include "CMergeDlg.h"
 #include "CSplitterApp.h"
 #include "CTitleView.h"
-#include "FileArgument.h"
 #include "LangMenu.h"
 #include "LockKeys.h"
 #include "MessageBox.h"
+#include "PathText.h"
 #include "StringTable.h"
 
 #include <QApplication>
@@ -190,18 +191,20 @@ void CMainFrame::OpenFile(const QString& path)
         zelvo::ui::ZelvoMessageBox(zelvo::IDS_BUSY_WITH_DIALOG);
         return;
     }
-    using Dialog = zelvo::app::FileRequest::Dialog;
-    const auto request = zelvo::app::ClassifyFile(path, [](const QString& p) { return QFileInfo::exists(p); });
+    const auto request = zelvo::core::ClassifyFile(zelvo::ToPathString(path), [](const zelvo::PathString& p) {
+        return QFileInfo::exists(zelvo::FromPathString(p));
+    });
+    const QString chosen = zelvo::FromPathString(request.path);
     // The path goes in once the dialog shows, so that a box about the file stands over the dialog.
-    if (request.dialog == Dialog::Comminute) {
+    if (request.dialog == zelvo::core::FileDialog::Comminute) {
         CComminuteDlg dlg;
         QMetaObject::invokeMethod(
-            &dlg, [&dlg, &request] { dlg.SetSourcePath(request.path); }, Qt::QueuedConnection);
+            &dlg, [&dlg, &chosen] { dlg.SetSourcePath(chosen); }, Qt::QueuedConnection);
         dlg.exec();
     } else {
         CMergeDlg dlg;
         QMetaObject::invokeMethod(
-            &dlg, [&dlg, &request] { dlg.SetHeaderPath(request.path); }, Qt::QueuedConnection);
+            &dlg, [&dlg, &chosen] { dlg.SetHeaderPath(chosen); }, Qt::QueuedConnection);
         dlg.exec();
     }
 }

@@ -1,5 +1,7 @@
 #include "FileDialogs.h"
 
+#include "AppRules.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -21,21 +23,26 @@ QString settingsKey(const QString& place)
     return QStringLiteral("LastFolders/") + place;
 }
 
+// The application's settings, whether or not the application object has named its scope.
+QSettings settings()
+{
+    return QSettings(QString::fromUtf8(core::kCompanyName), QString::fromUtf8(core::kProductName));
+}
+
 } // namespace
 
 QString LastPickedFolder(const QString& place)
 {
     if (place.isEmpty())
         return {};
-    const QString folder =
-        QSettings(QStringLiteral("Quorvex"), QStringLiteral("Zelvo")).value(settingsKey(place)).toString();
+    const QString folder = settings().value(settingsKey(place)).toString();
     return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
 }
 
 void RememberPickedFolder(const QString& place, const QString& folder)
 {
     if (!place.isEmpty())
-        QSettings(QStringLiteral("Quorvex"), QStringLiteral("Zelvo")).setValue(settingsKey(place), folder);
+        settings().setValue(settingsKey(place), folder);
 }
 
 QString GetOpenFilePath(QWidget* owner, const QString& filter, const QString& place)
