@@ -6,6 +6,7 @@
 #include "StringTable.h"
 #include "Workers.h"
 
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <random>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 using namespace zelvo;
 using namespace zelvo::core;
@@ -24,12 +26,12 @@ namespace {
 
 constexpr uint64_t MB = 1048576;
 
-// Every call as one entry: "show! text", "show-stop text", "ask[No] text", "notice text",
+// Every call as one entry of log: "show! text", "show-stop text", "ask[No] text", "notice text",
 // "inputs on", "focus Size", "text Count 3", "bar 0..32 %", "pos 8", "status …", "end ok".
 class FakePort final : public RunPort
 {
 public:
-    std::vector<std::string> log;
+    std::string log;
     std::vector<bool> answers;   // Yes/No per question, in order; Yes when used up
     std::function<void()> inBox; // runs while the next box or question is open, once
     int64_t now = 0;
@@ -38,64 +40,43 @@ public:
 
     void Show(const std::string& text, BoxIcon icon) override
     {
-        log.push_back((icon == BoxIcon::Stop ? "show-stop " : "show! ") + text);
-        Open();
+        Open((icon == BoxIcon::Stop ? "show-stop " : "show! ") + text);
     }
     bool Ask(const std::string& question, AskDefault byDefault) override
     {
-        log.push_back(std::string(byDefault == AskDefault::No ? "ask[No] " : "ask[Yes] ") + question);
-        Open();
-        const bool yes = m_answer < answers.size() ? answers[m_answer] : true;
-        ++m_answer;
-        return yes;
+        Open((byDefault == AskDefault::No ? "ask[No] " : "ask[Yes] ") + question);
+        return m_asked < answers.size() ? answers[m_asked++] : true;
     }
-    void Notice(const std::string& text) override { log.push_back("notice " + text); }
-    void EnableInputs(bool enable) override { log.push_back(enable ? "inputs on" : "inputs off"); }
-    void Focus(Field field) override { log.push_back("focus " + Name(field)); }
-    void SetText(Field field, const std::string& text) override { log.push_back("text " + Name(field) + " " + text); }
-    void SetBar(int upper, int position, bool showPercent) override
+    void Notice(const std::string& text) override { Add("notice " + text); }
+    void EnableInputs(bool enable) override { Add(enable ? "inputs on" : "inputs off"); }
+    void Focus(Field field) override { Add("focus " + Name(field)); }
+    void SetText(Field field, const std::string& text) override { Add("text " + Name(field) + " " + text); }
+    void SetBar(int upper, int pos, bool percent) override
     {
-        log.push_back("bar " + std::to_string(position) + ".." + std::to_string(upper) + (showPercent ? " %" : ""));
+        Add("bar " + std::to_string(pos) + ".." + std::to_string(upper) + (percent ? " %" : ""));
     }
-    void SetBarPos(int position) override { log.push_back("pos " + std::to_string(position)); }
-    void SetStatus(const std::string& text) override { log.push_back("status " + text); }
-    void EndDialog(bool ok) override { log.push_back(ok ? "end ok" : "end cancel"); }
+    void SetBarPos(int position) override { Add("pos " + std::to_string(position)); }
+    void SetStatus(const std::string& text) override { Add("status " + text); }
+    void EndDialog(bool ok) override { Add(ok ? "end ok" : "end cancel"); }
     int64_t NowMs() override { return now; }
     void SetTicking(bool on) override { ticking = on; }
     void Wake() override { ++wakes; }
 
-    // The entries from the first that starts with `from` on, joined by " | ".
-    std::string From(const std::string& from) const
-    {
-        std::string joined;
-        bool on = false;
-        for (const std::string& entry : log) {
-            on = on || entry.rfind(from, 0) == 0;
-            if (on)
-                joined += (joined.empty() ? "" : " | ") + entry;
-        }
-        return joined;
-    }
-
 private:
-    static std::string Name(Field field)
+    static std::string Name(Field field) { return std::array{"Source", "Size", "Count", "Dest", "Name"}[int(field)]; }
+    void Add(const std::string& entry) { log += (log.empty() ? "" : " | ") + entry; }
+    void Open(const std::string& entry)
     {
-        static const char* const names[] = {"Source", "Size", "Count", "Dest", "Name"};
-        return names[static_cast<int>(field)];
-    }
-    void Open()
-    {
-        if (auto run = std::move(inBox)) {
-            inBox = nullptr;
+        Add(entry);
+        if (auto run = std::exchange(inBox, nullptr))
             run();
-        }
     }
-    std::size_t m_answer = 0;
+    std::size_t m_asked = 0;
 };
 
-fs::path Utf8Path(const char* text)
+fs::path Utf8Path(const std::string& text)
 {
-    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(text)));
+    return fs::path(std::u8string(text.begin(), text.end())).make_preferred();
 }
 
 std::string Utf8(const fs::path& path)
@@ -119,153 +100,121 @@ protected:
 
     void SetUp() override
     {
-        static int count = 0;
-        dir = fs::temp_directory_path() / Utf8Path("zelvo core 分割");
-        dir += std::to_string(std::random_device()()) + "-" + std::to_string(++count);
+        dir = fs::temp_directory_path() / Utf8Path("zelvo core 分割 " + std::to_string(std::random_device()()));
         out = dir / "out";
         fs::create_directories(out);
+        port = FakePort();
     }
     void TearDown() override
     {
         SetWorkerSeam({});
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
+        fs::remove_all(dir);
     }
     // A file of size bytes (sparse where the file system allows).
-    void Plant(const fs::path& path, uint64_t size, const char* bytes = "x")
+    static void Plant(const fs::path& path, uint64_t size, const char* bytes = "x")
     {
         std::ofstream(path, std::ios::binary) << bytes;
         fs::resize_file(path, size);
     }
-    // The box of the row's message: the input checks with the exclamation icon, a named file with stop.
-    std::string Box(int message, const char* named) const
-    {
-        if (!*named)
-            return "show! " + LoadString(message);
-        return "show-stop " + FormatString1(LoadString(message), Utf8((dir / Utf8Path(named)).make_preferred()));
-    }
-    std::size_t OutCount() const { return std::size_t(std::distance(fs::directory_iterator(out), {})); }
 };
 
 // ---- The press: each refusal's box, where the keyboard goes, and that nothing starts or changes.
-
+// Comminute: the size field and the source's length (folder: the source is a folder; none: no
+// source chosen), then "set" (out holds an older set) or "nodest". Merge ("merge" first) of the set
+// s.D01-s.D03, s.DAV: none, nodest, count1, or remove / shorten / write NAME.
 struct PressRow
 {
     const char* name;
-    const char* setup; // comminute: "SIZE_FIELD SOURCE_BYTES [folder|missing|set|nodest]"
+    const char* setup;
     int message;
-    const char* named; // the file the message names, under the test folder
+    const char* named; // the file the message names, under the test folder: then the stop icon
     const char* then;  // the entry after the box; "asked": the box is the replace question, answered No
 };
 
-const PressRow kComminuteRows[] = {
+const PressRow kPressRows[] = {
     {"no source", "1 none", IDS_SELECT_SOURCE, "", "focus Source"},
     {"no destination", "1 1048576 nodest", IDS_SELECT_DEST_FOLDER, "", "focus Dest"},
     {"size 0", "0 1048576", IDS_INVALID_SIZE, "", "focus Size"},
     {"size with a letter", "1a 1048576", IDS_INVALID_SIZE, "", "focus Size"},
     {"4096 MB does not fit 32 bits", "4096 1048576", IDS_INVALID_SIZE, "", "focus Size"},
-    {"source missing", "1 1048576 missing", AFX_IDP_FILE_NOT_FOUND, "源 file.bin", ""},
-    {"source is a folder", "1 1048576 folder", AFX_IDP_FILE_ACCESS_DENIED, "源 file.bin", ""},
+    {"source missing", "1 missing", AFX_IDP_FILE_NOT_FOUND, "源 file.bin", ""},
+    {"source is a folder", "1 folder", AFX_IDP_FILE_ACCESS_DENIED, "源 file.bin", ""},
     {"exactly n MB: a set of one chip could never be joined", "2 2097152", IDS_SOURCE_TOO_SMALL, "", ""},
     {"100 n MB + 1 is 101 chips", "2 209715201", IDS_TOO_MANY_CHIPS, "", ""},
-    {"an older set: the question defaults to No; No leaves it", "1 3145728 set", IDS_CONFIRM_REPLACE_SET,
-     "out/源 file.bin", "asked"},
-};
-
-const PressRow kMergeRows[] = {
-    {"no header", "none", IDS_SELECT_SOURCE, "", "focus Source"},
-    {"no destination", "nodest", IDS_SELECT_DEST_FOLDER, "", "focus Dest"},
-    {"header removed since it was chosen", "remove s.DAV", AFX_IDP_FILE_NOT_FOUND, "s.DAV", ""},
-    {"a chip missing: refused before the run", "remove s.D02", AFX_IDP_FILE_NOT_FOUND, "s.D02", ""},
-    {"middle chip one byte short", "shorten s.D02", IDS_CHIP_WRONG_LENGTH, "s.D02", ""},
-    {"an existing output: the question defaults to No; No leaves it", "write out/s", IDS_CONFIRM_REPLACE_FILE, "out/s",
+    {"an older set: the question defaults to No", "1 3145728 set", IDS_CONFIRM_REPLACE_SET, "out/源 file.bin", "asked"},
+    {"merge: no header", "merge none", IDS_SELECT_SOURCE, "", "focus Source"},
+    {"merge: no destination", "merge nodest", IDS_SELECT_DEST_FOLDER, "", "focus Dest"},
+    {"merge: header removed since it was chosen", "merge remove s.DAV", AFX_IDP_FILE_NOT_FOUND, "s.DAV", ""},
+    {"merge: a chip missing, before the run", "merge remove s.D02", AFX_IDP_FILE_NOT_FOUND, "s.D02", ""},
+    {"merge: middle chip one byte short", "merge shorten s.D02", IDS_CHIP_WRONG_LENGTH, "s.D02", ""},
+    {"merge: an existing output, the question defaults to No", "merge write out/s", IDS_CONFIRM_REPLACE_FILE, "out/s",
      "asked"},
-    {"a set of one chip: the box, then the dialog ends", "count 1", IDS_BAD_HEADER, "", "end ok"},
+    {"merge: a set of one chip, the box, then the dialog ends", "merge count1", IDS_BAD_HEADER, "", "end ok"},
 };
 
-class ComminutePress : public Session, public testing::WithParamInterface<PressRow>
-{};
-class MergePress : public Session, public testing::WithParamInterface<PressRow>
-{};
-
-// The box (or, for "asked", the question) and what follows it.
-void ExpectRefused(const FakePort& port, std::string box, const std::string& then)
+TEST_F(Session, PressRefusedStartsNothing)
 {
-    if (then == "asked")
-        box.replace(0, box.find(' '), "ask[No]");
-    EXPECT_EQ(port.From(""), box + (then.empty() || then == "asked" ? "" : " | " + then));
+    for (const PressRow& row : kPressRows) {
+        SCOPED_TRACE(row.name);
+        TearDown();
+        SetUp();
+        std::istringstream setup(row.setup);
+        std::string first, second, third;
+        setup >> first >> second >> third;
+        const fs::path source = dir / Utf8Path("源 file.bin");
+        std::unique_ptr<RunSession> session;
+        if (first != "merge") {
+            if (second == "folder")
+                fs::create_directories(source);
+            else if (isdigit(second[0]))
+                Plant(source, std::stoull(second));
+            for (const char* suffix : {".D01", ".D02", ".DAV"})
+                if (third == "set")
+                    Plant(out / Utf8Path("源 file.bin" + std::string(suffix)), 8, "precious");
+            port.answers = {false};
+            auto comminute = std::make_unique<ComminuteSession>(port);
+            comminute->OnPress(second == "none" ? PathString() : source.native(), first,
+                               third == "nodest" ? PathString() : out.native());
+            session = std::move(comminute);
+        } else {
+            Plant(dir / "s.D01", MB, "1");
+            Plant(dir / "s.D02", MB, "2");
+            Plant(dir / "s.D03", 1000, "3");
+            std::ofstream(dir / "s.DAV", std::ios::binary).write(second == "count1" ? "\1\0\0\0" : "\3\0\0\0", 4);
+            if (second == "remove")
+                fs::remove(dir / third);
+            else if (second == "shorten" || second == "write")
+                Plant(dir / Utf8Path(third), second == "write" ? 8 : MB - 1, "precious");
+            port.answers = {false};
+            auto merge = std::make_unique<MergeSession>(port);
+            merge->OnPress(second == "none" ? PathString() : (dir / "s.DAV").native(),
+                           second == "nodest" ? PathString() : out.native());
+            session = std::move(merge);
+        }
+        const std::string then = row.then;
+        std::string box = *row.named
+                              ? "show-stop " + FormatString1(LoadString(row.message), Utf8(dir / Utf8Path(row.named)))
+                              : "show! " + LoadString(row.message);
+        if (then == "asked")
+            box.replace(0, box.find(' '), "ask[No]");
+        EXPECT_EQ(port.log, box + (then.empty() || then == "asked" ? "" : " | " + then));
+        EXPECT_EQ(session->State(), then == "end ok" ? RunState::Ended : RunState::Ready);
+        EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), third == "set" ? 3 : then == "asked" ? 1 : 0);
+    }
 }
-
-TEST_P(ComminutePress, RefusesWithItsMessageAndStartsNothing)
-{
-    const PressRow& row = GetParam();
-    std::istringstream setup(row.setup);
-    std::string size, bytes, how;
-    setup >> size >> bytes >> how;
-    const fs::path source = dir / Utf8Path("源 file.bin");
-    if (how == "folder")
-        fs::create_directories(source);
-    else if (bytes != "none" && how != "missing")
-        Plant(source, std::stoull(bytes));
-    if (how == "set")
-        for (const char* suffix : {".D01", ".D02", ".DAV"})
-            Plant(out / Utf8Path(("源 file.bin" + std::string(suffix)).c_str()), 8, "precious");
-    port.answers = {false};
-
-    ComminuteSession session(port);
-    session.OnPress(bytes == "none" ? PathString() : source.native(), size,
-                    how == "nodest" ? PathString() : out.native());
-
-    ExpectRefused(port, Box(row.message, row.named), row.then);
-    EXPECT_EQ(session.State(), RunState::Ready);
-    EXPECT_EQ(OutCount(), how == "set" ? 3u : 0u);
-}
-
-TEST_P(MergePress, RefusesWithItsMessageAndStartsNothing)
-{
-    const PressRow& row = GetParam();
-    std::istringstream setup(row.setup);
-    std::string how, name;
-    setup >> how >> name;
-    Plant(dir / "s.D01", MB, "1");
-    Plant(dir / "s.D02", MB, "2");
-    Plant(dir / "s.D03", 1000, "3");
-    std::ofstream(dir / "s.DAV", std::ios::binary).write(how == "count" ? "\1\0\0\0" : "\3\0\0\0", 4);
-    if (how == "remove")
-        fs::remove(dir / name);
-    else if (how == "shorten")
-        fs::resize_file(dir / name, MB - 1);
-    else if (how == "write")
-        Plant(dir / name, 8, "precious");
-    port.answers = {false};
-
-    MergeSession session(port);
-    session.OnPress(how == "none" ? PathString() : (dir / "s.DAV").native(),
-                    how == "nodest" ? PathString() : out.native());
-
-    ExpectRefused(port, Box(row.message, row.named), row.then);
-    EXPECT_EQ(session.State(), how == "count" ? RunState::Ended : RunState::Ready);
-    EXPECT_EQ(OutCount(), how == "write" ? 1u : 0u);
-}
-
-std::string RowName(const testing::TestParamInfo<PressRow>& info)
-{
-    return std::to_string(info.index);
-}
-INSTANTIATE_TEST_SUITE_P(Rows, ComminutePress, testing::ValuesIn(kComminuteRows), RowName);
-INSTANTIATE_TEST_SUITE_P(Rows, MergePress, testing::ValuesIn(kMergeRows), RowName);
 
 TEST_F(Session, MergeHeaderChosen)
 {
-    // chosen, what report.doc.DAV holds → what the dialog shows
+    const auto notFound = [&](const char* name) {
+        return "show-stop " + FormatString1(LoadString(AFX_IDP_FILE_NOT_FOUND), Utf8(dir / name));
+    };
+    // chosen, what report.doc.DAV holds ("none": no such file) → what the dialog shows
     const std::tuple<const char*, std::string, std::string> rows[] = {
         {"report.doc.DAV", std::string("\7\0\0\0", 4), "text Count 7 | text Name report.doc"},
         {"report.doc.DAV", std::string("\5\0", 2), "text Count 0 | text Name report.doc"}, // 2 bytes hold no count
         {"report.doc.D07", std::string("\14\0\0\0", 4), "text Count 12 | text Name report.doc"},
-        {"report.doc.D05", "",
-         "show-stop " + FormatString1(LoadString(AFX_IDP_FILE_NOT_FOUND), Utf8(dir / "report.doc.D05"))},
-        {"report.doc.D07", "none",
-         "show-stop " + FormatString1(LoadString(AFX_IDP_FILE_NOT_FOUND), Utf8(dir / "report.doc.DAV"))},
+        {"report.doc.D05", "", notFound("report.doc.D05")},
+        {"report.doc.D07", "none", notFound("report.doc.DAV")},
     };
     for (const auto& [chosen, header, shown] : rows) {
         fs::remove(dir / "report.doc.DAV");
@@ -273,23 +222,17 @@ TEST_F(Session, MergeHeaderChosen)
             std::ofstream(dir / "report.doc.DAV", std::ios::binary) << header;
         Plant(dir / "report.doc.D07", 4, "chip");
         port.log.clear();
-        MergeSession session(port);
-        session.OnHeaderChanged((dir / chosen).native());
-        EXPECT_EQ(port.From(""), shown) << chosen;
+        MergeSession(port).OnHeaderChanged((dir / chosen).native());
+        EXPECT_EQ(port.log, shown) << chosen;
     }
 }
 
 TEST(SizeEntry, WholeMegabytesOrZero)
 {
-    const std::pair<const char*, int64_t> rows[] = {{"", 0},
-                                                    {" 12 ", 12},
-                                                    {"+5", 5},
-                                                    {"-3", 0},
-                                                    {"1a", 0},
-                                                    {"4095", 4095},
-                                                    {"2147483647", 2147483647},
-                                                    {"2147483648", 0},
-                                                    {"99999999999999999999", 0}};
+    const std::pair<const char*, int64_t> rows[] = {{"", 0},           {" 12 ", 12},
+                                                    {"+5", 5},         {"-3", 0},
+                                                    {"1a", 0},         {"2147483647", 2147483647},
+                                                    {"2147483648", 0}, {"99999999999999999999", 0}};
     for (const auto& [text, value] : rows)
         EXPECT_EQ(SizeEntry(text), value) << text;
 }
@@ -406,7 +349,7 @@ TEST_P(Run, StepByStep)
     Replace(expected, "<open>", LoadString(IDS_OPEN_SOURCE_ERROR));
     Replace(expected, "<ask>", LoadString(IDS_CONFIRM_CANCEL_COMMINUTE));
     Replace(expected, "<busy>", LoadString(IDS_WORKER_BUSY));
-    EXPECT_EQ(port.From(""), expected);
+    EXPECT_EQ(port.log, expected);
     EXPECT_EQ(session.State(), row.state);
     EXPECT_EQ(ComminuteJob.runState.load(), row.runState);
     EXPECT_EQ(port.ticking, row.state == RunState::Running);
