@@ -328,10 +328,12 @@ uint32_t ComminuteWorker(const Poster& post)
     if (!failures.Any() && StillRunning(job.runState)) {
         // Nothing may follow the last chip, and the source must be the one the plan measured.
         unsigned char probe = 0;
-        const bool grew = source.Read(&probe, 1, &error) != 0;
-        const bool changed = plannedLength >= 0 && (copied != plannedLength || source.Length(&error) != plannedLength ||
-                                                    source.Modified(&error) != plannedModified);
-        if (grew || changed)
+        const int64_t beyond = source.Read(&probe, 1, &error);
+        if (beyond < 0)
+            failures.Note(RunFailure::File, sourcePath, error);
+        else if (beyond > 0 ||
+                 (plannedLength >= 0 && (copied != plannedLength || source.Length(&error) != plannedLength ||
+                                         source.Modified(&error) != plannedModified)))
             failures.Note(RunFailure::SourceChanged, sourcePath);
     }
     source.Close();
@@ -452,7 +454,10 @@ uint32_t MergeWorker(const Poster& post)
         }
         if (!failures.Any() && done == expected) {
             unsigned char probe = 0;
-            if (chip.Read(&probe, 1, &error) != 0)
+            const int64_t beyond = chip.Read(&probe, 1, &error);
+            if (beyond < 0)
+                failures.Note(RunFailure::File, chipPath, error);
+            else if (beyond > 0)
                 failures.Note(RunFailure::ChipChanged, chipPath); // longer than planned
         }
         if (!failures.Any() && done == expected && hashes) {
