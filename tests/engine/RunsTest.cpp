@@ -275,7 +275,8 @@ TEST_F(Runs, CancelStopsAtTheNextBlock)
 }
 
 // Started workers (the Merge dialog's tests start joins): one of a kind at a time; a cancel
-// confirmed while one runs stops it, and one left over from an earlier run does not stop the next.
+// confirmed while one runs stops it, and one left over from an earlier run does not stop the next;
+// once its outcome is out, the next may start.
 TEST_F(Runs, StartedWorkersRunAlone)
 {
     LoadComminuteJob(PlanSplit(source, 1, out.native()), true);
@@ -285,9 +286,9 @@ TEST_F(Runs, StartedWorkersRunAlone)
         std::promise<uint64_t> done;
         ASSERT_TRUE(StartComminuteWorker([&](uint32_t message, uint64_t wParam) {
             if (message == WM_COMMINUTE_PROGRESS && wParam == 1)
-                release.get_future().wait(); // held at its first block
-            if (message == WM_COMMINUTE_DONE)
-                done.set_value(wParam);
+                release.get_future().wait();  // held at its first block
+            if (message == WM_COMMINUTE_DONE) // by then the next run may start
+                done.set_value(ComminuteWorkerBusy() ? 99 : wParam);
         }));
         EXPECT_TRUE(ComminuteWorkerBusy());
         EXPECT_FALSE(StartComminuteWorker([](uint32_t, uint64_t) {}));
@@ -295,8 +296,6 @@ TEST_F(Runs, StartedWorkersRunAlone)
             ComminuteJob.runState = kRunCancel;
         release.set_value();
         EXPECT_EQ(done.get_future().get(), outcome);
-        while (ComminuteWorkerBusy())
-            std::this_thread::yield();
     }
 }
 
