@@ -86,6 +86,16 @@ void CWorkerDlg::InitRunDialog(std::unique_ptr<core::RunSession> session, CPerce
         if (label->buddy())
             label->buddy()->setAccessibleName(PlainLabelText(label->text()));
     m_progress->setAccessibleName(RunDialogText(u"Progress Bar", QStringLiteral("Progress")));
+    // "..." says nothing to a screen reader; both templates use 1001 for the source (the header
+    // chip in Merge) and 1007 for the destination folder.
+    const bool merge = m_traits.langDialog == lang::LangDialog::Merge;
+    if (auto* source = findChild<QPushButton*>(QStringLiteral("1001")))
+        source->setAccessibleName(
+            merge ? RunDialogText(u"Choose Header Chip", QStringLiteral("Choose the header chip file"))
+                  : RunDialogText(u"Choose Source File", QStringLiteral("Choose the source file")));
+    if (auto* dest = findChild<QPushButton*>(QStringLiteral("1007")))
+        dest->setAccessibleName(
+            RunDialogText(u"Choose Destination Folder", QStringLiteral("Choose the destination folder")));
 
     // The status line sits in the gap between the bar and the buttons, so the template's frame
     // keeps its size; hidden while no run goes on, its room kept.

@@ -49,10 +49,6 @@ QPushButton* MakeBrowseButton(QWidget* parent, int id, const DialogUnits& du)
 {
     auto* button = new QPushButton(QStringLiteral("..."), parent);
     button->setObjectName(QString::number(id));
-    // "..." says nothing to a screen reader; both templates use 1001 for the source and 1007 for
-    // the destination folder.
-    button->setAccessibleName(id == 1007 ? QStringLiteral("Choose the destination folder")
-                                         : QStringLiteral("Choose the source file"));
     // Wider than the template's 10 units so the three dots fit every style's button margins.
     button->setFixedWidth(qMax(du.X(14), button->fontMetrics().horizontalAdvance(button->text()) + du.X(6)));
     return button;

@@ -135,19 +135,23 @@ private slots:
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("language");
-        QTest::addColumn<QString>("texts"); // caption|the eight control texts|the double-click message
+        // caption|the eight control texts|the "..." buttons' names|the double-click message
+        QTest::addColumn<QString>("texts");
         QTest::newRow("comminute, no language file: the template's texts")
             << 0 << lang::kNoLanguage
             << "File Comminute|Files Size:|Files Total:|Destination|Source|Saved into Folder:|Select Source File : "
-               "|Comminute|Close|To split big file into several chip ones.";
+               "|Comminute|Close|Choose the source file|Choose the destination folder"
+               "|To split big file into several chip ones.";
         QTest::newRow("merge, no language file: the template's texts")
             << 1 << lang::kNoLanguage
             << "File Merge|Destination|Source|Select Header Chip File(.DAV):|Saved into Folder:|File Name:"
-               "|Chip Total:|Merge|Close|Unite all chip files into a big one.";
+               "|Chip Total:|Merge|Close|Choose the header chip file|Choose the destination folder"
+               "|Unite all chip files into a big one.";
         QTest::newRow("comminute, Japanese")
             << 0 << 3
             << "ファイルの分割|分割サイズ(&Z):|分割数(&T):|保存先|元ファイル|保存先フォルダー(&F):"
-               "|元ファイルを選択(&S):|分割|閉じる|大きなファイルを複数の小さなファイルに分割します。";
+               "|元ファイルを選択(&S):|分割|閉じる|元ファイルを選択|保存先フォルダーを選択"
+               "|大きなファイルを複数の小さなファイルに分割します。";
     }
 
     void templateAndTexts()
@@ -163,6 +167,7 @@ private slots:
         QStringList shown{dlg->windowTitle()};
         for (QWidget* control : Controls(*dlg, k.textIds))
             shown << control->property(qobject_cast<QGroupBox*>(control) ? "title" : "text").toString();
+        shown << Control(*dlg, 1001)->accessibleName() << Control(*dlg, 1007)->accessibleName();
         // A double click on the dialog, here through a group box, shows its message; one on the bar does not.
         QTest::mouseDClick(Control(*dlg, k.destGroup), Qt::LeftButton, {}, QPoint(20, 3));
         QTest::mouseDClick(dlg->findChild<ui::CPercentProgressCtrl*>(), Qt::LeftButton);
