@@ -147,6 +147,7 @@ protected:
 
     void SetUp() override
     {
+        port = FakeLanguage();
         port.folder = fs::temp_directory_path() / ("zelvo lang " + std::to_string(std::random_device()()));
         fs::create_directories(port.folder);
     }
@@ -162,49 +163,35 @@ protected:
     std::string Title() { return fs::path(file.GetString(u"Application", u"Title")).string(); }
 };
 
-TEST_F(LanguageFiles, ChosenAtStart)
+TEST_F(LanguageFiles, ChosenAtStartAndSwitched)
 {
-    // stored name, files there, the index before → the index, the title, what happened. The
-    // system's language is CHT; nothing is ever stored at start.
-    const std::tuple<const char*, std::vector<std::string>, int, int, const char*, const char*> rows[] = {
-        {"", {}, 0, 99, "", ""},
-        {"JAP", {"ENG", "CHS", "CHT", "JAP"}, 0, 3, "JAP", " loaded"},
-        {"FRA", {"FRA", "CHT"}, 2, 2, "FRA", " loaded"}, // a name outside the table leaves the index
-        {"CHS", {"CHT"}, 0, 99, "", ""},
-        {"", {"ENG", "CHT"}, 0, 2, "CHT", " loaded"},
+    // stored name, files there, the index before, -1 for the start or the index chosen from the menu
+    // → the index, the title loaded, what happened. The system's language is CHT; nothing is
+    // stored at start, and a switch that cannot load its file changes nothing.
+    const std::tuple<const char*, std::vector<std::string>, int, int, int, const char*, std::string> rows[] = {
+        {"", {}, 0, -1, 99, "", ""},
+        {"JAP", {"ENG", "CHS", "CHT", "JAP"}, 0, -1, 3, "JAP", " loaded"},
+        {"FRA", {"FRA", "CHT"}, 2, -1, 2, "FRA", " loaded"}, // a name outside the table leaves the index
+        {"CHS", {"CHT"}, 0, -1, 99, "", ""},
+        {"", {"ENG", "CHT"}, 0, -1, 2, "CHT", " loaded"},
+        {"CHS", {"JAP"}, 1, 3, 3, "JAP", " loaded store JAP"},
+        {"CHS", {"JAP"}, 1, 0, 1, "", " show " + std::to_string(IDS_LANG_FILE_FAILED)},
     };
-    for (const auto& [stored, files, before, after, title, log] : rows) {
+    for (const auto& [stored, files, before, chosen, after, title, log] : rows) {
         TearDown();
         SetUp();
         for (const std::string& name : files)
             Write(name);
         port.stored = fs::path(stored).u16string();
-        port.log.clear();
         file = CIniFile();
         nLanguage = before;
-        StartLanguage(port, file, nLanguage, 0x0404);
-        EXPECT_EQ(nLanguage, after) << stored;
+        chosen < 0 ? StartLanguage(port, file, nLanguage, 0x0404) : SwitchLanguage(port, file, nLanguage, chosen);
+        EXPECT_EQ(nLanguage, after) << stored << chosen;
         EXPECT_EQ(Title(), title);
         EXPECT_EQ(port.log, log);
-        EXPECT_EQ(fs::path(port.stored).string(), stored);
+        EXPECT_EQ(fs::path(port.stored).string(), chosen == 3 ? "JAP" : stored);
     }
-}
-
-TEST_F(LanguageFiles, SwitchedFromTheMenu)
-{
-    Write("JAP");
-    Write("CHS");
-    nLanguage = 1;
-    SwitchLanguage(port, file, nLanguage, 3);
-    EXPECT_EQ(port.log, " loaded store JAP");
-    EXPECT_EQ(nLanguage, 3);
-    EXPECT_EQ(Title(), "JAP");
-    // A missing file changes nothing; it is only said.
-    SwitchLanguage(port, file, nLanguage, 0);
-    EXPECT_EQ(port.log, " loaded store JAP show " + std::to_string(IDS_LANG_FILE_FAILED));
-    EXPECT_EQ(nLanguage, 3);
-    EXPECT_EQ(Title(), "JAP");
-    EXPECT_TRUE(LanguageChecked(3, nLanguage) && !LanguageChecked(0, nLanguage));
+    EXPECT_TRUE(LanguageChecked(3, 3) && !LanguageChecked(0, 3));
 }
 
 TEST(SingleInstance, StartAndHandOver)

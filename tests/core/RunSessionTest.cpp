@@ -7,15 +7,12 @@
 #include "Workers.h"
 
 #include <array>
-#include <atomic>
 #include <cctype>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <random>
 #include <sstream>
-#include <thread>
 #include <utility>
 
 using namespace zelvo;
@@ -400,40 +397,6 @@ TEST(ProgressPump, CoalescesAndDropsWhatComesTooLate)
         }
         EXPECT_EQ(got.empty() ? got : got.substr(1), expected) << script;
     }
-}
-
-// A worker thread posts beside the GUI thread: the counts taken only grow, and the last one comes
-// with the outcome.
-TEST(ProgressPump, WorkerThreadBesideTheGui)
-{
-    ProgressPump pump(7, 8);
-    std::atomic<int> wakes{0};
-    const auto start = std::chrono::steady_clock::now();
-    const Poster post = pump.Open([&] { wakes.fetch_add(1); },
-                                  [&] {
-                                      return std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                 std::chrono::steady_clock::now() - start)
-                                          .count();
-                                  });
-    std::thread worker([&] {
-        for (uint64_t block = 1; block <= 200000; ++block)
-            post(7, block);
-        post(8, 0);
-    });
-    uint64_t last = 0;
-    std::optional<uint64_t> outcome;
-    while (!outcome) {
-        const auto taken = pump.Take();
-        if (taken.blocks) {
-            EXPECT_GT(*taken.blocks, last);
-            last = *taken.blocks;
-        }
-        outcome = taken.outcome;
-        std::this_thread::yield();
-    }
-    worker.join();
-    EXPECT_EQ(last, 200000u);
-    EXPECT_EQ(*outcome, 0u);
 }
 
 } // namespace
