@@ -25,13 +25,13 @@
 
 namespace {
 
-QString loadText(int id)
+QString LoadText(int id)
 {
     return QString::fromStdString(zelvo::LoadString(id));
 }
 
 // The one local file of a drag, or nothing: several files or a folder are not taken.
-QString droppedFile(const QMimeData* data)
+QString DroppedFile(const QMimeData* data)
 {
     if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
         return {};
@@ -39,14 +39,14 @@ QString droppedFile(const QMimeData* data)
     return QFileInfo(path).isDir() ? QString() : path;
 }
 
-QLabel* makeIndicatorPane(int id)
+QLabel* MakeIndicatorPane(int id)
 {
     auto* pane = new QLabel;
     pane->setObjectName(QString::number(id));
     pane->setProperty("id", id);
     pane->setAlignment(Qt::AlignCenter);
     // The pane keeps its place and width; only its text comes and goes with the lock.
-    const QString text = loadText(id);
+    const QString text = LoadText(id);
     pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(text) + 12);
     pane->setProperty("indicatorText", text);
     return pane;
@@ -58,7 +58,7 @@ CMainFrame::CMainFrame(CSplitterApp& app) : m_app(app)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);
-    setWindowTitle(loadText(zelvo::IDR_MAINFRAME));
+    setWindowTitle(LoadText(zelvo::IDR_MAINFRAME));
     resize(640, 420);
 }
 
@@ -72,13 +72,13 @@ int CMainFrame::OnCreate()
 
         QStatusBar* bar = statusBar();
         bar->setObjectName(QStringLiteral("59393"));
-        m_paneMessage = new QLabel(loadText(zelvo::AFX_IDS_IDLEMESSAGE));
+        m_paneMessage = new QLabel(LoadText(zelvo::AFX_IDS_IDLEMESSAGE));
         m_paneMessage->setObjectName(QStringLiteral("0"));
         m_paneMessage->setProperty("id", 0);
         bar->addWidget(m_paneMessage, 1);
-        m_paneCaps = makeIndicatorPane(zelvo::ID_INDICATOR_CAPS);
-        m_paneNum = makeIndicatorPane(zelvo::ID_INDICATOR_NUM);
-        m_paneScroll = makeIndicatorPane(zelvo::ID_INDICATOR_SCRL);
+        m_paneCaps = MakeIndicatorPane(zelvo::ID_INDICATOR_CAPS);
+        m_paneNum = MakeIndicatorPane(zelvo::ID_INDICATOR_NUM);
+        m_paneScroll = MakeIndicatorPane(zelvo::ID_INDICATOR_SCRL);
         bar->addPermanentWidget(m_paneCaps);
         bar->addPermanentWidget(m_paneNum);
         bar->addPermanentWidget(m_paneScroll);
@@ -211,13 +211,13 @@ void CMainFrame::OpenFile(const QString& path)
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!droppedFile(event->mimeData()).isEmpty())
+    if (!DroppedFile(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
 void CMainFrame::dropEvent(QDropEvent* event)
 {
-    const QString path = droppedFile(event->mimeData());
+    const QString path = DroppedFile(event->mimeData());
     if (path.isEmpty())
         return;
     event->acceptProposedAction();
@@ -235,7 +235,7 @@ bool CMainFrame::event(QEvent* event)
         if (!tip.isEmpty() || QApplication::activePopupWidget())
             m_paneMessage->setText(tip);
         else
-            m_paneMessage->setText(loadText(zelvo::AFX_IDS_IDLEMESSAGE));
+            m_paneMessage->setText(LoadText(zelvo::AFX_IDS_IDLEMESSAGE));
         if (tip.isEmpty())
             ShowIdleMessageWhenMenusClosed();
         return true;
@@ -248,7 +248,7 @@ void CMainFrame::ShowIdleMessageWhenMenusClosed()
     // A popup is still the active one while it announces its hiding; look once it is gone.
     QTimer::singleShot(0, this, [this] {
         if (!QApplication::activePopupWidget())
-            m_paneMessage->setText(loadText(zelvo::AFX_IDS_IDLEMESSAGE));
+            m_paneMessage->setText(LoadText(zelvo::AFX_IDS_IDLEMESSAGE));
     });
 }
 

@@ -26,7 +26,7 @@ namespace {
 
 const QString kInstanceLockName = QString::fromUtf8(zelvo::core::kInstanceName);
 
-QString settingsKey()
+QString SettingsKey()
 {
     return QString::fromUtf8(zelvo::core::kSettingsGroup) + QLatin1Char('/') +
            QString::fromUtf8(zelvo::core::kLanguageKey);
@@ -133,12 +133,12 @@ std::u16string CSplitterApp::LangFilePath(const std::u16string& name)
 
 std::u16string CSplitterApp::StoredLanguage()
 {
-    return QSettings().value(settingsKey()).toString().toStdU16String();
+    return QSettings().value(SettingsKey()).toString().toStdU16String();
 }
 
 void CSplitterApp::StoreLanguage(const std::u16string& name)
 {
-    QSettings().setValue(settingsKey(), QString::fromStdU16String(name));
+    QSettings().setValue(SettingsKey(), QString::fromStdU16String(name));
 }
 
 void CSplitterApp::LanguageLoaded()

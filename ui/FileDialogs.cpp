@@ -12,19 +12,19 @@
 namespace zelvo::ui {
 namespace {
 
-OpenFileAnswerer& answerer()
+OpenFileAnswerer& Answerer()
 {
     static OpenFileAnswerer instance;
     return instance;
 }
 
-QString settingsKey(const QString& place)
+QString SettingsKey(const QString& place)
 {
     return QStringLiteral("LastFolders/") + place;
 }
 
 // The application's settings, whether or not the application object has named its scope.
-QSettings settings()
+QSettings Settings()
 {
     return QSettings(QString::fromUtf8(core::kCompanyName), QString::fromUtf8(core::kProductName));
 }
@@ -35,21 +35,21 @@ QString LastPickedFolder(const QString& place)
 {
     if (place.isEmpty())
         return {};
-    const QString folder = settings().value(settingsKey(place)).toString();
+    const QString folder = Settings().value(SettingsKey(place)).toString();
     return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
 }
 
 void RememberPickedFolder(const QString& place, const QString& folder)
 {
     if (!place.isEmpty())
-        settings().setValue(settingsKey(place), folder);
+        Settings().setValue(SettingsKey(place), folder);
 }
 
 QString GetOpenFilePath(QWidget* owner, const QString& filter, const QString& place)
 {
     QString chosen;
-    if (answerer()) {
-        chosen = answerer()(filter);
+    if (Answerer()) {
+        chosen = Answerer()(filter);
     } else {
         QString shown = filter;
 #ifndef _WIN32
@@ -67,7 +67,7 @@ QString GetOpenFilePath(QWidget* owner, const QString& filter, const QString& pl
 
 void SetOpenFileAnswerer(OpenFileAnswerer newAnswerer)
 {
-    answerer() = std::move(newAnswerer);
+    Answerer() = std::move(newAnswerer);
 }
 
 QString DroppedPath(const QMimeData* data, bool folder)
