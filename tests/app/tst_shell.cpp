@@ -1,4 +1,4 @@
-// The application shell: the language file start-up loads and the default taken from the system,
+// The application shell: the language file start-up loads and the locale's language id,
 // the menu built from a file and the switch from it, the built-in menu and its prompts, and the
 // dialog a file opens, be it dropped on the window, given at start or handed over by a second start,
 // which the single-instance lock otherwise refuses.
