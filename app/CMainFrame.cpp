@@ -1,13 +1,14 @@
 #include "CMainFrame.h"
 
+#include "AppRules.h"
 #include "CComminuteDlg.h"
 #include "CMergeDlg.h"
 #include "CSplitterApp.h"
 #include "CTitleView.h"
-#include "FileArgument.h"
 #include "LangMenu.h"
 #include "LockKeys.h"
 #include "MessageBox.h"
+#include "PathText.h"
 #include "StringTable.h"
 
 #include <QApplication>
@@ -24,13 +25,13 @@
 
 namespace {
 
-QString loadText(int id)
+QString LoadText(int id)
 {
     return QString::fromStdString(zelvo::LoadString(id));
 }
 
 // The one local file of a drag, or nothing: several files or a folder are not taken.
-QString droppedFile(const QMimeData* data)
+QString DroppedFile(const QMimeData* data)
 {
     if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
         return {};
@@ -38,14 +39,14 @@ QString droppedFile(const QMimeData* data)
     return QFileInfo(path).isDir() ? QString() : path;
 }
 
-QLabel* makeIndicatorPane(int id)
+QLabel* MakeIndicatorPane(int id)
 {
     auto* pane = new QLabel;
     pane->setObjectName(QString::number(id));
     pane->setProperty("id", id);
     pane->setAlignment(Qt::AlignCenter);
     // The pane keeps its place and width; only its text comes and goes with the lock.
-    const QString text = loadText(id);
+    const QString text = LoadText(id);
     pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(text) + 12);
     pane->setProperty("indicatorText", text);
     return pane;
@@ -57,7 +58,7 @@ CMainFrame::CMainFrame(CSplitterApp& app) : m_app(app)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);
-    setWindowTitle(loadText(zelvo::IDR_MAINFRAME));
+    setWindowTitle(LoadText(zelvo::IDR_MAINFRAME));
     resize(640, 420);
 }
 
@@ -71,13 +72,13 @@ int CMainFrame::OnCreate()
 
         QStatusBar* bar = statusBar();
         bar->setObjectName(QStringLiteral("59393"));
-        m_paneMessage = new QLabel(loadText(zelvo::AFX_IDS_IDLEMESSAGE));
+        m_paneMessage = new QLabel(LoadText(zelvo::AFX_IDS_IDLEMESSAGE));
         m_paneMessage->setObjectName(QStringLiteral("0"));
         m_paneMessage->setProperty("id", 0);
         bar->addWidget(m_paneMessage, 1);
-        m_paneCaps = makeIndicatorPane(zelvo::ID_INDICATOR_CAPS);
-        m_paneNum = makeIndicatorPane(zelvo::ID_INDICATOR_NUM);
-        m_paneScroll = makeIndicatorPane(zelvo::ID_INDICATOR_SCRL);
+        m_paneCaps = MakeIndicatorPane(zelvo::ID_INDICATOR_CAPS);
+        m_paneNum = MakeIndicatorPane(zelvo::ID_INDICATOR_NUM);
+        m_paneScroll = MakeIndicatorPane(zelvo::ID_INDICATOR_SCRL);
         bar->addPermanentWidget(m_paneCaps);
         bar->addPermanentWidget(m_paneNum);
         bar->addPermanentWidget(m_paneScroll);
@@ -190,31 +191,33 @@ void CMainFrame::OpenFile(const QString& path)
         zelvo::ui::ZelvoMessageBox(zelvo::IDS_BUSY_WITH_DIALOG);
         return;
     }
-    using Dialog = zelvo::app::FileRequest::Dialog;
-    const auto request = zelvo::app::ClassifyFile(path, [](const QString& p) { return QFileInfo::exists(p); });
+    const auto request = zelvo::core::ClassifyFile(zelvo::ToPathString(path), [](const zelvo::PathString& p) {
+        return QFileInfo::exists(zelvo::FromPathString(p));
+    });
+    const QString chosen = zelvo::FromPathString(request.path);
     // The path goes in once the dialog shows, so that a box about the file stands over the dialog.
-    if (request.dialog == Dialog::Comminute) {
+    if (request.dialog == zelvo::core::FileDialog::Comminute) {
         CComminuteDlg dlg;
         QMetaObject::invokeMethod(
-            &dlg, [&dlg, &request] { dlg.SetSourcePath(request.path); }, Qt::QueuedConnection);
+            &dlg, [&dlg, &chosen] { dlg.SetSourcePath(chosen); }, Qt::QueuedConnection);
         dlg.exec();
     } else {
         CMergeDlg dlg;
         QMetaObject::invokeMethod(
-            &dlg, [&dlg, &request] { dlg.SetHeaderPath(request.path); }, Qt::QueuedConnection);
+            &dlg, [&dlg, &chosen] { dlg.SetHeaderPath(chosen); }, Qt::QueuedConnection);
         dlg.exec();
     }
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!droppedFile(event->mimeData()).isEmpty())
+    if (!DroppedFile(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
 void CMainFrame::dropEvent(QDropEvent* event)
 {
-    const QString path = droppedFile(event->mimeData());
+    const QString path = DroppedFile(event->mimeData());
     if (path.isEmpty())
         return;
     event->acceptProposedAction();
@@ -232,7 +235,7 @@ bool CMainFrame::event(QEvent* event)
         if (!tip.isEmpty() || QApplication::activePopupWidget())
             m_paneMessage->setText(tip);
         else
-            m_paneMessage->setText(loadText(zelvo::AFX_IDS_IDLEMESSAGE));
+            m_paneMessage->setText(LoadText(zelvo::AFX_IDS_IDLEMESSAGE));
         if (tip.isEmpty())
             ShowIdleMessageWhenMenusClosed();
         return true;
@@ -245,7 +248,7 @@ void CMainFrame::ShowIdleMessageWhenMenusClosed()
     // A popup is still the active one while it announces its hiding; look once it is gone.
     QTimer::singleShot(0, this, [this] {
         if (!QApplication::activePopupWidget())
-            m_paneMessage->setText(loadText(zelvo::AFX_IDS_IDLEMESSAGE));
+            m_paneMessage->setText(LoadText(zelvo::AFX_IDS_IDLEMESSAGE));
     });
 }
 

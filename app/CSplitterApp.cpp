@@ -6,6 +6,7 @@
 #include "LangText.h"
 #include "LanguageTable.h"
 #include "MessageBox.h"
+#include "PathText.h"
 #include "StringTable.h"
 #include "SystemLanguage.h"
 
@@ -23,13 +24,12 @@ CSplitterApp theApp;
 
 namespace {
 
-const QString kInstanceLockName = QStringLiteral("Zelvo for File");
-const QString kSettingsGroup = QStringLiteral("Settings");
-const QString kLanguageKey = QStringLiteral("Language");
+const QString kInstanceLockName = QString::fromUtf8(zelvo::core::kInstanceName);
 
-QString tableName(int index)
+QString SettingsKey()
 {
-    return zelvo::lang::ToQString(theLanguageTable[static_cast<std::size_t>(index)].name);
+    return QString::fromUtf8(zelvo::core::kSettingsGroup) + QLatin1Char('/') +
+           QString::fromUtf8(zelvo::core::kLanguageKey);
 }
 
 } // namespace
@@ -44,22 +44,28 @@ bool CSplitterApp::InitInstance(const QStringList& files)
     // Several files, like none, open the main window only.
     const QString file = files.size() == 1 ? QFileInfo(files.front()).absoluteFilePath() : QString();
     const auto lock = m_instanceLock.Acquire(kInstanceLockName, m_strLockFolder);
-    if (lock == zelvo::app::SingleInstanceLock::Result::Unsafe) {
-        // Another user could hold the lock for us or take the files we hand over.
+    const QString serverName = zelvo::app::FileHandOver::ServerName(kInstanceLockName, m_strLockFolder);
+    using Action = zelvo::core::StartAction;
+    using Lock = zelvo::app::SingleInstanceLock::Result;
+    const auto result = lock == Lock::Acquired        ? zelvo::core::LockResult::Acquired
+                        : lock == Lock::HeldElsewhere ? zelvo::core::LockResult::HeldElsewhere
+                        : lock == Lock::Unsafe        ? zelvo::core::LockResult::Unsafe
+                                                      : zelvo::core::LockResult::Unavailable;
+    const Action action = zelvo::core::InstanceStart(result, !file.isEmpty());
+    if (action == Action::RefuseUnsafe) {
         zelvo::ui::ZelvoMessageBox(QString::fromStdString(zelvo::FormatString1(
             zelvo::LoadString(zelvo::IDS_LOCK_UNSAFE), m_instanceLock.UnsafePath().toStdString())));
         return false;
     }
-    const QString serverName = zelvo::app::FileHandOver::ServerName(kInstanceLockName, m_strLockFolder);
-    if (lock == zelvo::app::SingleInstanceLock::Result::HeldElsewhere) {
-        if (!file.isEmpty() && zelvo::app::FileHandOver::Send(serverName, file)) {
-            m_bHandedOver = true;
-            return false;
-        }
+    if (action == Action::HandOver && zelvo::app::FileHandOver::Send(serverName, file)) {
+        m_bHandedOver = true;
+        return false;
+    }
+    if (action == Action::HandOver || action == Action::Refuse) {
         zelvo::ui::ZelvoMessageBox(zelvo::IDS_INSTANCE_RUNNING);
         return false;
     }
-    if (lock == zelvo::app::SingleInstanceLock::Result::Acquired) {
+    if (action == Action::RunAndListen) {
         m_handOver = std::make_unique<zelvo::app::FileHandOver>([this](const QString& path) {
             if (m_pMainWnd)
                 m_pMainWnd->OpenFile(path);
@@ -72,37 +78,16 @@ bool CSplitterApp::InitInstance(const QStringList& files)
     QGuiApplication::setDesktopFileName(QStringLiteral("example.quorvex.Zelvo"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/zelvo.png")));
 
-    // The settings scope: company "Quorvex", application "Zelvo".
-    QCoreApplication::setOrganizationName(QStringLiteral("Quorvex"));
-    QCoreApplication::setApplicationName(QString::fromStdString(zelvo::LoadString(zelvo::AFX_IDS_APP_TITLE)));
+    // The settings scope, which the remembered folders share.
+    QCoreApplication::setOrganizationName(QString::fromUtf8(zelvo::core::kCompanyName));
+    QCoreApplication::setApplicationName(QString::fromUtf8(zelvo::core::kProductName));
 
     zelvo::lang::RegisterLanguageState(m_nLanguage, theLangFile);
     if (!CreateMainFrame())
         return false;
 
-    // Read once; a default taken from the system serves this run only and is not stored.
-    QString name;
-    {
-        QSettings settings;
-        settings.beginGroup(kSettingsGroup);
-        name = settings.value(kLanguageKey).toString();
-    }
-    if (name.isEmpty())
-        name = zelvo::app::DefaultLanguageName(m_systemLanguageId.value_or(zelvo::app::SystemDefaultLanguageId()));
-
-    if (LoadLangFile(LangFilePath(name))) {
-        // Exact, case-sensitive match; a name outside the table leaves the index as it was.
-        for (int i = 0; i < static_cast<int>(theLanguageTable.size()); ++i) {
-            if (name == tableName(i)) {
-                m_nLanguage = i;
-                break;
-            }
-        }
-        RebuildMenu();
-        m_pMainWnd->setWindowTitle(zelvo::lang::Text(theLangFile, u"Application", u"Title"));
-    } else {
-        m_nLanguage = zelvo::lang::kNoLanguage;
-    }
+    zelvo::core::StartLanguage(*this, theLangFile, m_nLanguage,
+                               m_systemLanguageId.value_or(zelvo::app::SystemDefaultLanguageId()));
 
     m_pMainWnd->show();
     m_pMainWnd->repaint();
@@ -147,11 +132,31 @@ QString CSplitterApp::LangFilePath(const QString& languageName) const
            QStringLiteral(".lang");
 }
 
-bool CSplitterApp::LoadLangFile(const QString& path)
+std::u16string CSplitterApp::LangFilePath(const std::u16string& name)
 {
-    // Nothing held is cleared: a load adds to and overwrites the entries of earlier files.
-    theLangFile.SetPath(path.toStdU16String());
-    return theLangFile.Load();
+    return std::as_const(*this).LangFilePath(QString::fromStdU16String(name)).toStdU16String();
+}
+
+std::u16string CSplitterApp::StoredLanguage()
+{
+    return QSettings().value(SettingsKey()).toString().toStdU16String();
+}
+
+void CSplitterApp::StoreLanguage(const std::u16string& name)
+{
+    QSettings().setValue(SettingsKey(), QString::fromStdU16String(name));
+}
+
+void CSplitterApp::LanguageLoaded()
+{
+    RebuildMenu();
+    if (m_pMainWnd)
+        m_pMainWnd->setWindowTitle(zelvo::lang::Text(theLangFile, u"Application", u"Title"));
+}
+
+void CSplitterApp::Show(int stringId)
+{
+    zelvo::ui::ZelvoMessageBox(stringId);
 }
 
 void CSplitterApp::RebuildMenu()
@@ -167,18 +172,11 @@ void CSplitterApp::RebuildMenu()
 
 bool CSplitterApp::OnCmdMsg(unsigned commandId, int code, QAction* item)
 {
-    int index = -1;
-    for (int i = static_cast<int>(theLanguageTable.size()) - 1; i >= 0; --i) {
-        if (theLanguageTable[static_cast<std::size_t>(i)].commandId == commandId) {
-            index = i;
-            break;
-        }
-    }
-    if (index >= 0) {
+    if (const auto index = zelvo::core::LanguageOfCommand(commandId)) {
         if (code == CN_COMMAND)
-            SwitchLanguage(index);
+            SwitchLanguage(*index);
         else if (code == CN_UPDATE_COMMAND_UI && item)
-            OnUpdateLanguage(index, item);
+            OnUpdateLanguage(*index, item);
         return true;
     }
 
@@ -199,24 +197,13 @@ bool CSplitterApp::OnCmdMsg(unsigned commandId, int code, QAction* item)
 void CSplitterApp::OnUpdateLanguage(int index, QAction* item)
 {
     item->setCheckable(true);
-    item->setChecked(index == m_nLanguage);
+    item->setChecked(zelvo::core::LanguageChecked(index, m_nLanguage));
     item->setEnabled(true);
 }
 
 void CSplitterApp::SwitchLanguage(int index)
 {
-    const QString name = tableName(index);
-    if (!LoadLangFile(LangFilePath(name))) {
-        zelvo::ui::ZelvoMessageBox(zelvo::IDS_LANG_FILE_FAILED);
-        return;
-    }
-    RebuildMenu();
-    if (m_pMainWnd)
-        m_pMainWnd->setWindowTitle(zelvo::lang::Text(theLangFile, u"Application", u"Title"));
-    m_nLanguage = index;
-    QSettings settings;
-    settings.beginGroup(kSettingsGroup);
-    settings.setValue(kLanguageKey, name);
+    zelvo::core::SwitchLanguage(*this, theLangFile, m_nLanguage, index);
 }
 
 void CSplitterApp::OnAppAbout()

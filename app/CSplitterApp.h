@@ -1,7 +1,9 @@
 // The application object: start-up, the language state the dialogs read, and the application's
-// commands (About, Exit, the four languages).
+// commands (About, Exit, the four languages). The rules of the start, the language choice and the
+// switch are the core's (core/AppRules.h); this class carries them out with Qt.
 #pragma once
 
+#include "AppRules.h"
 #include "CIniFile.h"
 #include "CMainFrame.h"
 #include "SingleInstance.h"
@@ -19,11 +21,11 @@ class QAction;
 inline constexpr int CN_COMMAND = 0;
 inline constexpr int CN_UPDATE_COMMAND_UI = -1;
 
-class CSplitterApp
+class CSplitterApp : private zelvo::core::LanguagePort
 {
 public:
     CSplitterApp() = default;
-    virtual ~CSplitterApp();
+    ~CSplitterApp() override;
     CSplitterApp(const CSplitterApp&) = delete;
     CSplitterApp& operator=(const CSplitterApp&) = delete;
 
@@ -35,7 +37,6 @@ public:
     // Frees the main window if it is still there; the lock goes with the process.
     void ExitInstance();
 
-    bool LoadLangFile(const QString& path);
     void RebuildMenu();
     // The application's step of the command route; true when it took the command.
     bool OnCmdMsg(unsigned commandId, int code, QAction* item);
@@ -65,6 +66,12 @@ protected:
 
 private:
     QString ProgramFolder() const;
+    // zelvo::core::LanguagePort
+    std::u16string StoredLanguage() override;
+    void StoreLanguage(const std::u16string& name) override;
+    std::u16string LangFilePath(const std::u16string& name) override;
+    void LanguageLoaded() override;
+    void Show(int stringId) override;
 
     zelvo::app::SingleInstanceLock m_instanceLock;
     std::unique_ptr<zelvo::app::FileHandOver> m_handOver;

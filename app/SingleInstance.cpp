@@ -1,5 +1,7 @@
 #include "SingleInstance.h"
 
+#include "AppRules.h"
+
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -122,8 +124,9 @@ bool FileHandOver::Listen(const QString& serverName)
                     return;
                 }
                 QObject::disconnect(socket, &QLocalSocket::readyRead, nullptr, nullptr);
-                const QString path = QString::fromUtf8(QByteArray::fromBase64(socket->readLine().trimmed()));
-                socket->write("ok\n");
+                const QString path = QString::fromStdString(
+                    core::ReadHandOverMessage(socket->readLine().toStdString()).value_or(std::string()));
+                socket->write(core::kHandOverReply);
                 socket->disconnectFromServer();
                 // The handler may run a modal dialog: not inside the socket's own signal.
                 QMetaObject::invokeMethod(
@@ -151,8 +154,7 @@ bool FileHandOver::Send(const QString& serverName, const QString& path)
     }
     if (!PeerIsThisUser(socket.socketDescriptor()))
         return false;
-    // Base64 keeps a line break in a file name from ending the request early.
-    socket.write(path.toUtf8().toBase64() + '\n');
+    socket.write(QByteArray::fromStdString(core::HandOverMessage(path.toStdString())));
     if (!socket.waitForBytesWritten(5000))
         return false;
     // The reply comes when the running copy's event loop gets to it, a dialog of its own open or not.
@@ -160,7 +162,7 @@ bool FileHandOver::Send(const QString& serverName, const QString& path)
         if (!socket.waitForReadyRead(15000))
             return false;
     }
-    return socket.readLine() == "ok\n";
+    return socket.readLine() == core::kHandOverReply;
 }
 
 } // namespace zelvo::app

@@ -40,15 +40,4 @@ std::uint16_t LanguageIdFromLocale(const QLocale& locale)
     }
 }
 
-QString DefaultLanguageName(std::uint16_t languageId)
-{
-    const unsigned primary = languageId & 0x3FFu;
-    const unsigned sub = languageId >> 10;
-    if (primary == 0x04)
-        return sub == 1 ? QStringLiteral("CHT") : QStringLiteral("CHS");
-    if (primary == 0x11)
-        return QStringLiteral("JAP");
-    return QStringLiteral("ENG");
-}
-
 } // namespace zelvo::app

@@ -80,14 +80,14 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # dpkg-shlibdeps (dpkg-dev) derives the library dependencies; without it, Debian 12's names are
-# given by hand. Either way Qt's X11 platform plugin is added: it is loaded at run time, not linked.
+# given by hand. Either way Qt's X11 platform plugin is added: it is loaded at run time, not linked;
+# and a CJK font, without which three of the four interface languages show only boxes.
 find_program(ZELVO_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(ZELVO_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-noto-cjk")
 else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "qt6-qpa-plugins, libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libx11-6, libstdc++6 (>= 12), libc6 (>= 2.34)")
+        "qt6-qpa-plugins, fonts-noto-cjk, libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libx11-6, libstdc++6 (>= 12), libc6 (>= 2.34)")
 endif()
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk")
 include(CPack)

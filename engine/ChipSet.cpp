@@ -120,15 +120,6 @@ PathString MergeDestPath(const PathString& folder, const PathString& sourceName)
     return JoinFolder(folder, sourceName);
 }
 
-uint32_t MergeProgressRange(int32_t chipTotal, int64_t firstChipLength, int64_t lastChipLength)
-{
-    // Wrapping 32-bit arithmetic on purpose: this is the range the dialog's bar is given.
-    const uint32_t firstBlocks = static_cast<uint32_t>(firstChipLength / kCopyBlock);
-    const uint32_t lastBlocks = static_cast<uint32_t>(lastChipLength / kCopyBlock);
-    const uint32_t lastPart = lastChipLength % kCopyBlock != 0 ? 1u : 0u;
-    return (static_cast<uint32_t>(chipTotal) - 1u) * firstBlocks + lastBlocks + lastPart;
-}
-
 std::array<unsigned char, kHeaderLength> EncodeHeader(uint32_t chipCount)
 {
     return {static_cast<unsigned char>(chipCount & 0xFF), static_cast<unsigned char>(chipCount >> 8 & 0xFF),

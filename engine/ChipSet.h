@@ -49,10 +49,6 @@ PathString SourceNameOfHeader(const PathString& headerPath); // file name less i
 PathString BasePathOfHeader(const PathString& headerPath);   // H less its last 4 characters
 PathString MergeDestPath(const PathString& folder, const PathString& sourceName);
 
-// Copy blocks of a set whose chips 1 … N-1 have the length of chip 1, counted in 32 bits as the
-// merge dialog shows them.
-uint32_t MergeProgressRange(int32_t chipTotal, int64_t firstChipLength, int64_t lastChipLength);
-
 std::array<unsigned char, kHeaderLength> EncodeHeader(uint32_t chipCount);
 int32_t DecodeHeader(const std::array<unsigned char, kHeaderLength>& bytes);
 

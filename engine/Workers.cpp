@@ -253,10 +253,9 @@ bool Start(std::atomic<bool>& alive, std::atomic<int32_t>& runState, Worker work
     try {
         std::thread([&alive, worker, poster = std::move(poster)]() mutable {
             {
-                const Poster post = std::move(poster); // released before the flag is cleared
-                worker(post);
+                const Poster post = std::move(poster);
+                worker(post); // clears alive before it reports its outcome
             }
-            alive.store(false);
         }).detach();
     } catch (const std::system_error&) {
         runState.store(kRunIdle);
@@ -305,7 +304,9 @@ bool MergeWorkerBusy()
 
 using namespace zelvo;
 
-uint32_t ComminuteWorker(const Poster& post)
+// The split's run; what it holds (files, the set's lock, the hashing threads) is released when it
+// returns its outcome.
+static uint64_t RunComminute(const Poster& post)
 {
     ComminuteJobRecord& job = ComminuteJob;
     EnterRunning(job.runState);
@@ -324,11 +325,8 @@ uint32_t ComminuteWorker(const Poster& post)
     FileError error = FileError::None;
     File source = File::OpenRead(sourcePath, &error);
     if (!source.IsOpen()) {
-        job.runState.store(kRunOpenFailed);
         failures.Note(RunFailure::File, sourcePath, error);
-        job.runState.store(kRunIdle);
-        post(WM_COMMINUTE_DONE, kOutcomeOpenFailed);
-        return 0;
+        return kOutcomeOpenFailed;
     }
 
     const PathString base = BasePath(destFolder, sourcePath);
@@ -411,9 +409,11 @@ uint32_t ComminuteWorker(const Poster& post)
     if (!failures.Any() && StillRunning(job.runState)) {
         // Nothing may follow the last chip, and the source must be the one the plan measured.
         unsigned char probe = 0;
-        const bool grew = source.Read(&probe, 1, &error) != 0;
-        const bool changed = plannedLength >= 0 && (copied != plannedLength || source.Stamp(&error) != plannedStamp);
-        if (grew || changed)
+        const int64_t beyond = source.Read(&probe, 1, &error);
+        if (beyond < 0)
+            failures.Note(RunFailure::File, sourcePath, error);
+        else if (beyond > 0 ||
+                 (plannedLength >= 0 && (copied != plannedLength || source.Stamp(&error) != plannedStamp)))
             failures.Note(RunFailure::SourceChanged, sourcePath);
     }
     source.Close();
@@ -447,12 +447,20 @@ uint32_t ComminuteWorker(const Poster& post)
             }
         }
     }
-    job.runState.store(kRunIdle);
+    return outcome;
+}
+
+// The worker's flag goes first: a press that follows the outcome finds no worker busy.
+uint32_t ComminuteWorker(const Poster& post)
+{
+    const uint64_t outcome = RunComminute(post);
+    ComminuteJob.runState.store(kRunIdle);
+    g_comminuteAlive.store(false);
     post(WM_COMMINUTE_DONE, outcome);
     return 0;
 }
 
-uint32_t MergeWorker(const Poster& post)
+static uint64_t RunMerge(const Poster& post)
 {
     MergeJobRecord& job = MergeJob;
     EnterRunning(job.runState);
@@ -476,9 +484,7 @@ uint32_t MergeWorker(const Poster& post)
     File temp = failures.Any() ? File() : File::CreateTemporary(destPath, &tempPath, &error);
     if (!temp.IsOpen()) {
         failures.Note(RunFailure::File, destPath, error);
-        job.runState.store(kRunIdle);
-        post(WM_MERGE_DONE, kOutcomeIoFailed);
-        return 0;
+        return kOutcomeIoFailed;
     }
     const PendingTemporary pending(tempPath);
 
@@ -501,18 +507,7 @@ uint32_t MergeWorker(const Poster& post)
             outcome = kOutcomeOpenFailed;
             break;
         }
-        // What this chip must deliver: its planned length, or, with no plan, the set's rule.
-        int64_t expected = 0;
-        if (k <= plannedLengths.size()) {
-            expected = plannedLengths[k - 1];
-        } else {
-            const int64_t length = chip.Length(&error);
-            if (k == 1)
-                firstLength = length;
-            expected = k < chipTotal ? firstLength : length;
-            if (k == chipTotal && (length < 1 || length > firstLength))
-                failures.Note(RunFailure::ChipChanged, chipPath);
-        }
+        const int64_t expected = plannedLengths[k - 1];
         int64_t done = 0;
         while (!failures.Any() && done < expected && StillRunning(job.runState)) {
             const auto want = static_cast<std::size_t>(std::min<int64_t>(kCopyBlock, expected - done));
@@ -532,7 +527,10 @@ uint32_t MergeWorker(const Poster& post)
         }
         if (!failures.Any() && done == expected) {
             unsigned char probe = 0;
-            if (chip.Read(&probe, 1, &error) != 0)
+            const int64_t beyond = chip.Read(&probe, 1, &error);
+            if (beyond < 0)
+                failures.Note(RunFailure::File, chipPath, error);
+            else if (beyond > 0)
                 failures.Note(RunFailure::ChipChanged, chipPath); // longer than planned
         }
         chip.Close();
@@ -563,7 +561,14 @@ uint32_t MergeWorker(const Poster& post)
         temp.Close();
         RemoveFile(tempPath);
     }
-    job.runState.store(kRunIdle);
+    return outcome;
+}
+
+uint32_t MergeWorker(const Poster& post)
+{
+    const uint64_t outcome = RunMerge(post);
+    MergeJob.runState.store(kRunIdle);
+    g_mergeAlive.store(false);
     post(WM_MERGE_DONE, outcome);
     return 0;
 }

@@ -11,7 +11,7 @@
 namespace zelvo::lang {
 namespace {
 
-bool isLanguageCommand(int commandId)
+bool IsLanguageCommand(int commandId)
 {
     for (const auto& entry : theLanguageTable) {
         if (static_cast<int>(entry.commandId) == commandId)
@@ -27,7 +27,7 @@ QAction* AddCommand(QMenu& menu, const QString& text, int commandId)
     QAction* action = menu.addAction(text);
     action->setData(commandId);
     action->setStatusTip(CommandPrompt(commandId));
-    action->setCheckable(isLanguageCommand(commandId));
+    action->setCheckable(IsLanguageCommand(commandId));
     return action;
 }
 

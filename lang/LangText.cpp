@@ -48,7 +48,7 @@ constexpr std::array<DialogKey, 9> kMergeKeys{{
     {2, u"Close"},
 }};
 
-QWidget* findControl(QWidget& dialog, int controlId)
+QWidget* FindControl(QWidget& dialog, int controlId)
 {
     const QString name = QString::number(controlId);
     const auto children = dialog.findChildren<QWidget*>();
@@ -60,7 +60,7 @@ QWidget* findControl(QWidget& dialog, int controlId)
     return nullptr;
 }
 
-void setControlText(QWidget& control, const QString& text)
+void SetControlText(QWidget& control, const QString& text)
 {
     if (auto* label = qobject_cast<QLabel*>(&control))
         label->setText(text);
@@ -135,8 +135,8 @@ void ApplyDialogTexts(QWidget& dialogWidget, LangDialog dialog)
     for (const DialogText& item : *texts) {
         if (item.controlId == 0) {
             dialogWidget.setWindowTitle(item.text);
-        } else if (QWidget* control = findControl(dialogWidget, item.controlId)) {
-            setControlText(*control, item.text);
+        } else if (QWidget* control = FindControl(dialogWidget, item.controlId)) {
+            SetControlText(*control, item.text);
         }
     }
 }

@@ -9,7 +9,7 @@
 #include "LangText.h"
 #include "LanguageTable.h"
 #include "MessageBox.h"
-#include "WorkerChannel.h"
+#include "ProgressPump.h"
 #include "Workers.h"
 
 #include <QApplication>
@@ -57,7 +57,7 @@ void Run(QDialog& dlg, uint32_t progressMessage, const QString& file, const QStr
     Shoot(dlg, out, tag + "-1-before");
 
     auto gate = std::make_shared<Gate>();
-    SetWorkerPostHook([gate, progressMessage](uint32_t message, uint64_t block) {
+    zelvo::core::SetPostHook([gate, progressMessage](uint32_t message, uint64_t block) {
         if (message == progressMessage && block == 40) {
             std::unique_lock lock(gate->mutex);
             gate->cv.wait(lock, [&] { return gate->open; });
@@ -75,7 +75,7 @@ void Run(QDialog& dlg, uint32_t progressMessage, const QString& file, const QStr
     gate->cv.notify_all();
     QTest::qWait(300);
     Shoot(dlg, out, tag + "-3-after-cancel");
-    SetWorkerPostHook({});
+    zelvo::core::SetPostHook({});
     SetMessageBoxAnswerer({});
     dlg.reject();
 }

@@ -5,7 +5,7 @@
 namespace zelvo::ui {
 namespace {
 
-Beeper& beeper()
+Beeper& TheBeeper()
 {
     static Beeper instance;
     return instance;
@@ -15,8 +15,8 @@ Beeper& beeper()
 
 void SoundDefaultBeep()
 {
-    if (beeper()) {
-        beeper()();
+    if (TheBeeper()) {
+        TheBeeper()();
         return;
     }
     QApplication::beep();
@@ -24,7 +24,7 @@ void SoundDefaultBeep()
 
 void SetBeeper(Beeper newBeeper)
 {
-    beeper() = std::move(newBeeper);
+    TheBeeper() = std::move(newBeeper);
 }
 
 } // namespace zelvo::ui

@@ -9,7 +9,7 @@
 
 namespace {
 
-QLabel* addLabel(QWidget* dialog, const QString& objectName, const QString& text)
+QLabel* AddLabel(QWidget* dialog, const QString& objectName, const QString& text)
 {
     auto* label = new QLabel(text, dialog);
     label->setObjectName(objectName);
@@ -32,9 +32,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     icon->setFixedSize(qMax(32, du.X(20)), qMax(32, du.Y(20)));
     icon->setAlignment(Qt::AlignCenter);
 
-    auto* name = addLabel(this, QStringLiteral("name"), QStringLiteral("Zelvo for File Ver. 1.3"));
-    auto* copyright = addLabel(this, QStringLiteral("copyright"), QStringLiteral("Copyright (C) 2026 Quorvex"));
-    auto* link = addLabel(this, QString::number(IDC_LINK), QString::fromLatin1(makerSite).chopped(1));
+    auto* name = AddLabel(this, QStringLiteral("name"), QStringLiteral("Zelvo for File Ver. 1.3"));
+    auto* copyright = AddLabel(this, QStringLiteral("copyright"), QStringLiteral("Copyright (C) 2026 Quorvex"));
+    auto* link = AddLabel(this, QString::number(IDC_LINK), QString::fromLatin1(makerSite).chopped(1));
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("1"));

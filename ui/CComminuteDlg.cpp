@@ -1,12 +1,7 @@
 #include "CComminuteDlg.h"
 
-#include "ChipSet.h"
 #include "DialogControls.h"
-#include "Plan.h"
-#include "RunMessages.h"
-#include "RunStatus.h"
-#include "StringTable.h"
-#include "Workers.h"
+#include "RunDialogText.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -14,30 +9,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <climits>
 
 using namespace zelvo;
 using namespace zelvo::ui;
 
-namespace {
-
-RunTraits ComminuteTraits()
-{
-    return RunTraits{.langDialog = lang::LangDialog::Comminute,
-                     .runState = &ComminuteJob.runState,
-                     .workerBusy = &ComminuteWorkerBusy,
-                     .startWorker = &StartComminuteWorker,
-                     .progressMessage = WM_COMMINUTE_PROGRESS,
-                     .doneMessage = WM_COMMINUTE_DONE,
-                     .outcomeIds = kComminuteOutcomeIds,
-                     .confirmCancelId = IDS_CONFIRM_CANCEL_COMMINUTE,
-                     .failureText = [] { return FailureText(ComminuteJob); },
-                     .name = "Comminute"};
-}
-
-} // namespace
-
-CComminuteDlg::CComminuteDlg(QWidget* parent) : CWorkerDlg(ComminuteTraits(), parent)
+CComminuteDlg::CComminuteDlg(QWidget* parent) : CWorkerDlg({lang::LangDialog::Comminute, "Comminute"}, parent)
 {
     setObjectName(QString::number(IDD));
     setWindowTitle(QStringLiteral("File Comminute"));
@@ -100,7 +76,8 @@ void CComminuteDlg::BuildControls()
     dest->setRowMinimumHeight(2, du.Y(10));
     dest->setColumnStretch(1, 1);
 
-    LayOutRunDialog(this, du, 16, m_groupSource, m_groupDest, m_progress, m_btnComminute, m_btnClose, 16);
+    m_statusRoom =
+        LayOutRunDialog(this, du, 16, m_groupSource, m_groupDest, m_progress, m_btnComminute, m_btnClose, 16);
 
     // Tab order of the template: Comminute, Close, the source field and its button, the size
     // field, the chip count, the folder field and its button, the unit box (never enabled).
@@ -126,7 +103,9 @@ void CComminuteDlg::OnInitDialog()
     // The chip size is always whole megabytes: the engine copies whole 64 KiB blocks per chip.
     m_comboUnit->setCurrentIndex(1);
     m_comboUnit->setEnabled(false);
-    InitRunDialog(m_progress);
+    auto session = std::make_unique<core::ComminuteSession>(static_cast<core::RunPort&>(*this));
+    m_session = session.get();
+    InitRunDialog(std::move(session), m_progress, m_statusRoom);
     m_comboUnit->setAccessibleName(RunDialogText(u"Unit Box", QStringLiteral("Unit")));
 
     // The template's size, grown where a language's texts need more room; the frame is fixed.
@@ -154,43 +133,26 @@ void CComminuteDlg::OnBrowseDest()
         m_editDest->setText(folder);
 }
 
-int64_t CComminuteDlg::SizeEntry() const
-{
-    bool ok = false;
-    const qlonglong n = m_editSize->text().toLongLong(&ok);
-    return ok && n >= 0 && n <= INT_MAX ? n : 0;
-}
-
 void CComminuteDlg::OnOK()
 {
-    // One split at a time: ComminuteJob has room for one run only.
-    if (RefuseWhileWorkerBusy())
-        return;
+    m_session->OnPress(ToPathString(m_editSource->text()), m_editSize->text().toStdString(),
+                       ToPathString(m_editDest->text()));
+}
 
-    const SplitPlan plan = PlanSplit(ToPathString(m_editSource->text()), SizeEntry(), ToPathString(m_editDest->text()));
-    if (plan.refusal.what != Refusal::None) {
-        RefusalBox(plan.refusal);
-        if (plan.refusal.what == Refusal::SelectSource)
-            m_editSource->setFocus();
-        else if (plan.refusal.what == Refusal::InvalidSize)
-            m_editSize->setFocus();
-        else if (plan.refusal.what == Refusal::SelectDestFolder)
-            m_editDest->setFocus();
-        return;
+QWidget* CComminuteDlg::FieldControl(core::Field field) const
+{
+    switch (field) {
+    case core::Field::Source:
+        return m_editSource;
+    case core::Field::Size:
+        return m_editSize;
+    case core::Field::Count:
+    case core::Field::Name:
+        break;
+    case core::Field::Dest:
+        return m_editDest;
     }
-    // Without the user's Yes the worker leaves an existing set alone and fails instead.
-    const bool replace = plan.replacesFiles;
-    if (replace && !AgreeToReplace(IDS_CONFIRM_REPLACE_SET, plan.base))
-        return;
-
-    m_editCount->setText(QString::number(plan.sizing.chipCount));
-    m_editCount->repaint();
-    m_progress->ShowLabel(true);
-    m_progress->SetRange(0, static_cast<int>(plan.sizing.totalBlocks));
-    m_progress->SetPos(0);
-    EnableInputs(false);
-    LoadComminuteJob(plan, replace);
-    StartRun(static_cast<uint64_t>(plan.sourceLength));
+    return m_editCount;
 }
 
 void CComminuteDlg::EnableInputs(bool enable)

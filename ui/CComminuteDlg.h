@@ -9,6 +9,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpacerItem;
 
 class CComminuteDlg final : public zelvo::ui::CWorkerDlg
 {
@@ -33,8 +34,10 @@ private:
     void BuildControls();
     void OnInitDialog();
     void EnableInputs(bool enable) override;
-    // The size field as a whole number: empty, not a number or above 2,147,483,647 reads as 0.
-    int64_t SizeEntry() const;
+    QWidget* FieldControl(zelvo::core::Field field) const override;
+
+    zelvo::core::ComminuteSession* m_session; // owned by CWorkerDlg
+    QSpacerItem* m_statusRoom;
 
     QPushButton* m_btnBrowseSource;
     QPushButton* m_btnBrowseDest;

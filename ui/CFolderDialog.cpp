@@ -10,7 +10,7 @@
 namespace zelvo::ui {
 namespace {
 
-FolderDialogAnswerer& answerer()
+FolderDialogAnswerer& Answerer()
 {
     static FolderDialogAnswerer instance;
     return instance;
@@ -35,8 +35,8 @@ int CFolderDialog::Browse()
     if (start.isEmpty())
         start = StartFolder();
     QString chosen;
-    if (answerer()) {
-        chosen = answerer()(Title(), start);
+    if (Answerer()) {
+        chosen = Answerer()(Title(), start);
     } else {
         // Parented to the active dialog so the picker sits over it and keeps it from starting a
         // run while the destination is being chosen.
@@ -58,7 +58,7 @@ int CFolderDialog::Browse()
 
 void SetFolderDialogAnswerer(FolderDialogAnswerer newAnswerer)
 {
-    answerer() = std::move(newAnswerer);
+    Answerer() = std::move(newAnswerer);
 }
 
 } // namespace zelvo::ui

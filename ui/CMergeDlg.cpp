@@ -1,41 +1,17 @@
 #include "CMergeDlg.h"
 
-#include "ChipSet.h"
 #include "DialogControls.h"
-#include "Plan.h"
-#include "RunMessages.h"
-#include "StringTable.h"
-#include "Workers.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <climits>
 
 using namespace zelvo;
 using namespace zelvo::ui;
 
-namespace {
-
-RunTraits MergeTraits()
-{
-    return RunTraits{.langDialog = lang::LangDialog::Merge,
-                     .runState = &MergeJob.runState,
-                     .workerBusy = &MergeWorkerBusy,
-                     .startWorker = &StartMergeWorker,
-                     .progressMessage = WM_MERGE_PROGRESS,
-                     .doneMessage = WM_MERGE_DONE,
-                     .outcomeIds = kMergeOutcomeIds,
-                     .confirmCancelId = IDS_CONFIRM_CANCEL_MERGE,
-                     .failureText = [] { return FailureText(MergeJob); },
-                     .name = "Merge"};
-}
-
-} // namespace
-
-CMergeDlg::CMergeDlg(QWidget* parent) : CWorkerDlg(MergeTraits(), parent)
+CMergeDlg::CMergeDlg(QWidget* parent) : CWorkerDlg({lang::LangDialog::Merge, "Merge"}, parent)
 {
     setObjectName(QString::number(IDD));
     setWindowTitle(QStringLiteral("File Merge"));
@@ -94,7 +70,7 @@ void CMergeDlg::BuildControls()
     dest->addWidget(m_btnBrowseDest, 4, 1);
     dest->setColumnStretch(0, 1);
 
-    LayOutRunDialog(this, du, 7, m_groupSource, m_groupDest, m_progress, m_btnMerge, m_btnClose, 29);
+    m_statusRoom = LayOutRunDialog(this, du, 7, m_groupSource, m_groupDest, m_progress, m_btnMerge, m_btnClose, 29);
 
     // Tab order of the template: Merge, Close, the header field and its button, the chip total,
     // the folder field and its button, the file name.
@@ -117,7 +93,9 @@ void CMergeDlg::BuildControls()
 
 void CMergeDlg::OnInitDialog()
 {
-    InitRunDialog(m_progress);
+    auto session = std::make_unique<core::MergeSession>(static_cast<core::RunPort&>(*this));
+    m_session = session.get();
+    InitRunDialog(std::move(session), m_progress, m_statusRoom);
     const DialogUnits du(fontMetrics());
     setFixedSize(QSize(du.X(277), du.Y(162)).expandedTo(sizeHint()));
     m_btnMerge->setFocus();
@@ -148,57 +126,28 @@ void CMergeDlg::OnBrowseDest()
 
 void CMergeDlg::OnHeaderPathChanged()
 {
-    const PathString headerPath = ToPathString(m_editHeader->text());
-    int64_t length = 0;
-    FileError error = QueryLength(headerPath, &length);
-    if (error != FileError::None) {
-        FileErrorBox(error, headerPath);
-        return;
-    }
-    // Through any chip 01 to 99 of a set this names the set's header chip.
-    const PathString countPath = CountFilePath(headerPath);
-    int32_t count = 0;
-    int64_t bytesRead = 0;
-    error = ReadHeaderCount(countPath, &count, &bytesRead);
-    if (error != FileError::None) {
-        FileErrorBox(error, countPath);
-        return;
-    }
-    // A header shorter than its 4 bytes holds no count; 0 makes Merge report the bad header.
-    if (bytesRead < static_cast<int64_t>(kHeaderLength))
-        count = 0;
-    m_editTotal->setText(QString::number(count));
-    m_editName->setText(FromPathString(SourceNameOfHeader(headerPath)));
+    m_session->OnHeaderChanged(ToPathString(m_editHeader->text()));
 }
 
 void CMergeDlg::OnMerge()
 {
-    // One merge at a time: MergeJob has room for one run only.
-    if (RefuseWhileWorkerBusy())
-        return;
+    m_session->OnPress(ToPathString(m_editHeader->text()), ToPathString(m_editDest->text()));
+}
 
-    const MergePlan plan = PlanMerge(ToPathString(m_editHeader->text()), ToPathString(m_editDest->text()));
-    if (plan.refusal.what != Refusal::None) {
-        RefusalBox(plan.refusal);
-        if (plan.refusal.what == Refusal::BadHeader)
-            accept();
-        else if (plan.refusal.what == Refusal::SelectSource)
-            m_editHeader->setFocus();
-        else if (plan.refusal.what == Refusal::SelectDestFolder)
-            m_editDest->setFocus();
-        return;
+QWidget* CMergeDlg::FieldControl(core::Field field) const
+{
+    switch (field) {
+    case core::Field::Source:
+    case core::Field::Size:
+        break;
+    case core::Field::Count:
+        return m_editTotal;
+    case core::Field::Dest:
+        return m_editDest;
+    case core::Field::Name:
+        return m_editName;
     }
-    // Without the user's Yes the worker leaves an existing file alone and fails instead.
-    const bool replace = plan.replacesFile;
-    if (replace && !AgreeToReplace(IDS_CONFIRM_REPLACE_FILE, plan.destPath))
-        return;
-
-    m_progress->SetRange(0, static_cast<int>(std::min<uint32_t>(plan.progressRange, INT_MAX)));
-    m_progress->ShowLabel(true);
-    m_progress->SetPos(0);
-    EnableInputs(false);
-    LoadMergeJob(plan, replace);
-    StartRun(static_cast<uint64_t>(plan.totalLength));
+    return m_editHeader;
 }
 
 void CMergeDlg::EnableInputs(bool enable)

@@ -8,6 +8,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpacerItem;
 
 class CMergeDlg final : public zelvo::ui::CWorkerDlg
 {
@@ -33,7 +34,10 @@ private:
     void BuildControls();
     void OnInitDialog();
     void EnableInputs(bool enable) override;
+    QWidget* FieldControl(zelvo::core::Field field) const override;
 
+    zelvo::core::MergeSession* m_session; // owned by CWorkerDlg
+    QSpacerItem* m_statusRoom;
     QPushButton* m_btnBrowseDest;
     QPushButton* m_btnBrowseHeader;
     QPushButton* m_btnMerge;

@@ -1,48 +1,15 @@
 #include "CPercentProgressCtrl.h"
 
+#include "CoreColours.h"
+
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 
 namespace zelvo::ui {
-namespace {
-
-// trunc(offset / span × scale) for span > 0. The widths are clamped to Qt's widget size limit
-// (2^24), so the 33-bit offset times the scale stays far inside 64 bits; integer division rounds
-// toward zero, which is exactly trunc. The result is saturated, since a position far past the end
-// of a short range can exceed an int.
-int scaledTrunc(int position, int lower, int upper, int scale)
-{
-    const std::int64_t offset = std::int64_t{position} - lower;
-    const std::int64_t span = std::int64_t{upper} - lower;
-    const std::int64_t value = offset * scale / span;
-    return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
-}
-
-} // namespace
-
-int ProgressFilledWidth(int position, int lower, int upper, int width)
-{
-    if (lower >= upper)
-        return 0;
-    return scaledTrunc(position, lower, upper, std::clamp(width, 0, QWIDGETSIZE_MAX));
-}
-
-ProgressLayout ComputeProgressLayout(int position, int lower, int upper, int width, const QString& label)
-{
-    ProgressLayout layout;
-    layout.paints = lower < upper;
-    if (layout.paints) {
-        layout.filledWidth = ProgressFilledWidth(position, lower, upper, width);
-        layout.percent = scaledTrunc(position, lower, upper, 100);
-    }
-    layout.text = label.isEmpty() ? QString::asprintf("%d%%", layout.percent) : label;
-    return layout;
-}
 
 CPercentProgressCtrl::CPercentProgressCtrl(QWidget* parent) : QProgressBar(parent)
 {
@@ -52,8 +19,9 @@ CPercentProgressCtrl::CPercentProgressCtrl(QWidget* parent) : QProgressBar(paren
     const QPalette colours = palette();
     m_crFill = colours.color(QPalette::Active, QPalette::Highlight);
     m_crEmpty = colours.color(QPalette::Active, QPalette::Base);
-    m_crLabelOnEmpty = m_crFill;
-    m_crLabelOnFill = m_crEmpty;
+    const core::BarTextColours text = core::PercentTextColours(ToRgb(m_crFill), ToRgb(m_crEmpty));
+    m_crLabelOnFill = FromRgb(text.onFill);
+    m_crLabelOnEmpty = FromRgb(text.onEmpty);
     // A third of the way from the dialog face to its text: the empty bar stands apart from the face
     // on light and dark palettes alike (a palette's Dark role is nearly the face on dark ones).
     const QColor face = colours.color(QPalette::Active, QPalette::Window);
@@ -88,7 +56,7 @@ int CPercentProgressCtrl::SetPos(int position)
         return -1;
     const int previous = m_nPosition;
     m_nPosition = position;
-    const int filled = ProgressFilledWidth(m_nPosition, m_nLower, m_nUpper, contentsRect().width());
+    const int filled = core::ProgressFilledWidth(m_nPosition, m_nLower, m_nUpper, contentsRect().width());
     if (filled != m_nFilledWidth) {
         m_nFilledWidth = filled;
         repaint(); // now, not at the next idle moment: the GUI thread may be busy with more updates
@@ -115,7 +83,7 @@ QString CPercentProgressCtrl::text() const
 {
     if (!m_bShowLabel || m_nLower >= m_nUpper)
         return {};
-    return ComputeProgressLayout(m_nPosition, m_nLower, m_nUpper, contentsRect().width(), m_strLabel).text;
+    return LabelText();
 }
 
 void CPercentProgressCtrl::paintEvent(QPaintEvent* /*event*/)
@@ -125,13 +93,13 @@ void CPercentProgressCtrl::paintEvent(QPaintEvent* /*event*/)
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 
     const QRect area = contentsRect();
-    const ProgressLayout layout = ComputeProgressLayout(m_nPosition, m_nLower, m_nUpper, area.width(), m_strLabel);
-    if (!layout.paints)
+    if (m_nLower >= m_nUpper)
         return;
     ++m_nPaintCount;
 
     // Past the end the bar is simply full; a position below the start leaves it empty.
-    const int edge = area.left() + std::clamp(layout.filledWidth, 0, area.width());
+    const int filledWidth = core::ProgressFilledWidth(m_nPosition, m_nLower, m_nUpper, area.width());
+    const int edge = area.left() + std::clamp(filledWidth, 0, area.width());
     const QRect filled(area.left(), area.top(), edge - area.left(), area.height());
     const QRect empty(edge, area.top(), area.right() + 1 - edge, area.height());
 
@@ -143,10 +111,17 @@ void CPercentProgressCtrl::paintEvent(QPaintEvent* /*event*/)
     const int flags = Qt::AlignCenter | Qt::TextSingleLine;
     painter.setClipRect(filled);
     painter.setPen(m_crLabelOnFill);
-    painter.drawText(area, flags, layout.text);
+    const QString text = LabelText();
+    painter.drawText(area, flags, text);
     painter.setClipRect(empty);
     painter.setPen(m_crLabelOnEmpty);
-    painter.drawText(area, flags, layout.text);
+    painter.drawText(area, flags, text);
+}
+
+QString CPercentProgressCtrl::LabelText() const
+{
+    return m_strLabel.isEmpty() ? QString::fromStdString(core::PercentText(m_nPosition, m_nLower, m_nUpper))
+                                : m_strLabel;
 }
 
 void CPercentProgressCtrl::resizeEvent(QResizeEvent* event)

@@ -1,6 +1,7 @@
 // The progress bar of the Comminute and Merge dialogs: a bar in the highlight colour up to the
 // position, the rest in the window colour, and the percentage (or a label) centred over both, each
-// half of the text in the colour of the other half's background so it reads on either part.
+// half of the text in a colour that reads on its part (core::PercentTextColours); the filled
+// width and the percent are the core's too (core::ProgressFilledWidth, core::PercentText).
 //
 // The control keeps its own range and position; QProgressBar's value, range and painting are not
 // used (only its role, size hint and style metrics). Like the template's bar it has a one-pixel
@@ -15,20 +16,6 @@
 #include <QString>
 
 namespace zelvo::ui {
-
-// What one paint pass of the bar shows; a pure function of the fields, so tests call it directly.
-struct ProgressLayout
-{
-    bool paints = false; // false when the lower end is not below the upper end: nothing is drawn
-    int filledWidth = 0; // trunc(f × width), f = (position − lower) / (upper − lower); not clamped
-    int percent = 0;     // trunc(f × 100)
-    QString text;        // the label when not empty, otherwise the percent as "%d%%"
-};
-
-// trunc(f × width), computed exactly in integers so that, say, 29 of 100 is 29 % and not the
-// 28.999… that the double f × 100 gives. An empty range (lower ≥ upper) yields 0.
-int ProgressFilledWidth(int position, int lower, int upper, int width);
-ProgressLayout ComputeProgressLayout(int position, int lower, int upper, int width, const QString& label = {});
 
 class CPercentProgressCtrl : public QProgressBar
 {
@@ -71,6 +58,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    QString LabelText() const; // the label, or the percent
+
     int m_nPosition = 0;
     int m_nUpper = 100;
     int m_nLower = 0;

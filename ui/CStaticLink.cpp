@@ -1,6 +1,7 @@
 #include "CStaticLink.h"
 
 #include "Beep.h"
+#include "CoreColours.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -10,27 +11,6 @@
 #include <QPalette>
 #include <QPicture>
 #include <QUrl>
-#include <algorithm>
-#include <cmath>
-
-namespace {
-
-double relativeLuminance(QColor colour)
-{
-    const auto linear = [](double channel) {
-        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
-    };
-    const QColor rgb = colour.toRgb();
-    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
-}
-
-QColor mixed(QColor from, QColor to, double share)
-{
-    const auto channel = [share](int a, int b) { return qRound(a + (b - a) * share); };
-    return QColor(channel(from.red(), to.red()), channel(from.green(), to.green()), channel(from.blue(), to.blue()));
-}
-
-} // namespace
 
 CStaticLink::CStaticLink(const QString& target, bool deleteWithWindow)
     : m_target(target), m_deleteWithWindow(deleteWithWindow)
@@ -58,30 +38,9 @@ QUrl CStaticLink::TargetUrl(const QString& target)
     return QUrl::fromUserInput(target);
 }
 
-double CStaticLink::ContrastRatio(QColor a, QColor b)
-{
-    const double la = relativeLuminance(a);
-    const double lb = relativeLuminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
 QColor CStaticLink::ReadableOn(QRgb colour, QColor background)
 {
-    constexpr double minimum = 4.5;
-    const QColor own(colour);
-    if (ContrastRatio(own, background) >= minimum)
-        return own;
-    // Towards whichever end contrasts more with the background; every background reaches 4.5
-    // with white or with black, so the walk ends at the latest there.
-    const QColor end = ContrastRatio(Qt::white, background) >= ContrastRatio(Qt::black, background) ? QColor(Qt::white)
-                                                                                                    : QColor(Qt::black);
-    constexpr int steps = 64;
-    for (int step = 1; step < steps; ++step) {
-        const QColor candidate = mixed(own, end, double(step) / steps);
-        if (ContrastRatio(candidate, background) >= minimum)
-            return candidate;
-    }
-    return end;
+    return zelvo::ui::FromRgb(zelvo::core::ReadableOn(zelvo::ui::ToRgb(QColor(colour)), zelvo::ui::ToRgb(background)));
 }
 
 bool CStaticLink::SubclassDlgItem(int id, QWidget* parent)

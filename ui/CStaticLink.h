@@ -45,11 +45,7 @@ public:
     // What a target text opens: an existing file, an address, or a bare host name on the web.
     static QUrl TargetUrl(const QString& target);
 
-    // The WCAG contrast ratio of two colours, 1 (the same) to 21 (black on white).
-    static double ContrastRatio(QColor a, QColor b);
-    // The colour a link of colour `colour` is drawn in over `background`: the colour itself where it
-    // reads (ratio at least 4.5, as blue and purple do on a light dialog), otherwise the same hue
-    // lightened (or darkened) just far enough that it does.
+    // The colour a link of colour `colour` is drawn in over `background` (core::ReadableOn).
     static QColor ReadableOn(QRgb colour, QColor background);
 
 protected:

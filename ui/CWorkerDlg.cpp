@@ -1,12 +1,10 @@
 #include "CWorkerDlg.h"
 
 #include "CFolderDialog.h"
-#include "ChipSet.h"
 #include "DesktopNotice.h"
 #include "FileDialogs.h"
-#include "RunMessages.h"
-#include "RunStatus.h"
-#include "StringTable.h"
+#include "MessageBox.h"
+#include "RunDialogText.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -16,18 +14,11 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <chrono>
-#include <climits>
-#include <thread>
 
 namespace zelvo::ui {
 namespace {
-
-std::function<void()>& runStartHook()
-{
-    static std::function<void()> hook;
-    return hook;
-}
 
 // Takes drops on one path field for as long as the field lives.
 class PathDrop final : public QObject
@@ -68,26 +59,24 @@ private:
 
 } // namespace
 
-void SetRunStartHook(std::function<void()> hook)
+CWorkerDlg::CWorkerDlg(const RunTraits& traits, QWidget* parent) : QDialog(parent), m_traits(traits)
 {
-    runStartHook() = std::move(hook);
+    m_tick.setInterval(core::RunSession::kTickMs);
+    connect(&m_tick, &QTimer::timeout, this, [this] { m_session->OnTick(); });
 }
-
-CWorkerDlg::CWorkerDlg(const RunTraits& traits, QWidget* parent)
-    : QDialog(parent), m_traits(traits),
-      m_receiver(new WorkerReceiver(
-          this, [this](uint64_t blocks) { OnProgress(blocks); }, [this](uint64_t outcome) { OnDone(outcome); }))
-{}
 
 CWorkerDlg::~CWorkerDlg()
 {
-    // The receiver is a child and goes with the dialog; closing its channel first keeps a worker
-    // that is still running from posting while the dialog is half destroyed.
-    m_receiver->CloseChannel();
+    // A worker that is still running must not wake a dialog that is half destroyed.
+    if (m_session)
+        m_session->OnEnd();
 }
 
-void CWorkerDlg::InitRunDialog(CPercentProgressCtrl* progress)
+void CWorkerDlg::InitRunDialog(std::unique_ptr<core::RunSession> session, CPercentProgressCtrl* progress,
+                               QSpacerItem* statusRoom)
 {
+    m_session = std::move(session);
+    m_session->SetStatusTexts(core::RunStatusTextsFrom(lang::LangFile()));
     m_progress = progress;
     m_progress->ShowLabel(false);
     lang::ApplyDialogTexts(*this, m_traits.langDialog);
@@ -97,6 +86,16 @@ void CWorkerDlg::InitRunDialog(CPercentProgressCtrl* progress)
         if (label->buddy())
             label->buddy()->setAccessibleName(PlainLabelText(label->text()));
     m_progress->setAccessibleName(RunDialogText(u"Progress Bar", QStringLiteral("Progress")));
+    // "..." says nothing to a screen reader; both templates use 1001 for the source (the header
+    // chip in Merge) and 1007 for the destination folder.
+    const bool merge = m_traits.langDialog == lang::LangDialog::Merge;
+    if (auto* source = findChild<QPushButton*>(QStringLiteral("1001")))
+        source->setAccessibleName(
+            merge ? RunDialogText(u"Choose Header Chip", QStringLiteral("Choose the header chip file"))
+                  : RunDialogText(u"Choose Source File", QStringLiteral("Choose the source file")));
+    if (auto* dest = findChild<QPushButton*>(QStringLiteral("1007")))
+        dest->setAccessibleName(
+            RunDialogText(u"Choose Destination Folder", QStringLiteral("Choose the destination folder")));
 
     // The status line sits in the gap between the bar and the buttons, so the template's frame
     // keeps its size; hidden while no run goes on, its room kept.
@@ -109,14 +108,9 @@ void CWorkerDlg::InitRunDialog(CPercentProgressCtrl* progress)
     m_status->setSizePolicy(policy);
     m_status->hide();
     if (auto* box = qobject_cast<QBoxLayout*>(layout())) {
-        const int at = box->indexOf(m_progress) + 1;
-        if (QLayoutItem* gap = at > 0 ? box->itemAt(at) : nullptr; gap && gap->spacerItem()) {
-            const int room = gap->sizeHint().height() - m_status->minimumHeight() - box->spacing();
-            delete box->takeAt(at);
-            if (room > 0)
-                box->insertSpacing(at, room);
-        }
-        box->insertWidget(at, m_status);
+        const int room = statusRoom->sizeHint().height() - m_status->minimumHeight() - box->spacing();
+        statusRoom->changeSize(0, std::max(room, 0), QSizePolicy::Minimum, QSizePolicy::Fixed);
+        box->insertWidget(box->indexOf(statusRoom), m_status);
     }
 }
 
@@ -138,162 +132,99 @@ void CWorkerDlg::AcceptDrops(QLineEdit* field, QPushButton* button, bool folder,
     new PathDrop(field, button, folder, std::move(choose));
 }
 
-MsgAnswer CWorkerDlg::Box(const QString& text, MsgButtons buttons, MsgIcon icon)
-{
-    ++m_nBoxDepth;
-    const MsgAnswer answer = ZelvoMessageBox(text, buttons, icon);
-    --m_nBoxDepth;
-    if (m_nBoxDepth == 0 && m_bEndPending)
-        accept();
-    return answer;
-}
-
-MsgAnswer CWorkerDlg::Box(int stringId, MsgButtons buttons, MsgIcon icon)
-{
-    return Box(QString::fromStdString(LoadString(stringId)), buttons, icon);
-}
-
-void CWorkerDlg::FileErrorBox(FileError error, const PathString& path)
-{
-    Box(QString::fromStdString(FileErrorText(error, path)), MsgButtons::Ok, MsgIcon::Stop);
-}
-
-bool CWorkerDlg::AgreeToReplace(int stringId, const PathString& path)
-{
-    const std::string question = FormatString1(LoadString(stringId), DisplayPath(path));
-    return Box(QString::fromStdString(question), MsgButtons::YesNo, MsgIcon::Question) == MsgAnswer::Yes;
-}
-
-void CWorkerDlg::RefusalBox(const PlanRefusal& refusal)
-{
-    MsgIcon icon = MsgIcon::Stop;
-    switch (refusal.what) {
-    case Refusal::SelectSource:
-    case Refusal::InvalidSize:
-    case Refusal::SelectDestFolder:
-    case Refusal::SourceTooSmall:
-    case Refusal::TooManyChips:
-    case Refusal::BadHeader:
-        icon = MsgIcon::Exclamation;
-        break;
-    default:
-        break;
-    }
-    Box(QString::fromStdString(RefusalText(refusal)), MsgButtons::Ok, icon);
-}
-
-bool CWorkerDlg::RefuseWhileWorkerBusy()
-{
-    // The worker of this dialog's own last run has posted its outcome as its last act and is only
-    // returning: give it that moment rather than refusing a run the user cannot tell apart.
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
-    while (m_bOwnWorkerFinishing && m_traits.workerBusy() && std::chrono::steady_clock::now() < until)
-        std::this_thread::yield();
-    if (!m_traits.workerBusy())
-        return false;
-    Box(IDS_WORKER_BUSY);
-    return true;
-}
-
-void CWorkerDlg::StartRun(uint64_t totalBytes)
-{
-    m_totalBytes = totalBytes;
-    m_runClock.start();
-    m_lastStatusMs = 0;
-    m_status->setText(RunStatusText(0, totalBytes, 0));
-    m_status->show();
-    const auto channel = m_receiver->OpenChannel(m_traits.progressMessage, m_traits.doneMessage);
-    m_bOwnWorkerFinishing = false;
-    if (runStartHook())
-        runStartHook()();
-    if (!m_traits.startWorker(WorkerChannel::MakePoster(channel))) {
-        m_receiver->CloseChannel();
-        Box(IDS_WORKER_BUSY);
-        BackToReady();
-    }
-}
-
-void CWorkerDlg::EndWithOk()
-{
-    if (m_nBoxDepth > 0)
-        m_bEndPending = true;
-    else
-        accept();
-}
-
 void CWorkerDlg::reject()
 {
-    // The question is about this dialog's own run; a run of a dialog that has already ended
-    // (it still finishes in the background) is not this dialog's to cancel.
-    if (m_receiver->HasChannel() && m_traits.runState->load() == kRunRunning) {
-        if (Box(m_traits.confirmCancelId, MsgButtons::YesNo, MsgIcon::Question) == MsgAnswer::Yes) {
-            // Only a run that is still going is cancelled; a Yes given after it ended leaves
-            // nothing behind for the next run.
-            int32_t running = kRunRunning;
-            m_traits.runState->compare_exchange_strong(running, kRunCancel);
-        }
-        return;
-    }
-    QDialog::reject();
+    m_session->OnClose();
 }
 
 void CWorkerDlg::done(int result)
 {
     // From here on the dialog is no window a worker may report to.
-    m_receiver->CloseChannel();
-    m_bEndPending = false;
+    m_session->OnEnd();
+    m_tick.stop();
     QDialog::done(result);
 }
 
 void CWorkerDlg::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
-        Box(lang::DoubleClickMessage(m_traits.langDialog));
+        m_session->Message(lang::DoubleClickMessage(m_traits.langDialog).toStdString());
     QDialog::mouseDoubleClickEvent(event);
 }
 
-void CWorkerDlg::OnProgress(uint64_t blocks)
+void CWorkerDlg::Show(const std::string& text, core::BoxIcon icon)
 {
-    m_progress->SetPos(static_cast<int>(std::min<uint64_t>(blocks, INT_MAX)));
-    // A few updates a second are all anyone can read; the last block is always shown.
-    const uint64_t done = std::min<uint64_t>(blocks * kCopyBlock, m_totalBytes);
-    const int64_t now = m_runClock.elapsed();
-    if (done < m_totalBytes && now - m_lastStatusMs < 250)
-        return;
-    m_lastStatusMs = now;
-    m_status->setText(RunStatusText(done, m_totalBytes, now));
+    static_assert(int(core::BoxIcon::Stop) == int(MsgIcon::Stop) &&
+                  int(core::BoxIcon::Question) == int(MsgIcon::Question));
+    ZelvoMessageBox(QString::fromStdString(text), MsgButtons::Ok, static_cast<MsgIcon>(icon));
 }
 
-void CWorkerDlg::OnDone(uint64_t outcome)
+bool CWorkerDlg::Ask(const std::string& question, core::AskDefault byDefault)
 {
-    m_bOwnWorkerFinishing = true;
-    std::string text;
-    switch (outcome) {
-    case kOutcomeFinished:
-        text = LoadString(m_traits.outcomeIds.finished);
-        break;
-    case kOutcomeCancelled:
-        text = LoadString(m_traits.outcomeIds.cancelled);
-        break;
-    case kOutcomeOpenFailed:
-        text = LoadString(m_traits.outcomeIds.openFailed);
-        break;
-    case kOutcomeIoFailed:
-        text = LoadString(m_traits.outcomeIds.ioFailed) + "\n" + m_traits.failureText();
-        break;
-    default:
-        return;
-    }
+    return ZelvoMessageBox(QString::fromStdString(question), MsgButtons::YesNo, MsgIcon::Question,
+                           byDefault == core::AskDefault::No) == MsgAnswer::Yes;
+}
+
+void CWorkerDlg::Notice(const std::string& text)
+{
     // A run that ends behind other windows would go unnoticed: the box alone does not come forward.
     if (!InForeground())
         SendDesktopNotice(windowTitle(), QString::fromStdString(text));
-    if (outcome == kOutcomeFinished) {
-        Box(QString::fromStdString(text));
-        EndWithOk();
-        return;
-    }
-    Box(QString::fromStdString(text), MsgButtons::Ok, MsgIcon::Stop);
-    BackToReady();
+}
+
+void CWorkerDlg::Focus(core::Field field)
+{
+    FieldControl(field)->setFocus();
+}
+
+void CWorkerDlg::SetText(core::Field field, const std::string& text)
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(FieldControl(field)))
+        edit->setText(QString::fromStdString(text));
+}
+
+void CWorkerDlg::SetBar(int upper, int position, bool showPercent)
+{
+    m_progress->SetRange(0, upper);
+    m_progress->ShowLabel(showPercent);
+    m_progress->SetPos(position);
+}
+
+void CWorkerDlg::SetBarPos(int position)
+{
+    m_progress->SetPos(position);
+}
+
+void CWorkerDlg::SetStatus(const std::string& text)
+{
+    m_status->setText(QString::fromStdString(text));
+    m_status->setVisible(!text.empty());
+}
+
+void CWorkerDlg::EndDialog(bool ok)
+{
+    if (ok)
+        accept();
+    else
+        QDialog::reject();
+}
+
+int64_t CWorkerDlg::NowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void CWorkerDlg::SetTicking(bool on)
+{
+    on ? m_tick.start() : m_tick.stop();
+}
+
+void CWorkerDlg::Wake()
+{
+    // On the worker's thread; the call is dropped if the dialog is gone by the time it would run.
+    QMetaObject::invokeMethod(
+        this, [this] { m_session->OnWake(); }, Qt::QueuedConnection);
 }
 
 bool CWorkerDlg::InForeground() const
@@ -302,14 +233,6 @@ bool CWorkerDlg::InForeground() const
         if (w == this)
             return true;
     return false;
-}
-
-void CWorkerDlg::BackToReady()
-{
-    EnableInputs(true);
-    m_progress->SetPos(0);
-    m_progress->ShowLabel(false);
-    m_status->hide();
 }
 
 } // namespace zelvo::ui

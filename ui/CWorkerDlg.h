@@ -1,54 +1,40 @@
-// What the Comminute and Merge dialogs have in common: a modal dialog that starts one worker,
-// follows its progress on a CPercentProgressCtrl, asks before cancelling a run, reports the
-// outcome, and shows a message on a double click of its surface. Each dialog supplies its job's
-// run state, its worker and its texts (RunTraits) and switches its own inputs (EnableInputs).
+// What the Comminute and Merge dialogs have in common as widgets: the bar and the status line
+// under it, the message boxes, the pickers and drops of their "..." buttons, and the hand-over of
+// the worker's wake-ups to the GUI thread. Each dialog builds its controls and its session
+// (core::ComminuteSession, core::MergeSession) and switches its own inputs (EnableInputs).
 #pragma once
 
 #include "CPercentProgressCtrl.h"
 #include "DialogUnits.h"
-#include "FileIO.h"
 #include "LangText.h"
-#include "MessageBox.h"
 #include "PathText.h"
-#include "Plan.h"
-#include "RunMessages.h"
-#include "WorkerChannel.h"
-#include "Workers.h"
+#include "RunSession.h"
 
 #include <QDialog>
-#include <QElapsedTimer>
-#include <atomic>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpacerItem;
 
 namespace zelvo::ui {
 
+// What tells the two dialogs apart here: their language texts and where their "..." buttons
+// remember their folders ("Comminute" or "Merge"). Their rules are their core::RunSession's.
 struct RunTraits
 {
     lang::LangDialog langDialog;
-    std::atomic<int32_t>* runState;
-    bool (*workerBusy)();
-    bool (*startWorker)(Poster);
-    uint32_t progressMessage;
-    uint32_t doneMessage;
-    OutcomeIds outcomeIds; // the I/O failure's is followed by which file failed and why
-    int confirmCancelId;   // the question of a close request during a run
-    // Which file failed and why, from the job's record: read after the done notification only.
-    std::string (*failureText)();
-    // "Comminute" or "Merge": the places under which its "..." buttons remember their folders.
     const char* name;
 };
 
-// Test seam: called on the GUI thread when a press has passed all its checks and filled the job
-// record, just before the worker starts. Pass an empty function to remove it.
-void SetRunStartHook(std::function<void()> hook);
-
-class CWorkerDlg : public QDialog
+// The front end of a core::RunSession: it shows what the session decides and forwards the user's
+// presses, the worker's wake-ups and the status line's clock to it.
+class CWorkerDlg : public QDialog, protected core::RunPort
 {
     Q_OBJECT
 
@@ -63,10 +49,12 @@ public:
 protected:
     CWorkerDlg(const RunTraits& traits, QWidget* parent);
 
-    // Called once the derived dialog has built its controls: the bar starts without its text, the
-    // language texts replace the template's (unless no language file was loaded), every field is
-    // named after the label that is its buddy, and the run's status line goes under the bar.
-    void InitRunDialog(CPercentProgressCtrl* progress);
+    // Called once the derived dialog has built its controls and its session: the bar starts without
+    // its text, the language texts replace the template's (unless no language file was loaded),
+    // every field is named after the label that is its buddy, and the run's status line goes under
+    // the bar, in the room held by the spacer statusRoom.
+    void InitRunDialog(std::unique_ptr<core::RunSession> session, CPercentProgressCtrl* progress,
+                       QSpacerItem* statusRoom);
 
     // The "..." buttons: the file-open dialog and the folder chooser, each opening where it was
     // last used; an empty text when cancelled.
@@ -76,49 +64,34 @@ protected:
     // had been chosen with button, and only while button can be pressed.
     void AcceptDrops(QLineEdit* field, QPushButton* button, bool folder, std::function<void(const QString&)> choose);
 
-    // Message boxes of this dialog: the nesting is counted so that a run that finishes while a
-    // box is open ends the dialog only after the outermost box has closed.
-    MsgAnswer Box(int stringId, MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::Exclamation);
-    MsgAnswer Box(const QString& text, MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::Exclamation);
-    void FileErrorBox(FileError error, const PathString& path);
-    // Asks before a run replaces what is already there (the question of stringId about path);
-    // true for Yes.
-    bool AgreeToReplace(int stringId, const PathString& path);
-    // A plan's refusal: the input checks of the dialogs' templates with the exclamation icon,
-    // a file that cannot be used with the stop icon.
-    void RefusalBox(const PlanRefusal& refusal);
-
-    // True (after telling the user) when a worker of an earlier run of this kind still finishes;
-    // the press must then change nothing.
-    bool RefuseWhileWorkerBusy();
-    // Ends the press: the bar is set up by the caller; this disables the inputs and starts the
-    // worker, or, should the start be refused, reports it and leaves the dialog ready. totalBytes:
-    // what the run copies, for the status line.
-    void StartRun(uint64_t totalBytes);
-    // End with OK now, or as soon as no box of this dialog is open any more.
-    void EndWithOk();
-
-    virtual void EnableInputs(bool enable) = 0;
+    // The control of a field the session names.
+    virtual QWidget* FieldControl(core::Field field) const = 0;
 
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    void OnProgress(uint64_t blocks);
-    void OnDone(uint64_t outcome);
-    void BackToReady();
+    // core::RunPort
+    void Show(const std::string& text, core::BoxIcon icon) override;
+    bool Ask(const std::string& question, core::AskDefault byDefault) override;
+    void Notice(const std::string& text) override;
+    void Focus(core::Field field) override;
+    void SetText(core::Field field, const std::string& text) override;
+    void SetBar(int upper, int position, bool showPercent) override;
+    void SetBarPos(int position) override;
+    void SetStatus(const std::string& text) override;
+    void EndDialog(bool ok) override;
+    int64_t NowMs() override;
+    void SetTicking(bool on) override;
+    void Wake() override;
+
     // The dialog, or a box or picker it opened, has the keyboard.
     bool InForeground() const;
 
     const RunTraits m_traits;
+    std::unique_ptr<core::RunSession> m_session;
     CPercentProgressCtrl* m_progress = nullptr;
     QLabel* m_status = nullptr;
-    QElapsedTimer m_runClock;
-    int64_t m_lastStatusMs = 0;
-    uint64_t m_totalBytes = 0;
-    WorkerReceiver* m_receiver;
-    int m_nBoxDepth = 0;
-    bool m_bEndPending = false;
-    bool m_bOwnWorkerFinishing = false; // this dialog's worker has posted its outcome
+    QTimer m_tick;
 };
 
 } // namespace zelvo::ui

@@ -9,7 +9,7 @@
 namespace zelvo::ui {
 namespace {
 
-DesktopNoticeSender& sender()
+DesktopNoticeSender& Sender()
 {
     static DesktopNoticeSender instance;
     return instance;
@@ -19,8 +19,8 @@ DesktopNoticeSender& sender()
 
 void SendDesktopNotice(const QString& summary, const QString& body)
 {
-    if (sender()) {
-        sender()(summary, body);
+    if (Sender()) {
+        Sender()(summary, body);
         return;
     }
 #ifdef ZELVO_WITH_DBUS
@@ -44,7 +44,7 @@ void SendDesktopNotice(const QString& summary, const QString& body)
 
 void SetDesktopNoticeSender(DesktopNoticeSender newSender)
 {
-    sender() = std::move(newSender);
+    Sender() = std::move(newSender);
 }
 
 } // namespace zelvo::ui

@@ -49,10 +49,6 @@ QPushButton* MakeBrowseButton(QWidget* parent, int id, const DialogUnits& du)
 {
     auto* button = new QPushButton(QStringLiteral("..."), parent);
     button->setObjectName(QString::number(id));
-    // "..." says nothing to a screen reader; both templates use 1001 for the source and 1007 for
-    // the destination folder.
-    button->setAccessibleName(id == 1007 ? QStringLiteral("Choose the destination folder")
-                                         : QStringLiteral("Choose the source file"));
     // Wider than the template's 10 units so the three dots fit every style's button margins.
     button->setFixedWidth(qMax(du.X(14), button->fontMetrics().horizontalAdvance(button->text()) + du.X(6)));
     return button;
@@ -76,9 +72,9 @@ CPercentProgressCtrl* MakeProgressBar(QWidget* parent, int id, const DialogUnits
     return progress;
 }
 
-void LayOutRunDialog(QDialog* dialog, const DialogUnits& du, int topMarginUnits, QWidget* sourceGroup,
-                     QWidget* destGroup, CPercentProgressCtrl* progress, QPushButton* start, QPushButton* close,
-                     int gapUnits)
+QSpacerItem* LayOutRunDialog(QDialog* dialog, const DialogUnits& du, int topMarginUnits, QWidget* sourceGroup,
+                             QWidget* destGroup, CPercentProgressCtrl* progress, QPushButton* start, QPushButton* close,
+                             int gapUnits)
 {
     auto* groups = new QHBoxLayout;
     groups->setSpacing(du.X(9));
@@ -97,8 +93,10 @@ void LayOutRunDialog(QDialog* dialog, const DialogUnits& du, int topMarginUnits,
     top->addLayout(groups, 1);
     top->addSpacing(du.Y(18));
     top->addWidget(progress);
-    top->addSpacing(du.Y(10));
+    auto* room = new QSpacerItem(0, du.Y(10), QSizePolicy::Minimum, QSizePolicy::Fixed);
+    top->addSpacerItem(room);
     top->addLayout(buttons);
+    return room;
 }
 
 } // namespace zelvo::ui

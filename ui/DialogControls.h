@@ -10,6 +10,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpacerItem;
 class QWidget;
 
 namespace zelvo::ui {
@@ -31,9 +32,10 @@ QPushButton* MakePushButton(QWidget* parent, int id, const QString& text, const 
 CPercentProgressCtrl* MakeProgressBar(QWidget* parent, int id, const DialogUnits& du);
 
 // The frame both templates share: the source and destination groups side by side, the bar below
-// them, and the start and Close buttons centred under it, gapUnits apart.
-void LayOutRunDialog(QDialog* dialog, const DialogUnits& du, int topMarginUnits, QWidget* sourceGroup,
-                     QWidget* destGroup, CPercentProgressCtrl* progress, QPushButton* start, QPushButton* close,
-                     int gapUnits);
+// them, and the start and Close buttons centred under it, gapUnits apart. Returns the room between
+// the bar and the buttons.
+QSpacerItem* LayOutRunDialog(QDialog* dialog, const DialogUnits& du, int topMarginUnits, QWidget* sourceGroup,
+                             QWidget* destGroup, CPercentProgressCtrl* progress, QPushButton* start, QPushButton* close,
+                             int gapUnits);
 
 } // namespace zelvo::ui

@@ -1,5 +1,7 @@
 #include "FileDialogs.h"
 
+#include "AppRules.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,15 +12,21 @@
 namespace zelvo::ui {
 namespace {
 
-OpenFileAnswerer& answerer()
+OpenFileAnswerer& Answerer()
 {
     static OpenFileAnswerer instance;
     return instance;
 }
 
-QString settingsKey(const QString& place)
+QString SettingsKey(const QString& place)
 {
     return QStringLiteral("LastFolders/") + place;
+}
+
+// The application's settings, whether or not the application object has named its scope.
+QSettings Settings()
+{
+    return QSettings(QString::fromUtf8(core::kCompanyName), QString::fromUtf8(core::kProductName));
 }
 
 } // namespace
@@ -27,22 +35,21 @@ QString LastPickedFolder(const QString& place)
 {
     if (place.isEmpty())
         return {};
-    const QString folder =
-        QSettings(QStringLiteral("Quorvex"), QStringLiteral("Zelvo")).value(settingsKey(place)).toString();
+    const QString folder = Settings().value(SettingsKey(place)).toString();
     return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
 }
 
 void RememberPickedFolder(const QString& place, const QString& folder)
 {
     if (!place.isEmpty())
-        QSettings(QStringLiteral("Quorvex"), QStringLiteral("Zelvo")).setValue(settingsKey(place), folder);
+        Settings().setValue(SettingsKey(place), folder);
 }
 
 QString GetOpenFilePath(QWidget* owner, const QString& filter, const QString& place)
 {
     QString chosen;
-    if (answerer()) {
-        chosen = answerer()(filter);
+    if (Answerer()) {
+        chosen = Answerer()(filter);
     } else {
         QString shown = filter;
 #ifndef _WIN32
@@ -60,7 +67,7 @@ QString GetOpenFilePath(QWidget* owner, const QString& filter, const QString& pl
 
 void SetOpenFileAnswerer(OpenFileAnswerer newAnswerer)
 {
-    answerer() = std::move(newAnswerer);
+    Answerer() = std::move(newAnswerer);
 }
 
 QString DroppedPath(const QMimeData* data, bool folder)

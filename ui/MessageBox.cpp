@@ -8,13 +8,13 @@
 namespace zelvo::ui {
 namespace {
 
-MessageBoxAnswerer& answerer()
+MessageBoxAnswerer& Answerer()
 {
     static MessageBoxAnswerer instance;
     return instance;
 }
 
-QMessageBox::Icon toQtIcon(MsgIcon icon)
+QMessageBox::Icon ToQtIcon(MsgIcon icon)
 {
     switch (icon) {
     case MsgIcon::Stop:
@@ -31,16 +31,18 @@ QMessageBox::Icon toQtIcon(MsgIcon icon)
 
 } // namespace
 
-MsgAnswer ZelvoMessageBox(const QString& text, MsgButtons buttons, MsgIcon icon)
+MsgAnswer ZelvoMessageBox(const QString& text, MsgButtons buttons, MsgIcon icon, bool defaultNo)
 {
-    if (answerer())
-        return answerer()(text, buttons, icon);
+    if (Answerer())
+        return Answerer()(text, buttons, icon);
 
     const QString caption = QString::fromStdString(LoadString(AFX_IDS_APP_TITLE));
     const QMessageBox::StandardButtons qtButtons =
         buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
-    QMessageBox box(toQtIcon(icon), caption, text, qtButtons, QApplication::activeWindow());
+    QMessageBox box(ToQtIcon(icon), caption, text, qtButtons, QApplication::activeWindow());
     box.setWindowModality(Qt::ApplicationModal);
+    if (buttons == MsgButtons::YesNo)
+        box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
     const int pressed = box.exec();
     if (buttons == MsgButtons::YesNo)
         return pressed == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
@@ -54,7 +56,7 @@ MsgAnswer ZelvoMessageBox(int stringId, MsgButtons buttons, MsgIcon icon)
 
 void SetMessageBoxAnswerer(MessageBoxAnswerer newAnswerer)
 {
-    answerer() = std::move(newAnswerer);
+    Answerer() = std::move(newAnswerer);
 }
 
 } // namespace zelvo::ui

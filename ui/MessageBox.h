@@ -12,8 +12,9 @@ enum class MsgButtons { Ok, YesNo };
 enum class MsgIcon { Exclamation, Stop, Question, Information };
 enum class MsgAnswer { Ok, Yes, No };
 
-MsgAnswer ZelvoMessageBox(const QString& text, MsgButtons buttons = MsgButtons::Ok,
-                          MsgIcon icon = MsgIcon::Exclamation);
+// defaultNo: Enter answers No (a question whose Yes destroys something).
+MsgAnswer ZelvoMessageBox(const QString& text, MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::Exclamation,
+                          bool defaultNo = false);
 
 // The text of string id (StringTable.h), shown as above.
 MsgAnswer ZelvoMessageBox(int stringId, MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::Exclamation);

@@ -324,7 +324,8 @@ TEST_F(Runs, CancelStopsAtTheNextBlock)
 }
 
 // Started workers (the Merge dialog's tests start joins): one of a kind at a time; a cancel
-// confirmed while one runs stops it, and one left over from an earlier run does not stop the next.
+// confirmed while one runs stops it, and one left over from an earlier run does not stop the next;
+// once its outcome is out, the next may start.
 TEST_F(Runs, StartedWorkersRunAlone)
 {
     LoadComminuteJob(PlanSplit(source, 1, out.native()), true);
@@ -334,9 +335,9 @@ TEST_F(Runs, StartedWorkersRunAlone)
         std::promise<uint64_t> done;
         ASSERT_TRUE(StartComminuteWorker([&](uint32_t message, uint64_t wParam) {
             if (message == WM_COMMINUTE_PROGRESS && wParam == 1)
-                release.get_future().wait(); // held at its first block
-            if (message == WM_COMMINUTE_DONE)
-                done.set_value(wParam);
+                release.get_future().wait();  // held at its first block
+            if (message == WM_COMMINUTE_DONE) // by then the next run may start
+                done.set_value(ComminuteWorkerBusy() ? 99 : wParam);
         }));
         EXPECT_TRUE(ComminuteWorkerBusy());
         EXPECT_FALSE(StartComminuteWorker([](uint32_t, uint64_t) {}));
@@ -344,8 +345,6 @@ TEST_F(Runs, StartedWorkersRunAlone)
             ComminuteJob.runState = kRunCancel;
         release.set_value();
         EXPECT_EQ(done.get_future().get(), outcome);
-        while (ComminuteWorkerBusy())
-            std::this_thread::yield();
     }
 }
 
@@ -408,6 +407,8 @@ TEST_F(Runs, EndWithTheFileThatFailedAndWhy)
          Io, SourceChanged, "report.doc", None, 64, 4, 20},
         {"split: a read error in the source", false, [&] { held = std::make_shared<ReadErrorAt>(source, 3 * MB / 2); },
          Io, File, "report.doc", HardIO, 24, 2, 1},
+        {"split: a read error just past the source's end", false,
+         [&] { held = std::make_shared<ReadErrorAt>(source, data.size()); }, Io, File, "report.doc", HardIO, 64, 4, 64},
         {"split: files limited to half a chip", false, [&] { held = std::make_shared<FileSizeLimit>(MB / 2 + 100); },
          Io, File, "set/report.doc.D01", TooLarge, 8, 1},
         {"split: the set's folder removed", false, [&] { std::filesystem::remove_all(out); }, Io, File,
@@ -425,6 +426,9 @@ TEST_F(Runs, EndWithTheFileThatFailedAndWhy)
         {"merge: a read error in chip 2", true,
          [&] { held = std::make_shared<ReadErrorAt>(ChipName(base, 2), 100000); }, Io, File, "set/report.doc.D02",
          HardIO, 17, 0, 1},
+        {"merge: a read error just past chip 2's end", true,
+         [&] { held = std::make_shared<ReadErrorAt>(ChipName(base, 2), MB); }, Io, File, "set/report.doc.D02", HardIO,
+         32, 0, 1},
         {"merge: files limited to two chips", true, [&] { held = std::make_shared<FileSizeLimit>(2 * MB); }, Io, File,
          "joined/report.doc", TooLarge, 32},
         {"merge: the output folder gone", true, [&] { std::filesystem::remove_all(joined); }, Io, File,

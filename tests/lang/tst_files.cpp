@@ -24,7 +24,9 @@ const char* const kTexts[] = {
     "|Destination Name=File &Name:|Chip File Totals Prompt=Chip &Total:|Merge=Merge|Close=Close",
     "General Message|Color Egg in Comminute Dlg=To split big file into several chip ones."
     "|Color Egg in Merge Dlg=Unite all chip files into a big one.",
-    "Run Dialogs|Bytes Done=%1 of %2|Speed=%1/s|Time Left=%1 left|Progress Bar=Progress|Unit Box=Unit",
+    "Run Dialogs|Bytes Done=%1 of %2|Speed=%1/s|Time Left=%1 left|Progress Bar=Progress|Unit Box=Unit"
+    "|Choose Source File=Choose the source file|Choose Header Chip=Choose the header chip file"
+    "|Choose Destination Folder=Choose the destination folder",
 };
 
 } // namespace

@@ -5,9 +5,10 @@
 
 #include "Beep.h"
 #include "CFolderDialog.h"
-#include "CWorkerDlg.h" // with the message box and the worker channel
+#include "CWorkerDlg.h" // with the core's run session
 #include "DesktopNotice.h"
 #include "FileDialogs.h"
+#include "MessageBox.h"
 
 #include <QCoreApplication>
 #include <QDropEvent>
@@ -65,7 +66,7 @@ public:
     static std::shared_ptr<WorkerGate> HoldAt(uint32_t progressMessage, uint64_t block)
     {
         auto gate = std::make_shared<WorkerGate>();
-        zelvo::ui::SetWorkerPostHook([gate, progressMessage, block](uint32_t message, uint64_t wParam) {
+        zelvo::core::SetPostHook([gate, progressMessage, block](uint32_t message, uint64_t wParam) {
             if (message != progressMessage || wParam != block)
                 return;
             gate->m_reached = true;
@@ -84,14 +85,14 @@ private:
     std::atomic<bool> m_open{false}, m_reached{false};
 };
 
-// Every Set…Answerer/Hook/Sender/Beeper of ui/ back to the real thing: call it in each cleanup.
+// Every Set…Answerer/Hook/Seam/Sender/Beeper of ui/ and core/ back to the real thing: call it in each cleanup.
 inline void ResetTestSeams()
 {
     zelvo::ui::SetMessageBoxAnswerer({});
     zelvo::ui::SetOpenFileAnswerer({});
     zelvo::ui::SetFolderDialogAnswerer({});
-    zelvo::ui::SetWorkerPostHook({});
-    zelvo::ui::SetRunStartHook({});
+    zelvo::core::SetPostHook({});
+    zelvo::core::SetWorkerSeam({});
     zelvo::ui::SetDesktopNoticeSender({});
     zelvo::ui::SetBeeper({});
 }

@@ -25,14 +25,6 @@ template <typename T = QWidget> T* Control(QWidget& dialog, int id)
     return dialog.findChild<T*>(QString::number(id));
 }
 
-// A data row "row" for each entry of a table, named by the entry's name and holding its index.
-template <typename Row, std::size_t N> void AddRows(const Row (&rows)[N])
-{
-    QTest::addColumn<int>("row");
-    for (int row = 0; row < int(N); ++row)
-        QTest::newRow(rows[row].name) << row;
-}
-
 inline void Click(QWidget& dialog, int id)
 {
     auto* button = Control<QPushButton>(dialog, id);

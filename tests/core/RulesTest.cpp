@@ -1,0 +1,219 @@
+// The core's rules that are plain functions of their inputs: the status line, the bar's maths and
+// colours, which dialog a file opens, the language chosen and switched, the single-instance start
+// and the hand-over message.
+#include "AppRules.h"
+#include "LanguageTable.h"
+#include "RunStatus.h"
+#include "StringTable.h"
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <random>
+#include <set>
+
+using namespace zelvo;
+using namespace zelvo::core;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint64_t MB = 1048576;
+
+TEST(StatusLine, StartMiddleEndAndAfterAFailure)
+{
+    const RunStatusTexts english;
+    RunStatusTexts japanese{"%2 中 %1", "%1/秒", "残り %1"};
+    const std::tuple<uint64_t, uint64_t, int64_t, bool, const RunStatusTexts*, const char*> rows[] = {
+        {0, 5 * MB, 0, true, &english, "0 B of 5.0 MB"},
+        {5 * MB / 2, 5 * MB, 10000, true, &english, "2.5 MB of 5.0 MB · 256.0 KB/s · 0:10 left"},
+        {MB, 361 * MB, 10000, true, &english, "1.0 MB of 361.0 MB · 102.4 KB/s · 1:00:00 left"},
+        // Past a day the hours count on.
+        {1024 * MB, 400 * 1024 * MB, 3600000, true, &english, "1.0 GB of 400.0 GB · 291.3 KB/s · 399:00:00 left"},
+        {5 * MB, 5 * MB, 2000, true, &english, "5.0 MB of 5.0 MB · 2.5 MB/s"},
+        {512, 5 * MB, 2000, false, &english, "512 B of 5.0 MB"}, // a failed run keeps what it reached
+        {3 * MB, 4 * MB, 1000, true, &japanese, "4.0 MB 中 3.0 MB · 3.0 MB/秒 · 残り 0:01"},
+    };
+    for (const auto& [done, total, ms, rate, texts, line] : rows)
+        EXPECT_EQ(RunStatusText(done, total, ms, *texts, rate), line);
+}
+
+TEST(Bar, FilledWidthAndPercent)
+{
+    // width, lower, upper, position → pixels filled, text
+    const std::tuple<int, int, int, int, int, const char*> rows[] = {
+        {100, 0, 1000, 5, 0, "0%"},
+        {100, 0, 1000, 10, 1, "1%"},
+        {300, 0, 100, 29, 87, "29%"}, // no float shortfall
+        {300, 0, 15, 11, 220, "73%"},
+        {200, 100, 200, 150, 100, "50%"},
+        {300, INT_MIN, INT_MAX, INT_MAX, 300, "100%"}, // the whole int range does not overflow
+        {100, 0, 0, 0, 0, "0%"},                       // an empty range fills nothing
+    };
+    for (const auto& [width, lower, upper, position, filled, text] : rows) {
+        EXPECT_EQ(ProgressFilledWidth(position, lower, upper, width), filled);
+        EXPECT_EQ(PercentText(position, lower, upper), text);
+    }
+}
+
+TEST(Bar, ColoursReadOnTheirBackground)
+{
+    const Rgb blue{0, 0, 255}, white{255, 255, 255}, dark{0x35, 0x35, 0x35};
+    // A known ratio first, so that a wrong ratio cannot pass the checks below.
+    EXPECT_EQ(std::lround(ContrastRatio(blue, white) * 100), 859);
+    EXPECT_EQ(ReadableOn(blue, white), blue);
+    const Rgb lightened = ReadableOn(blue, dark);
+    EXPECT_GE(ContrastRatio(lightened, dark), 4.5);
+    EXPECT_EQ(lightened.r, lightened.g); // still blue: only mixed towards white
+    EXPECT_GT(lightened.b, lightened.r);
+    // The percent text over both parts of the bar, on a light and on a dark palette.
+    const std::pair<Rgb, Rgb> bars[] = {
+        {{48, 140, 198}, white}, {{48, 140, 198}, {42, 42, 42}}, {{0, 120, 215}, white}};
+    for (const auto& [fill, empty] : bars) {
+        const BarTextColours text = PercentTextColours(fill, empty);
+        EXPECT_GE(ContrastRatio(text.onFill, fill), 4.5);
+        EXPECT_GE(ContrastRatio(text.onEmpty, empty), 4.5);
+    }
+}
+
+PathString Native(const char* path)
+{
+    return fs::path(path).native();
+}
+
+TEST(FileArgument, WhichDialogOpens)
+{
+    // x.bin.DAV exists, y.bin.DAV does not.
+    const std::set<PathString> there{Native("x.bin.DAV")};
+    const auto exists = [&](const PathString& path) { return there.count(path) > 0; };
+    const std::pair<const char*, const char*> rows[] = {
+        {"a.bin", "split a.bin"},
+        {"x.bin.DAV", "merge x.bin.DAV"},
+        {"x.bin.D01", "merge x.bin.DAV"},
+        {"x.bin.d01", "split x.bin.d01"}, // its header name is x.bin.dAV, which is not there
+        {"y.bin.D07", "split y.bin.D07"},
+        {"x.bin.D00", "split x.bin.D00"},
+        {"x.bin.D100", "split x.bin.D100"},
+        {"x.bin.D7", "split x.bin.D7"},
+        {"DAV", "split DAV"},
+    };
+    for (const auto& [path, expected] : rows) {
+        const FileRequest request = ClassifyFile(Native(path), exists);
+        EXPECT_EQ((request.dialog == FileDialog::Merge ? "merge " : "split ") + fs::path(request.path).string(),
+                  expected);
+    }
+}
+
+TEST(Language, DefaultFromTheSystem)
+{
+    // Neutral ids, and Chinese sub-language 31: only sub-language 1 is Traditional.
+    const std::pair<int, int> rows[] = {{0x0404, 2}, {0x0C04, 1}, {0x0804, 1}, {0x0004, 1}, {0x7C04, 1},
+                                        {0x0411, 3}, {0x0011, 3}, {0x0409, 0}, {0x0412, 0}};
+    for (const auto& [id, index] : rows)
+        EXPECT_EQ(DefaultLanguageIndex(static_cast<uint16_t>(id)), index) << id;
+    EXPECT_EQ(LanguageOfCommand(ID_LANG_JAP), 3);
+    EXPECT_EQ(LanguageOfCommand(ID_APP_ABOUT), std::nullopt);
+}
+
+// Settings and boxes written down; language files in a folder of their own.
+class FakeLanguage final : public LanguagePort
+{
+public:
+    fs::path folder;
+    std::u16string stored;
+    std::string log;
+
+    std::u16string StoredLanguage() override { return stored; }
+    void StoreLanguage(const std::u16string& name) override
+    {
+        stored = name;
+        log += " store " + fs::path(name).string();
+    }
+    std::u16string LangFilePath(const std::u16string& name) override
+    {
+        return (folder / (fs::path(name) += ".lang")).u16string();
+    }
+    void LanguageLoaded() override { log += " loaded"; }
+    void Show(int stringId) override { log += " show " + std::to_string(stringId); }
+};
+
+class LanguageFiles : public testing::Test
+{
+protected:
+    FakeLanguage port;
+    CIniFile file;
+    int nLanguage = 0;
+
+    void SetUp() override
+    {
+        port = FakeLanguage();
+        port.folder = fs::temp_directory_path() / ("zelvo lang " + std::to_string(std::random_device()()));
+        fs::create_directories(port.folder);
+    }
+    void TearDown() override { fs::remove_all(port.folder); }
+    // A UTF-16LE file whose title is its name.
+    void Write(const std::string& name)
+    {
+        std::ofstream out(port.folder / (name + ".lang"), std::ios::binary);
+        out << "\xFF\xFE";
+        for (const char c : "[Application]\r\nTitle=" + name + "\r\n")
+            out.put(c).put(0);
+    }
+    std::string Title() { return fs::path(file.GetString(u"Application", u"Title")).string(); }
+};
+
+TEST_F(LanguageFiles, ChosenAtStartAndSwitched)
+{
+    // stored name, files there, the index before, -1 for the start or the index chosen from the menu
+    // → the index, the title loaded, what happened. The system's language is CHT; nothing is
+    // stored at start, and a switch that cannot load its file changes nothing.
+    const std::tuple<const char*, std::vector<std::string>, int, int, int, const char*, std::string> rows[] = {
+        {"", {}, 0, -1, 99, "", ""},
+        {"JAP", {"ENG", "CHS", "CHT", "JAP"}, 0, -1, 3, "JAP", " loaded"},
+        {"FRA", {"FRA", "CHT"}, 2, -1, 2, "FRA", " loaded"}, // a name outside the table leaves the index
+        {"CHS", {"CHT"}, 0, -1, 99, "", ""},
+        {"", {"ENG", "CHT"}, 0, -1, 2, "CHT", " loaded"},
+        {"CHS", {"JAP"}, 1, 3, 3, "JAP", " loaded store JAP"},
+        {"CHS", {"JAP"}, 1, 0, 1, "", " show " + std::to_string(IDS_LANG_FILE_FAILED)},
+    };
+    for (const auto& [stored, files, before, chosen, after, title, log] : rows) {
+        TearDown();
+        SetUp();
+        for (const std::string& name : files)
+            Write(name);
+        port.stored = fs::path(stored).u16string();
+        file = CIniFile();
+        nLanguage = before;
+        chosen < 0 ? StartLanguage(port, file, nLanguage, 0x0404) : SwitchLanguage(port, file, nLanguage, chosen);
+        EXPECT_EQ(nLanguage, after) << stored << chosen;
+        EXPECT_EQ(Title(), title);
+        EXPECT_EQ(port.log, log);
+        EXPECT_EQ(fs::path(port.stored).string(), chosen == 3 ? "JAP" : stored);
+    }
+    EXPECT_TRUE(LanguageChecked(3, 3) && !LanguageChecked(0, 3));
+}
+
+TEST(SingleInstance, StartAndHandOver)
+{
+    const std::tuple<LockResult, bool, StartAction> rows[] = {
+        {LockResult::Acquired, false, StartAction::RunAndListen},
+        {LockResult::Acquired, true, StartAction::RunAndListen},
+        {LockResult::HeldElsewhere, true, StartAction::HandOver},
+        {LockResult::HeldElsewhere, false, StartAction::Refuse},
+        {LockResult::Unavailable, true, StartAction::Run},
+        {LockResult::Unsafe, true, StartAction::RefuseUnsafe},
+    };
+    for (const auto& [lock, oneFile, action] : rows)
+        EXPECT_EQ(InstanceStart(lock, oneFile), action);
+    for (const std::string path : {"", "/a", "/tmp/line\nbreak.bin", "/数据/分割 ファイル.DAV", "ab", "abc"}) {
+        const std::string line = HandOverMessage(path);
+        EXPECT_EQ(line.find('\n'), line.size() - 1) << path;
+        EXPECT_EQ(ReadHandOverMessage(line), path);
+    }
+    EXPECT_EQ(HandOverMessage("/a"), "L2E=\n");
+    EXPECT_EQ(ReadHandOverMessage("L2E=\r\n"), "/a");
+    EXPECT_EQ(ReadHandOverMessage("L2E!"), std::nullopt);
+}
+
+} // namespace
