@@ -496,7 +496,6 @@ static uint64_t RunMerge(const Poster& post)
     if (!digests.empty())
         hashes.emplace(HashPipeline::Lanes::WholeOnly);
     uint64_t blocks = 0;
-    int64_t firstLength = 0;
     for (uint64_t k = 1; k <= chipTotal; ++k) {
         const PathString chipPath = ChipName(chipBasePath, static_cast<int64_t>(k));
         File chip = File::OpenReadNoLink(chipPath, &error);
