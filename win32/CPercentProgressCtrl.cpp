@@ -170,6 +170,17 @@ LRESULT CALLBACK CPercentProgressCtrl::SubclassProc(HWND window, UINT message, W
         }
         return result;
     }
+    // Queries of the native bar (accessibility tools, the tests' inspector) get this control's own
+    // range and position, which the native bar never receives.
+    case PBM_GETPOS:
+        return self->m_nPosition;
+    case PBM_GETRANGE:
+        if (lParam) {
+            auto* range = reinterpret_cast<PBRANGE*>(lParam);
+            range->iLow = self->m_nLower;
+            range->iHigh = self->m_nUpper;
+        }
+        return wParam ? self->m_nLower : self->m_nUpper;
     case WM_GETTEXTLENGTH:
         return LRESULT(self->m_strLabel.size());
     case WM_GETTEXT: {
