@@ -1,7 +1,10 @@
 #include "CFolderDialog.h"
 
-#include <shlobj.h>
+// windows.h before the headers that build on it.
+// clang-format off
 #include <windows.h>
+#include <shlobj.h>
+// clang-format on
 
 namespace zelvo::win {
 

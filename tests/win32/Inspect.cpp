@@ -8,12 +8,16 @@
 //   text HWND ID | set HWND ID TEXT | press HWND ID | command HWND ID | close HWND
 //   focus HWND                      the id of the control with the keyboard focus in HWND's thread
 //   gone HWND [MS]                  waits until the window no longer exists
-#include <commctrl.h>
 #include <cstdio>
 #include <cwchar>
 #include <string>
 #include <vector>
+
+// windows.h before the headers that build on it.
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
 
 namespace {
 
