@@ -1,6 +1,7 @@
 ; Zelvo for File, per user: no administrator rights, everything under HKCU and the user's folders.
 ; makensis -DVERSION=x.y.z -DSTAGE=<folder with the files> -DICON=<zelvo.ico> -DOUTFILE=<setup.exe> installer.nsi
-Unicode true
+; A 64-bit installer for a 64-bit program (and one that Wine without its 32-bit part runs).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 Name "Zelvo for File ${VERSION}"
 OutFile "${OUTFILE}"

@@ -2,10 +2,11 @@
 # The real zelvo.exe under Wine in a virtual X display, read and driven by zelvo-inspect from the
 # same Wine prefix: a refused second start, a split and a merge of a file with a space and CJK in
 # its name compared with sha256sum, a refused press and where the focus goes, the language switch
-# and its registry value, the About box, and zelvo-cli.exe's round trip.
-# Usage: win32_e2e.sh ZELVO_EXE INSPECT_EXE ZELVO_CLI_EXE WINE
+# and its registry value, the About box, zelvo-cli.exe's round trip, and the installer's silent
+# install and uninstall.
+# Usage: win32_e2e.sh ZELVO_EXE INSPECT_EXE ZELVO_CLI_EXE WINE [SETUP_EXE]
 set -u
-zelvo=$(realpath "$1") inspect=$(realpath "$2") cli=$(realpath "$3") wine=$4
+zelvo=$(realpath "$1") inspect=$(realpath "$2") cli=$(realpath "$3") wine=$4 setup=${5:-}
 command -v xvfb-run >/dev/null || { echo "skipped: no xvfb-run"; exit 77; }
 if [[ -z ${ZELVO_E2E_DISPLAY:-} ]]; then
     ZELVO_E2E_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
@@ -129,6 +130,32 @@ mkdir cli && "$wine" "$cli" split "$src" cli --size 1 >/dev/null 2>&1 && "$wine"
 expect "cli joined file" "$(sha256sum <"cli/$src")" "$(sha256sum <"$src")"
 "$wine" "$cli" chop >/dev/null 2>&1
 expect "cli usage status" $? 64
+
+# The installer, silent: per user, the Start-menu shortcut, the .DAV type and "Split with Zelvo";
+# its uninstaller takes all of it away again.
+if [[ -n $setup ]]; then
+    "$wine" "$setup" /S
+    expect "installer status" $? 0
+    user=$(ls "$WINEPREFIX/drive_c/users" | grep -vx Public | head -1)
+    home=$WINEPREFIX/drive_c/users/$user
+    installed=$home/AppData/Local/Programs/Zelvo
+    for f in zelvo.exe zelvo-cli.exe README.txt uninstall.exe Lang/ENG.lang Lang/JAP.lang; do
+        [[ -f $installed/$f ]] || fail "installed: no $f"
+    done
+    shortcut="$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Zelvo for File.lnk"
+    [[ -f $shortcut ]] || fail "no Start-menu shortcut"
+    classes() {
+        "$wine" reg export 'HKCU\Software\Classes' "$(win "$work/classes.reg")" /y >/dev/null 2>&1
+        iconv -f UTF-16 -t UTF-8 classes.reg 2>/dev/null | tr -d '\r'
+    }
+    grep -qx '@="Zelvo.HeaderChip"' <(classes) || fail ".DAV is not Zelvo's"
+    grep -q '"Split with Zelvo"' <(classes) || fail "no Split with Zelvo"
+    "$wine" "$installed/uninstall.exe" /S
+    wineserver -w
+    [[ ! -e $installed ]] || fail "uninstalled: $(ls -R "$installed")"
+    [[ ! -e $shortcut ]] || fail "uninstalled: the shortcut stayed"
+    ! grep -q 'Zelvo' <(classes) || fail "uninstalled: $(classes | grep -B1 Zelvo)"
+fi
 
 ((failures == 0)) && echo "win32 end to end: passed"
 exit $((failures > 0))
