@@ -5,8 +5,8 @@
 # and its registry value, the About box, zelvo-cli.exe's round trip, and the installer's silent
 # install and uninstall.
 # Usage: win32_e2e.sh ZELVO_EXE INSPECT_EXE ZELVO_CLI_EXE WINE [SETUP_EXE]
-set -u
-zelvo=$(realpath "$1") inspect=$(realpath "$2") cli=$(realpath "$3") wine=$4 setup=${5:-}
+set -u -o pipefail
+zelvo=$(realpath "$1") inspect=$(realpath "$2") cli=$(realpath "$3") wine=$4 setup=${5:+$(realpath "$5")}
 command -v xvfb-run >/dev/null || { echo "skipped: no xvfb-run"; exit 77; }
 if [[ -z ${ZELVO_E2E_DISPLAY:-} ]]; then
     ZELVO_E2E_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
@@ -103,6 +103,46 @@ I press "$dlg" 1
 box "The File Merging is Finished!"
 I gone "$dlg" 10000 || fail "Merge dialog stayed after finishing"
 expect "joined file" "$(sha256sum <"joined/$src")" "$(sha256sum <"$src")"
+
+# Header chips whose count is no set: 0 and 1 are a bad header, which ends the dialog; FF FF FF FF
+# reads as -1, whose chip ".D-1" is not there, and the dialog stays.
+while IFS=\| read -r count message after; do
+    printf "$(sed 's/../\\x&/g' <<<"$count")" >"bad $count.DAV"
+    I command "$main" 32772
+    dlg=$(I find '#32770' "File Merge") || fail "no Merge dialog"
+    I set "$dlg" 1011 "$(win "$work/bad $count.DAV")"
+    I set "$dlg" 1006 "$(win "$work/joined")"
+    I press "$dlg" 1
+    box "$message"
+    if I gone "$dlg" 1000; then got=ends; else got=stays; fi
+    expect "header count $count" "$got" "$after"
+    [[ $got == ends ]] || I press "$dlg" 2
+    I gone "$dlg" 10000 || fail "Merge dialog of count $count stayed"
+done <<'ROWS'
+00000000|The header chip file is bad!|ends
+01000000|The header chip file is bad!|ends
+ffffffff|bad ffffffff.D-1 was not found.|stays
+ROWS
+
+# A confirmed cancel: No lets the run go on, Yes stops it; no header chip, the dialog ready again.
+truncate -s 4G sparse.bin
+I command "$main" 32771
+dlg=$(I find '#32770' "File Comminute") || fail "no Comminute dialog"
+I set "$dlg" 1000 "$(win "$work/sparse.bin")"
+I set "$dlg" 1002 100
+I set "$dlg" 1006 "$(win "$work/chips")"
+I press "$dlg" 1
+for answer in 7 6; do # No, then Yes
+    for _ in $(seq 100); do [[ $(I controls "$dlg" | awk -F'\t' '$1 == 1 {print $3}') == disabled ]] && break; sleep 0.05; done
+    I press "$dlg" 2
+    box "Are you sure to cancel this File Comminuting?" $answer
+done
+box "The File Comminuting is canceled!"
+expect "after the cancel" "$(I controls "$dlg" | awk -F'\t' '$1 == 1 || $1 == 1002 {print $3}' | paste -sd' ')" "enabled enabled"
+[[ ! -e chips/sparse.bin.DAV ]] || fail "a cancelled split wrote its header chip"
+I press "$dlg" 2
+I gone "$dlg" 10000 || fail "Comminute dialog stayed after Close"
+rm -f sparse.bin chips/sparse.bin.*
 
 # The language switch: the caption at once, the name in the registry.
 I command "$main" 61216
