@@ -144,13 +144,17 @@ I press "$dlg" 2
 I gone "$dlg" 10000 || fail "Comminute dialog stayed after Close"
 rm -f sparse.bin chips/sparse.bin.*
 
-# The language switch: the caption at once, the name in the registry.
-I command "$main" 61216
-for _ in $(seq 50); do [[ $(I windows | grep ZelvoMainFrame) == *文件分割与合并* ]] && break; sleep 0.1; done
-[[ $(I windows | grep ZelvoMainFrame) == *文件分割与合并* ]] || fail "caption after the switch: $(I windows | grep ZelvoMainFrame)"
-"$wine" reg export 'HKCU\Software\Quorvex\Zelvo\Settings' "$(win "$work/settings.reg")" /y >/dev/null 2>&1
-grep -q '"Language"="CHS"' <(iconv -f UTF-16 -t UTF-8 settings.reg 2>/dev/null | tr -d '\r') ||
-    fail "Language in the registry: $(iconv -f UTF-16 -t UTF-8 settings.reg 2>/dev/null)"
+# The language switch, to each language: the caption from its file at once, its name in the registry.
+langs=$(dirname "$zelvo")/Lang
+for row in 61216:CHS 61217:CHT 61218:JAP 61215:ENG; do
+    title=$(iconv -f UTF-16 -t UTF-8 "$langs/${row#*:}.lang" | tr -d '\r' | sed -n 's/^Title=//p')
+    I command "$main" "${row%:*}"
+    for _ in $(seq 50); do [[ $(I windows | grep ZelvoMainFrame) == *"$title" ]] && break; sleep 0.1; done
+    expect "caption in ${row#*:}" "$(I windows | awk -F'\t' '$2 == "ZelvoMainFrame" {print $3}')" "$title"
+    "$wine" reg export 'HKCU\Software\Quorvex\Zelvo\Settings' "$(win "$work/settings.reg")" /y >/dev/null 2>&1
+    expect "Language in the registry" "$(iconv -f UTF-16 -t UTF-8 settings.reg | tr -d '\r' | grep '^"Language"=')" \
+        "\"Language\"=\"${row#*:}\""
+done
 
 I command "$main" 57664
 about=$(I find '#32770' "About Zelvo for File") || fail "no About box"
