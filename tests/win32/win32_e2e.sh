@@ -104,6 +104,15 @@ box "The File Merging is Finished!"
 I gone "$dlg" 10000 || fail "Merge dialog stayed after finishing"
 expect "joined file" "$(sha256sum <"joined/$src")" "$(sha256sum <"$src")"
 
+# A second start with a file hands it to the running copy, which opens the dialog that fits it.
+"$wine" "$zelvo" "$(win "$work/chips/$src.D02")"
+expect "handing over's status" $? 0
+dlg=$(I find '#32770' "File Merge") || fail "the handed-over chip opened no Merge dialog"
+expect "handed-over header chip" "$(I text "$dlg" 1011)" "$(win "$work/chips/$src.DAV")"
+expect "handed-over chip total" "$(I text "$dlg" 1012)" 3
+I press "$dlg" 2
+I gone "$dlg" 10000 || fail "Merge dialog stayed after Close"
+
 # Header chips whose count is no set: 0 and 1 are a bad header, which ends the dialog; FF FF FF FF
 # reads as -1, whose chip ".D-1" is not there, and the dialog stays.
 while IFS=\| read -r count message after; do
