@@ -186,6 +186,12 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         OnSize();
         return 0;
+    case WM_DPICHANGED: { // moved to a monitor of another scale: take the size Windows suggests
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     case WM_SETFOCUS:
         SetFocus(m_wndView.m_hWnd);
         return 0;

@@ -175,6 +175,21 @@ I close "$main"
 wait $first
 expect "status at exit" $? 0
 
+# Without its Lang folder the program starts in silence with its built-in texts.
+mkdir nolang && cp "$zelvo" nolang/
+"$wine" nolang/zelvo.exe &
+bare=$!
+main=$(I find ZelvoMainFrame "" 30000) || fail "no main window without Lang"
+expect "caption without Lang" "$(I windows | awk -F'\t' '$2 == "ZelvoMainFrame" {print $3}')" "Zelvo for File"
+I command "$main" 32771
+dlg=$(I find '#32770' "File Comminute") || fail "no Comminute dialog without Lang"
+expect "template texts" "$(I text "$dlg" 1019)|$(I text "$dlg" 1)" "Files Size:|Comminute"
+I press "$dlg" 2
+I gone "$dlg" 10000 || fail "Comminute dialog stayed"
+I close "$main"
+wait $bare
+expect "status at exit without Lang" $? 0
+
 # The command line: the same verbs and statuses, UTF-16 names.
 "$wine" "$cli" split "$src" . --size 0 >/dev/null 2>&1
 expect "cli refused size" $? 4
