@@ -127,6 +127,8 @@ void CPercentProgressCtrl::OnPaint()
             std::wstring text =
                 m_strLabel.empty() ? Wide(core::PercentText(m_nPosition, m_nLower, m_nUpper)) : m_strLabel;
             SetBkMode(dc, TRANSPARENT);
+            // The dialog's font rather than the memory DC's stock one, which does not follow the
+            // monitor's scale.
             SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(GetParent(m_hWnd), WM_GETFONT, 0, 0)));
             const UINT format = DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOPREFIX;
             for (const auto& [part, colour] :
