@@ -15,10 +15,12 @@ ASAN_BUILD ?= build-asan
 # -O1 -g: what the sanitizers are designed for, and quicker to compile than -O2 in CI.
 SANITIZE_FLAGS ?= -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
 TSAN_BUILD ?= build-tsan
-# The Windows cross build (mingw-w64), whose tests run under Wine.
+# The Windows cross build (mingw-w64), whose tests run under Wine; and the release build that
+# `make windows` packs.
 WIN_BUILD ?= build-win
+WIN_DIST_BUILD ?= build-windows
 
-.PHONY: all deps build test run package bench fuzz fuzz-build fuzz-short sanitize asan tsan wine-test test-scale clean
+.PHONY: all deps build test run package bench fuzz fuzz-build fuzz-short sanitize asan tsan wine-test windows test-scale clean
 
 all: build
 
@@ -102,5 +104,14 @@ wine-test: deps
 	cd $(WIN_BUILD) && WINEPREFIX=$(abspath $(WIN_BUILD))/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
 		ctest --output-on-failure
 
+# Zelvo for Windows: zelvo.exe and zelvo-cli.exe (static, nothing beside them but the system's
+# DLLs), the portable zip and the per-user installer, in $(WIN_DIST_BUILD)/dist.
+windows:
+	@scripts/install-deps.sh windows
+	cmake -S . -B $(WIN_DIST_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DZELVO_WITH_QT=OFF -DBUILD_TESTING=OFF \
+		-DCMAKE_EXE_LINKER_FLAGS_RELEASE=-s -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake
+	cmake --build $(WIN_DIST_BUILD) -j $(JOBS) --target zelvo zelvo-cli windows-dist
+	@ls -l $(WIN_DIST_BUILD)/bin/*.exe $(WIN_DIST_BUILD)/dist/*.zip $(WIN_DIST_BUILD)/dist/*.exe
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD) $(WIN_DIST_BUILD)

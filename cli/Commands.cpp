@@ -87,19 +87,24 @@ int ReportRefusal(const PlanRefusal& refusal)
 
 // The size reads as a whole number of megabytes, or of gigabytes with G (700, 700M, 1G); anything
 // else, or more than 2,147,483,647 megabytes, is 0, which the plan refuses with the size message.
-int64_t ParseSize(const QString& text)
+int64_t ParseSize(const std::string& text)
 {
-    QString digits = text.trimmed();
-    qlonglong unit = 1;
-    if (digits.endsWith(QLatin1Char('M'), Qt::CaseInsensitive)) {
-        digits.chop(1);
-    } else if (digits.endsWith(QLatin1Char('G'), Qt::CaseInsensitive)) {
-        digits.chop(1);
+    const std::size_t first = text.find_first_not_of(" \t");
+    const std::size_t last = text.find_last_not_of(" \t");
+    std::string digits = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    int64_t unit = 1;
+    if (!digits.empty() && (digits.back() == 'M' || digits.back() == 'm')) {
+        digits.pop_back();
+    } else if (!digits.empty() && (digits.back() == 'G' || digits.back() == 'g')) {
+        digits.pop_back();
         unit = 1024;
     }
-    bool ok = false;
-    const qlonglong value = digits.toLongLong(&ok);
-    if (!ok || value < 0 || value > 2147483647 / unit)
+    if (!digits.empty() && digits.front() == '+')
+        digits.erase(0, 1);
+    if (digits.empty() || digits.size() > 18 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    const int64_t value = std::stoll(digits);
+    if (value > 2147483647 / unit)
         return 0;
     return value * unit;
 }
@@ -165,7 +170,8 @@ void InstallSignalHandlers()
 #endif
 }
 
-int RunSplit(const PathString& source, const PathString& destFolder, const QString& sizeText, const Options& options)
+int RunSplit(const PathString& source, const PathString& destFolder, const std::string& sizeText,
+             const Options& options)
 {
     const SplitPlan plan = PlanSplit(source, ParseSize(sizeText), destFolder, options.checksums);
     if (plan.refusal.what != Refusal::None)

@@ -4,7 +4,7 @@
 
 #include "FileIO.h"
 
-#include <QString>
+#include <string>
 
 namespace zelvo::cli {
 
@@ -26,7 +26,8 @@ struct Options
 };
 
 // File names arrive as the bytes the user gave (POSIX) or as UTF-16 (Windows), never re-encoded.
-int RunSplit(const PathString& source, const PathString& destFolder, const QString& sizeText, const Options& options);
+int RunSplit(const PathString& source, const PathString& destFolder, const std::string& sizeText,
+             const Options& options);
 int RunMerge(const PathString& headerChip, const PathString& destFolder, const Options& options);
 int RunInfo(const PathString& headerChip, const Options& options);
 int RunVerify(const PathString& headerChip, const Options& options);

@@ -15,39 +15,6 @@ namespace {
 const int* g_language = nullptr;
 CIniFile* g_langFile = nullptr;
 
-struct DialogKey
-{
-    int controlId;
-    std::u16string_view key;
-};
-
-// Caption first, then the controls in the order the texts are applied.
-constexpr std::u16string_view kComminuteSection = u"Doc Comminute Dialog";
-constexpr std::array<DialogKey, 9> kComminuteKeys{{
-    {0, u"Dialog Title"},
-    {1019, u"File Size Prompt"},
-    {1020, u"Chip File Totals Prompt"},
-    {1017, u"Group Title Destination"},
-    {1016, u"Group Title Source"},
-    {1021, u"Destination Path Prompt"},
-    {1018, u"Source File Prompt"},
-    {1, u"Comminute"},
-    {2, u"Close"},
-}};
-
-constexpr std::u16string_view kMergeSection = u"Doc Merge Dialog";
-constexpr std::array<DialogKey, 9> kMergeKeys{{
-    {0, u"Dialog Title"},
-    {1026, u"Group Title Destination"},
-    {1027, u"Group Title Source"},
-    {1022, u"Source File Prompt"},
-    {1024, u"Destination Path Prompt"},
-    {1025, u"Destination Name"},
-    {1023, u"Chip File Totals Prompt"},
-    {1, u"Merge"},
-    {2, u"Close"},
-}};
-
 QWidget* FindControl(QWidget& dialog, int controlId)
 {
     const QString name = QString::number(controlId);
@@ -143,13 +110,11 @@ void ApplyDialogTexts(QWidget& dialogWidget, LangDialog dialog)
 
 QString DoubleClickMessage(LangDialog dialog, CIniFile& file)
 {
-    const bool comminute = dialog == LangDialog::Comminute;
-    const QString text =
-        Text(file, u"General Message", comminute ? u"Color Egg in Comminute Dlg" : u"Color Egg in Merge Dlg");
+    const DoubleClickKey message = DoubleClickKeyOf(dialog);
+    const QString text = Text(file, ToQString(kGeneralMessageSection), ToQString(message.key));
     if (!text.isEmpty())
         return text;
-    return comminute ? QStringLiteral("To split big file into several chip ones.")
-                     : QStringLiteral("Unite all chip files into a big one.");
+    return QString::fromUtf8(message.fallback.data(), static_cast<qsizetype>(message.fallback.size()));
 }
 
 QString DoubleClickMessage(LangDialog dialog)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "CIniFile.h"
+#include "DialogKeys.h"
 
 #include <QString>
 #include <QStringView>
@@ -28,8 +29,6 @@ QString ToQString(std::u16string_view text);
 
 // text(section, key) of the given file: empty when the section or the key is missing.
 QString Text(CIniFile& file, QStringView section, QStringView key);
-
-enum class LangDialog { Comminute, Merge };
 
 struct DialogText
 {

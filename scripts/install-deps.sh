@@ -5,21 +5,24 @@
 #   scripts/install-deps.sh test    build + what the headless tests need
 #   scripts/install-deps.sh run     build + what a desktop session needs (fonts, platform plugins)
 #   scripts/install-deps.sh package build + what `make package` needs (dpkg-shlibdeps)
+#   scripts/install-deps.sh windows what `make windows` needs (mingw-w64, NSIS, zip)
 set -euo pipefail
 
 profile=${1:-test}
 
 build=(cmake ninja-build g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev libgmock-dev libx11-dev libssl-dev help2man)
-test=(clang libclang-rt-14-dev googletest g++-mingw-w64-x86-64-posix wine64 xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk qt6-qpa-plugins desktop-file-utils appstream x11-xserver-utils libxml2-utils shared-mime-info bash-completion man-db)
+test=(clang libclang-rt-14-dev googletest g++-mingw-w64-x86-64-posix nsis zip wine64 xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk qt6-qpa-plugins desktop-file-utils appstream x11-xserver-utils libxml2-utils shared-mime-info bash-completion man-db)
 run=(qt6-qpa-plugins fonts-noto-cjk)
 package=(dpkg-dev)
+windows=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 nsis zip)
 
 case "$profile" in
 build) wanted=("${build[@]}") ;;
 test) wanted=("${build[@]}" "${test[@]}") ;;
 run) wanted=("${build[@]}" "${run[@]}") ;;
 package) wanted=("${build[@]}" "${package[@]}") ;;
-*) echo "usage: $0 build|test|run|package" >&2; exit 64 ;;
+windows) wanted=("${windows[@]}" googletest) ;;
+*) echo "usage: $0 build|test|run|package|windows" >&2; exit 64 ;;
 esac
 
 missing=()

@@ -1,0 +1,181 @@
+// zelvo-inspect: reads and drives the windows of another program in the same Wine prefix (or
+// Windows session), for the end-to-end test. Output is UTF-8, one line per item.
+//   windows                         visible top-level windows: handle, class, title
+//   find CLASS TEXT [MS]            waits for a visible top-level window of CLASS ("*" for any)
+//                                   whose title, or message text (a box's static 65535), holds
+//                                   TEXT; prints its handle
+//   controls HWND                   every child: id, class, enabled, text, position or selection
+//   text HWND ID | set HWND ID TEXT | press HWND ID | command HWND ID | close HWND
+//   focus HWND                      the id of the control with the keyboard focus in HWND's thread
+//   gone HWND [MS]                  waits until the window no longer exists
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+// windows.h before the headers that build on it.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+namespace {
+
+void Print(const std::wstring& line)
+{
+    const std::wstring text = line + L"\n";
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(std::size_t(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(), size, nullptr, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fflush(stdout);
+}
+
+std::wstring TextOf(HWND window)
+{
+    // WM_GETTEXT, not GetWindowText: across processes only the message reads a control's text.
+    const auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(std::size_t(length) + 1, L'\0');
+    text.resize(std::size_t(SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+    return text;
+}
+
+std::wstring ClassOf(HWND window)
+{
+    wchar_t name[128] = {};
+    GetClassNameW(window, name, 128);
+    return name;
+}
+
+HWND Handle(const wchar_t* text)
+{
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::wcstoull(text, nullptr, 0)));
+}
+
+std::wstring HandleText(HWND window)
+{
+    return std::to_wstring(reinterpret_cast<uintptr_t>(window));
+}
+
+std::vector<HWND> TopLevel()
+{
+    std::vector<HWND> found;
+    EnumWindows(
+        [](HWND window, LPARAM list) {
+            if (IsWindowVisible(window))
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+int Find(const std::wstring& cls, const std::wstring& text, DWORD timeoutMs)
+{
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    do {
+        for (HWND window : TopLevel()) {
+            if (cls != L"*" && ClassOf(window) != cls)
+                continue;
+            HWND message = GetDlgItem(window, 0xFFFF);
+            if (TextOf(window).find(text) != std::wstring::npos ||
+                (message && TextOf(message).find(text) != std::wstring::npos)) {
+                Print(HandleText(window));
+                return 0;
+            }
+        }
+        Sleep(50);
+    } while (GetTickCount64() < end);
+    std::fwprintf(stderr, L"no window %ls holding \"%ls\"\n", cls.c_str(), text.c_str());
+    return 1;
+}
+
+int Controls(HWND parent)
+{
+    std::vector<HWND> children;
+    EnumChildWindows(
+        parent,
+        [](HWND window, LPARAM list) {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&children));
+    for (HWND child : children) {
+        const std::wstring cls = ClassOf(child);
+        std::wstring extra;
+        if (cls == PROGRESS_CLASSW)
+            extra = L"\tpos=" + std::to_wstring(SendMessageW(child, PBM_GETPOS, 0, 0)) + L"/" +
+                    std::to_wstring(SendMessageW(child, PBM_GETRANGE, FALSE, 0));
+        else if (cls == L"ComboBox")
+            extra = L"\tsel=" + std::to_wstring(SendMessageW(child, CB_GETCURSEL, 0, 0));
+        Print(std::to_wstring(GetDlgCtrlID(child)) + L"\t" + cls + L"\t" +
+              (IsWindowEnabled(child) ? L"enabled" : L"disabled") + L"\t" + TextOf(child) + extra);
+    }
+    return 0;
+}
+
+int Focus(HWND window)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info))
+        return 1;
+    Print(std::to_wstring(info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0));
+    return 0;
+}
+
+int Gone(HWND window, DWORD timeoutMs)
+{
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (IsWindow(window)) {
+        if (GetTickCount64() >= end)
+            return 1;
+        Sleep(50);
+    }
+    return 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t* argv[])
+{
+    const std::wstring verb = argc > 1 ? argv[1] : L"";
+    auto timeout = [&](int at) { return argc > at ? DWORD(std::wcstoul(argv[at], nullptr, 10)) : DWORD(10000); };
+    if (verb == L"windows") {
+        for (HWND window : TopLevel())
+            Print(HandleText(window) + L"\t" + ClassOf(window) + L"\t" + TextOf(window));
+        return 0;
+    }
+    if (verb == L"find" && argc >= 4)
+        return Find(argv[2], argv[3], timeout(4));
+    if (argc < 3)
+        return 64;
+    HWND window = Handle(argv[2]);
+    if (verb == L"gone")
+        return Gone(window, timeout(3));
+    if (!IsWindow(window))
+        return 2;
+    if (verb == L"controls")
+        return Controls(window);
+    if (verb == L"focus")
+        return Focus(window);
+    if (verb == L"close")
+        return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+    if (argc < 4)
+        return 64;
+    const int id = int(std::wcstol(argv[3], nullptr, 10));
+    HWND control = GetDlgItem(window, id);
+    if (verb == L"command")
+        return PostMessageW(window, WM_COMMAND, WPARAM(id), 0) ? 0 : 1;
+    if (!control)
+        return 3;
+    if (verb == L"text") {
+        Print(TextOf(control));
+        return 0;
+    }
+    if (verb == L"press")
+        return PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control)) ? 0 : 1;
+    if (verb == L"set" && argc >= 5)
+        return SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4])) ? 0 : 1;
+    return 64;
+}

@@ -1,0 +1,22 @@
+# Writes the .rc string table from res/StringTable.h (the ids) and res/StringTable.cpp (the texts),
+# so the program's texts have one source. Run with -DHEADER= -DSOURCE= -DOUTPUT=.
+file(STRINGS ${HEADER} header_lines REGEX "^ *[A-Z_0-9]+ = [0-9]+,")
+foreach(line IN LISTS header_lines)
+    string(REGEX MATCH "([A-Z_0-9]+) = ([0-9]+)" _ "${line}")
+    set(id_${CMAKE_MATCH_1} ${CMAKE_MATCH_2})
+endforeach()
+file(STRINGS ${SOURCE} source_lines REGEX "^ *\\{[A-Z_0-9]+, \".*\"\\},")
+set(table "STRINGTABLE\nBEGIN\n")
+foreach(line IN LISTS source_lines)
+    string(REGEX MATCH "\\{([A-Z_0-9]+), (\".*\")\\}," _ "${line}")
+    if(NOT DEFINED id_${CMAKE_MATCH_1})
+        message(FATAL_ERROR "No id for ${CMAKE_MATCH_1} in ${HEADER}")
+    endif()
+    # C and rc share the escapes the texts use (\\ and \n); a quote is doubled in rc.
+    string(REPLACE "\\\"" "\"\"" text "${CMAKE_MATCH_2}")
+    string(APPEND table "    ${id_${CMAKE_MATCH_1}}, ${text}\n")
+endforeach()
+string(APPEND table "END\n")
+file(WRITE ${OUTPUT}.tmp "${table}")
+file(COPY_FILE ${OUTPUT}.tmp ${OUTPUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUTPUT}.tmp)
