@@ -82,8 +82,10 @@ bool CSplitterApp::InitInstance(HINSTANCE instance, const std::wstring& fileArgu
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
 
-    // Never released: the system drops it with the process.
-    const HANDLE mutex = CreateMutexW(nullptr, TRUE, Wide(std::string_view(core::kInstanceName)).c_str());
+    // Never released: the system drops it with the process. In the session's own namespace, where
+    // no other user's session can create it first.
+    const HANDLE mutex =
+        CreateMutexW(nullptr, TRUE, (L"Local\\" + Wide(std::string_view(core::kInstanceName))).c_str());
     const core::LockResult lock = !mutex                                   ? core::LockResult::Unavailable
                                   : GetLastError() == ERROR_ALREADY_EXISTS ? core::LockResult::HeldElsewhere
                                                                            : core::LockResult::Acquired;
@@ -93,6 +95,7 @@ bool CSplitterApp::InitInstance(HINSTANCE instance, const std::wstring& fileArgu
             return false;
         [[fallthrough]];
     case core::StartAction::Refuse:
+    case core::StartAction::RefuseUnsafe: // a lock file's worry: the mutex has none
         AfxMessageBox(IDS_INSTANCE_RUNNING);
         return false;
     case core::StartAction::Run:
