@@ -104,23 +104,6 @@ bool ParseSidecar(const std::string& text, std::vector<SidecarLine>* lines)
     return !lines->empty();
 }
 
-bool HashFile(const PathString& path, Digest* digest)
-{
-    FileError error = FileError::None;
-    File file = File::OpenRead(path, &error);
-    if (!file.IsOpen())
-        return false;
-    const auto buffer = std::make_unique<unsigned char[]>(HashPipeline::kBlock);
-    Sha256 hash;
-    int64_t got = 0;
-    while ((got = file.Read(buffer.get(), HashPipeline::kBlock, &error)) > 0)
-        hash.Update(buffer.get(), static_cast<std::size_t>(got));
-    if (got < 0)
-        return false;
-    *digest = hash.Finish();
-    return true;
-}
-
 HashPipeline::HashPipeline(Lanes lanes)
 {
     for (Slot& slot : slots_)

@@ -59,9 +59,6 @@ std::string FormatSidecar(const std::vector<SidecarLine>& lines);
 // takes it).
 bool ParseSidecar(const std::string& text, std::vector<SidecarLine>* lines);
 
-// The digest of a whole file, read share-nothing; false when it cannot be opened or read.
-bool HashFile(const PathString& path, Digest* digest);
-
 // Hashes the blocks a worker copies on threads of their own, so that hashing overlaps the
 // copying: the chip lane restarts at every chip (the chips' digests), the whole lane runs over the
 // whole stream (the source's digest). The worker takes a free buffer, fills it, writes it out and

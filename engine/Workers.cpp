@@ -201,6 +201,25 @@ CopyStatus CopyHashed(File& from, File& to, HashPipeline& hashes, std::size_t si
     return status;
 }
 
+// The digest of a chip read again, share-nothing and never through a link; false when it cannot be
+// opened or read.
+bool HashFile(const PathString& path, Digest* digest)
+{
+    FileError error = FileError::None;
+    File file = File::OpenReadNoLink(path, &error);
+    if (!file.IsOpen())
+        return false;
+    const auto buffer = std::make_unique<unsigned char[]>(HashPipeline::kBlock);
+    Sha256 hash;
+    int64_t got = 0;
+    while ((got = file.Read(buffer.get(), HashPipeline::kBlock, &error)) > 0)
+        hash.Update(buffer.get(), static_cast<std::size_t>(got));
+    if (got < 0)
+        return false;
+    *digest = hash.Finish();
+    return true;
+}
+
 // The first chip whose bytes now differ from its line (0: none does, none can be read again, or the
 // user cancelled the search: the join is damaged in any case).
 int32_t FirstDamagedChip(const PathString& base, const std::vector<Digest>& digests,
