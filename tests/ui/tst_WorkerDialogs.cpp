@@ -191,47 +191,40 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!ComminuteWorkerBusy() && !MergeWorkerBusy(), 20000);
     }
 
-    void templateAndTexts_data()
-    {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<int>("language");
-        // caption|the eight control texts|the "..." buttons' names|the double-click message
-        QTest::addColumn<QString>("texts");
-        QTest::newRow("comminute, no language file: the template's texts")
-            << 0 << lang::kNoLanguage
-            << "File Comminute|Files Size:|Files Total:|Destination|Source|Saved into Folder:|Select Source File : "
-               "|Comminute|Close|Choose the source file|Choose the destination folder"
-               "|To split big file into several chip ones.";
-        QTest::newRow("merge, no language file: the template's texts")
-            << 1 << lang::kNoLanguage
-            << "File Merge|Destination|Source|Select Header Chip File(.DAV):|Saved into Folder:|File Name:"
-               "|Chip Total:|Merge|Close|Choose the header chip file|Choose the destination folder"
-               "|Unite all chip files into a big one.";
-        QTest::newRow("comminute, Japanese")
-            << 0 << 3
-            << "ファイルの分割|分割サイズ(&Z):|分割数(&T):|保存先|元ファイル|保存先フォルダー(&F):"
-               "|元ファイルを選択(&S):|分割|閉じる|元ファイルを選択|保存先フォルダーを選択"
-               "|大きなファイルを複数の小さなファイルに分割します。";
-    }
-
     void templateAndTexts()
     {
-        QFETCH(int, kind);
-        QFETCH(int, language);
-        QFETCH(QString, texts);
-        const Kind& k = kKinds[kind];
-        LoadLanguage(language);
-        const auto dlg = Make(k);
-        dlg->show();
-        QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
-        QStringList shown{dlg->windowTitle()};
-        for (QWidget* control : Controls(*dlg, k.textIds))
-            shown << control->property(qobject_cast<QGroupBox*>(control) ? "title" : "text").toString();
-        shown << Control(*dlg, 1001)->accessibleName() << Control(*dlg, 1007)->accessibleName();
-        // A double click on the dialog, here through a group box, shows its message; one on the bar does not.
-        QTest::mouseDClick(Control(*dlg, k.destGroup), Qt::LeftButton, {}, QPoint(20, 3));
-        QTest::mouseDClick(dlg->findChild<ui::CPercentProgressCtrl*>(), Qt::LeftButton);
-        QCOMPARE((shown << m_boxes.Texts()).join('|'), texts);
+        // the dialog, the language → caption|the eight control texts|the "..." buttons' names|the
+        // double-click message. Without a language file, the template's texts.
+        const std::tuple<int, int, QString> rows[] = {
+            {0, lang::kNoLanguage,
+             "File Comminute|Files Size:|Files Total:|Destination|Source|Saved into Folder:|Select Source File : "
+             "|Comminute|Close|Choose the source file|Choose the destination folder"
+             "|To split big file into several chip ones."},
+            {1, lang::kNoLanguage,
+             "File Merge|Destination|Source|Select Header Chip File(.DAV):|Saved into Folder:|File Name:"
+             "|Chip Total:|Merge|Close|Choose the header chip file|Choose the destination folder"
+             "|Unite all chip files into a big one."},
+            {0, 3,
+             "ファイルの分割|分割サイズ(&Z):|分割数(&T):|保存先|元ファイル|保存先フォルダー(&F):"
+             "|元ファイルを選択(&S):|分割|閉じる|元ファイルを選択|保存先フォルダーを選択"
+             "|大きなファイルを複数の小さなファイルに分割します。"},
+        };
+        for (const auto& [kind, language, texts] : rows) {
+            m_boxes.boxes.clear();
+            const Kind& k = kKinds[kind];
+            LoadLanguage(language);
+            const auto dlg = Make(k);
+            dlg->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
+            QStringList shown{dlg->windowTitle()};
+            for (QWidget* control : Controls(*dlg, k.textIds))
+                shown << control->property(qobject_cast<QGroupBox*>(control) ? "title" : "text").toString();
+            shown << Control(*dlg, 1001)->accessibleName() << Control(*dlg, 1007)->accessibleName();
+            // A double click on the dialog, here through a group box, shows its message; one on the bar does not.
+            QTest::mouseDClick(Control(*dlg, k.destGroup), Qt::LeftButton, {}, QPoint(20, 3));
+            QTest::mouseDClick(dlg->findChild<ui::CPercentProgressCtrl*>(), Qt::LeftButton);
+            QCOMPARE((shown << m_boxes.Texts()).join('|'), texts);
+        }
     }
 
     // Real runs through the window; the states in between are the core's (tests/core).
@@ -297,38 +290,29 @@ private slots:
 
     // The size field keeps whole megabytes as typed, and a refused press puts the keyboard in the
     // field the refusal names (which refusal, and why, is the core's).
-    void refusedFieldGetsTheFocus_data()
-    {
-        QTest::addColumn<QString>("without"); // the choice left out
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("message");
-        QTest::addColumn<int>("focused");
-        QTest::newRow("no source") << "source"
-                                   << "1" << int(IDS_SELECT_SOURCE) << 1000;
-        QTest::newRow("typed 0x: the field keeps 0") << ""
-                                                     << "0x" << int(IDS_INVALID_SIZE) << 1002;
-        QTest::newRow("typed 1a2-3 4: 1234 MB, no destination") << "dest"
-                                                                << "1a2-3 4" << int(IDS_SELECT_DEST_FOLDER) << 1006;
-    }
-
     void refusedFieldGetsTheFocus()
     {
-        QFETCH(QString, without);
-        QFETCH(QString, typed);
-        QFETCH(int, message);
-        QFETCH(int, focused);
-        CComminuteDlg dlg;
-        dlg.show();
-        QVERIFY(QTest::qWaitForWindowActive(&dlg));
-        if (without != "source")
-            Browse(dlg, 1001, Prepare(kKinds[0]));
-        QTest::keyClicks(Control(dlg, 1002), typed);
-        if (without != "dest")
-            Browse(dlg, 1007, Out());
-        Click(dlg, 1);
-        QCOMPARE(m_boxes.Texts(), QStringList{Text(message)});
-        QCOMPARE(Control<QLineEdit>(dlg, 1002)->text(), QString(typed).remove(QRegularExpression("\\D")));
-        QCOMPARE(QApplication::focusWidget(), Control(dlg, focused));
+        // the choice left out, what is typed → the box, where the keyboard goes
+        const std::tuple<QString, QString, int, int> rows[] = {
+            {"source", "1", IDS_SELECT_SOURCE, 1000},
+            {"", "0x", IDS_INVALID_SIZE, 1002},                // the field keeps 0
+            {"dest", "1a2-3 4", IDS_SELECT_DEST_FOLDER, 1006}, // 1234 MB
+        };
+        for (const auto& [without, typed, message, focused] : rows) {
+            m_boxes.boxes.clear();
+            CComminuteDlg dlg;
+            dlg.show();
+            QVERIFY(QTest::qWaitForWindowActive(&dlg));
+            if (without != "source")
+                Browse(dlg, 1001, Prepare(kKinds[0]));
+            QTest::keyClicks(Control(dlg, 1002), typed);
+            if (without != "dest")
+                Browse(dlg, 1007, Out());
+            Click(dlg, 1);
+            QCOMPARE(m_boxes.Texts(), QStringList{Text(message)});
+            QCOMPARE(Control<QLineEdit>(dlg, 1002)->text(), QString(typed).remove(QRegularExpression("\\D")));
+            QCOMPARE(QApplication::focusWidget(), Control(dlg, focused));
+        }
     }
 
     // Choosing a header chip fills the chip total and the file name, again when the same file is
