@@ -4,7 +4,6 @@
 // which the single-instance lock otherwise refuses.
 #include "CSplitterApp.h"
 #include "DialogTestSupport.h"
-#include "LangFileWriter.h"
 #include "LangMenu.h"
 #include "StringTable.h"
 #include "SystemLanguage.h"
@@ -15,10 +14,36 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QStatusTipEvent>
+#include <QStringEncoder>
 #include <QtTest>
 #include <sys/stat.h>
 
 using namespace zelvo;
+
+// Language files as the shipped ones are stored: UTF-16 little-endian with a byte-order mark and
+// CR LF line ends. entries: "Section/key=text".
+static bool WriteLangFile(const QString& path, const QStringList& entries)
+{
+    // A header before every entry: the reader gathers repeated sections into one.
+    QString text;
+    for (const QString& entry : entries)
+        text += "[" + entry.section('/', 0, 0) + "]\r\n" + entry.section('/', 1) + "\r\n";
+    QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) &&
+           file.write(QByteArray(utf16(text))) > 0;
+}
+
+// The title and every menu text, each naming its file, popup and key: "CHS File 1001".
+static QStringList MenuEntries(const QString& tag, const QString& title)
+{
+    QStringList entries{"Application/Title=" + title};
+    for (const char* popup : {"File", "Setting", "Lang", "Help"}) {
+        for (const char* key : {"1000", "1001", "1002", "1003"})
+            entries << QString("%1 Menu/%2=%3 %1 %2").arg(popup, key, tag);
+    }
+    return entries;
+}
 
 // Tells report of each dialog that shows, with the first of its fields filled ("CMergeDlg /d/x.DAV"),
 // then closes it.
@@ -136,39 +161,19 @@ private slots:
         ResetTestSeams();
     }
 
-    void startUpChoosesTheFile_data()
+    // Nothing stored: the system's language, read but never written (which file wins is the core's
+    // rule). A file's menu (File, Setting, Help) replaces the built-in one.
+    void startUpTakesTheSystemsLanguage()
     {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<int>("language");
-        QTest::addColumn<QString>("caption");
-        const QStringList all{"ENG", "CHS", "CHT", "JAP"};
-        const QString builtIn = "Zelvo for File";
-        // The system's language is CHT.
-        QTest::newRow("no Lang folder: built-in texts") << "" << QStringList() << 99 << builtIn;
-        QTest::newRow("stored JAP wins over the system's") << "JAP" << all << 3 << "JAP";
-        QTest::newRow("nothing stored: the system's") << "" << all << 2 << "CHT";
-    }
-
-    void startUpChoosesTheFile()
-    {
-        QFETCH(QString, stored);
-        QFETCH(QStringList, files);
-        QFETCH(int, language);
-        QFETCH(QString, caption);
-        for (const QString& name : std::as_const(files))
+        for (const QString name : {"ENG", "CHS", "CHT", "JAP"})
             QVERIFY(WriteLangFile(Path("Lang/" + name + ".lang"), {"Application/Title=" + name}));
-        if (!stored.isEmpty())
-            QSettings("Quorvex", "Zelvo").setValue("Settings/Language", stored);
         CSplitterApp& app = NewApp();
         QVERIFY(app.InitInstance());
-        QCOMPARE(app.m_nLanguage, language);
-        // A file's menu (File, Setting, Help) replaces the built-in one (File, Help).
-        QCOMPARE(DescribeWindow(app).size(), language == 99 ? 3 : 4);
-        QCOMPARE(DescribeWindow(app).first(), caption);
+        QCOMPARE(app.m_nLanguage, 2);
+        QCOMPARE(DescribeWindow(app).first(), QString("CHT"));
+        QCOMPARE(DescribeWindow(app).size(), 4);
         QVERIFY(m_boxes.boxes.empty());
-        // Read, never written: not even the default taken from the system.
-        QCOMPARE(StoredLanguage(), stored);
+        QCOMPARE(StoredLanguage(), QString());
     }
 
     // The ids the system's locale stands for, as Windows reports them (the language they choose is
@@ -246,37 +251,33 @@ private slots:
         QCOMPARE(app.MainWnd()->findChild<QLabel*>("0")->text(), QString("Ready"));
     }
 
-    void fileOpensItsDialog_data()
-    {
-        QTest::addColumn<bool>("atStart");
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QString>("dialog");
-        // x.bin.DAV is there, y.bin.DAV is not.
-        QTest::newRow("ordinary file: split it") << false << QStringList{"a.bin"} << "CComminuteDlg a.bin";
-        QTest::newRow("chip 01: its header chip") << false << QStringList{"x.bin.D01"} << "CMergeDlg x.bin.DAV";
-        QTest::newRow("two files: not taken") << false << QStringList{"a.bin", "x.bin.DAV"} << "";
-        QTest::newRow("folder: not taken") << false << QStringList{"."} << "";
-        QTest::newRow("given at start") << true << QStringList{"x.bin.D01"} << "CMergeDlg x.bin.DAV";
-        QTest::newRow("several at start: none") << true << QStringList{"a.bin", "x.bin.DAV"} << "";
-    }
-
+    // Dropped on the window, or given at start: the files → the dialog opened. x.bin.DAV is there.
     void fileOpensItsDialog()
     {
-        QFETCH(bool, atStart);
-        QFETCH(QStringList, files);
-        QFETCH(QString, dialog);
         QVERIFY(QFile(Path("x.bin.DAV")).open(QIODevice::WriteOnly));
-        QStringList paths;
-        for (const QString& file : std::as_const(files))
-            paths << Path(file);
-        CSplitterApp& app = NewApp();
-        QString opened = Opened([&] {
-            if (atStart)
-                QVERIFY(app.InitInstance(paths));
-            else
-                QCOMPARE(app.InitInstance() && DropFiles(app.MainWnd(), paths), !dialog.isEmpty());
-        });
-        QCOMPARE(opened.remove(Path("") + "/"), dialog);
+        const std::tuple<bool, QStringList, QString> rows[] = {
+            {false, {"a.bin"}, "CComminuteDlg a.bin"},
+            {false, {"x.bin.D01"}, "CMergeDlg x.bin.DAV"}, // a chip: its header chip
+            {false, {"a.bin", "x.bin.DAV"}, ""},           // two files are not taken
+            {false, {"."}, ""},                            // nor is a folder
+            {true, {"x.bin.D01"}, "CMergeDlg x.bin.DAV"},
+            {true, {"a.bin", "x.bin.DAV"}, ""},
+        };
+        for (const auto& [atStart, files, dialog] : rows) {
+            QStringList paths;
+            for (const QString& file : files)
+                paths << Path(file);
+            if (m_app)
+                m_app->ExitInstance();
+            CSplitterApp& app = NewApp();
+            QString opened = Opened([&, start = atStart, taken = !dialog.isEmpty()] {
+                if (start)
+                    QVERIFY(app.InitInstance(paths));
+                else
+                    QCOMPARE(app.InitInstance() && DropFiles(app.MainWnd(), paths), taken);
+            });
+            QCOMPARE(opened.remove(Path("") + "/"), dialog);
+        }
     }
 
     void secondStartRefusedOrHandsOver()

@@ -120,7 +120,7 @@ TEST(Language, DefaultFromTheSystem)
 class FakeLanguage final : public LanguagePort
 {
 public:
-    fs::path folder;
+    fs::path folder = fs::temp_directory_path() / ("zelvo lang " + std::to_string(std::random_device()()));
     std::u16string stored;
     std::string log;
 
@@ -138,36 +138,12 @@ public:
     void Show(int stringId) override { log += " show " + std::to_string(stringId); }
 };
 
-class LanguageFiles : public testing::Test
+TEST(LanguageFiles, ChosenAtStartAndSwitched)
 {
-protected:
-    FakeLanguage port;
-    CIniFile file;
-    int nLanguage = 0;
-
-    void SetUp() override
-    {
-        port = FakeLanguage();
-        port.folder = fs::temp_directory_path() / ("zelvo lang " + std::to_string(std::random_device()()));
-        fs::create_directories(port.folder);
-    }
-    void TearDown() override { fs::remove_all(port.folder); }
-    // A UTF-16LE file whose title is its name.
-    void Write(const std::string& name)
-    {
-        std::ofstream out(port.folder / (name + ".lang"), std::ios::binary);
-        out << "\xFF\xFE";
-        for (const char c : "[Application]\r\nTitle=" + name + "\r\n")
-            out.put(c).put(0);
-    }
-    std::string Title() { return fs::path(file.GetString(u"Application", u"Title")).string(); }
-};
-
-TEST_F(LanguageFiles, ChosenAtStartAndSwitched)
-{
-    // stored name, files there, the index before, -1 for the start or the index chosen from the menu
-    // → the index, the title loaded, what happened. The system's language is CHT; nothing is
-    // stored at start, and a switch that cannot load its file changes nothing.
+    // stored name, files there (UTF-16LE, titled by their names), the index before, -1 for the
+    // start or the index chosen from the menu → the index, the title loaded, what happened. The
+    // system's language is CHT; nothing is stored at start, and a switch that cannot load its file
+    // changes nothing.
     const std::tuple<const char*, std::vector<std::string>, int, int, int, const char*, std::string> rows[] = {
         {"", {}, 0, -1, 99, "", ""},
         {"JAP", {"ENG", "CHS", "CHT", "JAP"}, 0, -1, 3, "JAP", " loaded"},
@@ -177,19 +153,23 @@ TEST_F(LanguageFiles, ChosenAtStartAndSwitched)
         {"CHS", {"JAP"}, 1, 3, 3, "JAP", " loaded store JAP"},
         {"CHS", {"JAP"}, 1, 0, 1, "", " show " + std::to_string(IDS_LANG_FILE_FAILED)},
     };
-    for (const auto& [stored, files, before, chosen, after, title, log] : rows) {
-        TearDown();
-        SetUp();
-        for (const std::string& name : files)
-            Write(name);
+    for (auto [stored, files, nLanguage, chosen, after, title, log] : rows) {
+        FakeLanguage port;
+        fs::create_directories(port.folder);
+        for (const std::string& name : files) {
+            std::ofstream out(port.folder / (name + ".lang"), std::ios::binary);
+            out << "\xFF\xFE";
+            for (const char c : "[Application]\r\nTitle=" + name + "\r\n")
+                out.put(c).put(0);
+        }
         port.stored = fs::path(stored).u16string();
-        file = CIniFile();
-        nLanguage = before;
+        CIniFile file;
         chosen < 0 ? StartLanguage(port, file, nLanguage, 0x0404) : SwitchLanguage(port, file, nLanguage, chosen);
         EXPECT_EQ(nLanguage, after) << stored << chosen;
-        EXPECT_EQ(Title(), title);
+        EXPECT_EQ(fs::path(file.GetString(u"Application", u"Title")).string(), title);
         EXPECT_EQ(port.log, log);
         EXPECT_EQ(fs::path(port.stored).string(), chosen == 3 ? "JAP" : stored);
+        fs::remove_all(port.folder);
     }
     EXPECT_TRUE(LanguageChecked(3, 3) && !LanguageChecked(0, 3));
 }

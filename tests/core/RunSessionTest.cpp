@@ -82,12 +82,6 @@ std::string Utf8(const fs::path& path)
     return std::string(text.begin(), text.end());
 }
 
-void Replace(std::string& text, const std::string& what, const std::string& with)
-{
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
-        text.replace(at, what.size(), with);
-}
-
 struct RunRow;
 
 // A folder of its own per test, with "out" for the destination.
@@ -121,7 +115,7 @@ protected:
 // ---- The press: each refusal's box, where the keyboard goes, and that nothing starts or changes.
 // Comminute: the size field and the source's length (folder: the source is a folder; none: no
 // source chosen), then "set" (out holds an older set) or "nodest". Merge ("merge" first) of the set
-// s.D01-s.D03, s.DAV: none, nodest, count1, or remove / shorten / write NAME.
+// s.D01-s.D03, s.DAV: none, nodest, or count N / remove / shorten / write NAME.
 struct PressRow
 {
     const char* name;
@@ -135,7 +129,6 @@ const PressRow kPressRows[] = {
     {"no source", "1 none", IDS_SELECT_SOURCE, "", "focus Source"},
     {"no destination", "1 1048576 nodest", IDS_SELECT_DEST_FOLDER, "", "focus Dest"},
     {"size 0", "0 1048576", IDS_INVALID_SIZE, "", "focus Size"},
-    {"size with a letter", "1a 1048576", IDS_INVALID_SIZE, "", "focus Size"},
     {"4096 MB does not fit 32 bits", "4096 1048576", IDS_INVALID_SIZE, "", "focus Size"},
     {"source missing", "1 missing", AFX_IDP_FILE_NOT_FOUND, "源 file.bin", ""},
     {"source is a folder", "1 folder", AFX_IDP_FILE_ACCESS_DENIED, "源 file.bin", ""},
@@ -149,7 +142,9 @@ const PressRow kPressRows[] = {
     {"merge: middle chip one byte short", "merge shorten s.D02", IDS_CHIP_WRONG_LENGTH, "s.D02", ""},
     {"merge: an existing output, the question defaults to No", "merge write out/s", IDS_CONFIRM_REPLACE_FILE, "out/s",
      "asked"},
-    {"merge: a set of one chip, the box, then the dialog ends", "merge count1", IDS_BAD_HEADER, "", "end ok"},
+    {"merge: a set of one chip, the box, then the dialog ends", "merge count 1", IDS_BAD_HEADER, "", "end ok"},
+    {"merge: a count of 0 as well", "merge count 0", IDS_BAD_HEADER, "", "end ok"},
+    {"merge: FF FF FF FF reads as -1, whose chip is not there", "merge count -1", AFX_IDP_FILE_NOT_FOUND, "s.D-1", ""},
 };
 
 TEST_F(Session, PressRefusedStartsNothing)
@@ -162,7 +157,9 @@ TEST_F(Session, PressRefusedStartsNothing)
         std::string first, second, third;
         setup >> first >> second >> third;
         const fs::path source = dir / Utf8Path("源 file.bin");
-        std::unique_ptr<RunSession> session;
+        ComminuteSession comminute(port);
+        MergeSession merge(port);
+        port.answers = {false};
         if (first != "merge") {
             if (second == "folder")
                 fs::create_directories(source);
@@ -171,25 +168,20 @@ TEST_F(Session, PressRefusedStartsNothing)
             for (const char* suffix : {".D01", ".D02", ".DAV"})
                 if (third == "set")
                     Plant(out / Utf8Path("源 file.bin" + std::string(suffix)), 8, "precious");
-            port.answers = {false};
-            auto comminute = std::make_unique<ComminuteSession>(port);
-            comminute->OnPress(second == "none" ? PathString() : source.native(), first,
-                               third == "nodest" ? PathString() : out.native());
-            session = std::move(comminute);
+            comminute.OnPress(second == "none" ? PathString() : source.native(), first,
+                              third == "nodest" ? PathString() : out.native());
         } else {
             Plant(dir / "s.D01", MB, "1");
             Plant(dir / "s.D02", MB, "2");
             Plant(dir / "s.D03", 1000, "3");
-            std::ofstream(dir / "s.DAV", std::ios::binary).write(second == "count1" ? "\1\0\0\0" : "\3\0\0\0", 4);
+            const int32_t count = second == "count" ? std::stoi(third) : 3; // little-endian, as the hosts
+            std::ofstream(dir / "s.DAV", std::ios::binary).write(reinterpret_cast<const char*>(&count), 4);
             if (second == "remove")
                 fs::remove(dir / third);
             else if (second == "shorten" || second == "write")
                 Plant(dir / Utf8Path(third), second == "write" ? 8 : MB - 1, "precious");
-            port.answers = {false};
-            auto merge = std::make_unique<MergeSession>(port);
-            merge->OnPress(second == "none" ? PathString() : (dir / "s.DAV").native(),
-                           second == "nodest" ? PathString() : out.native());
-            session = std::move(merge);
+            merge.OnPress(second == "none" ? PathString() : (dir / "s.DAV").native(),
+                          second == "nodest" ? PathString() : out.native());
         }
         const std::string then = row.then;
         std::string box = *row.named
@@ -198,7 +190,8 @@ TEST_F(Session, PressRefusedStartsNothing)
         if (then == "asked")
             box.replace(0, box.find(' '), "ask[No]");
         EXPECT_EQ(port.log, box + (then.empty() || then == "asked" ? "" : " | " + then));
-        EXPECT_EQ(session->State(), then == "end ok" ? RunState::Ended : RunState::Ready);
+        EXPECT_EQ((first == "merge" ? merge : static_cast<RunSession&>(comminute)).State(),
+                  then == "end ok" ? RunState::Ended : RunState::Ready);
         EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), third == "set" ? 3 : then == "asked" ? 1 : 0);
     }
 }
@@ -248,45 +241,39 @@ struct RunRow
     // inbox:STEP: STEP happens while the next box is open.
     const char* script;
     const char* log; // from the press on; <start> is a run's start, <fin> … the texts of the outcomes
-    RunState state;
-    int32_t runState; // the job's at the end
+    RunState state;  // the job's too: running, or idle
 };
 
 const RunRow kRunRows[] = {
-    {"started: the bar with its percent, inputs off, the line at nothing", "press", "<start>", RunState::Running,
-     kRunRunning},
+    {"started: the bar with its percent, inputs off, the line at nothing", "press", "<start>", RunState::Running},
     {"finished: the bar full, the line on the whole size, the box, the end with OK", "press t1000 p32 d0",
-     "<start> | pos 32 | status 2.0 MB of 2.0 MB | notice <fin> | show! <fin> | end ok", RunState::Ended, kRunIdle},
+     "<start> | pos 32 | status 2.0 MB of 2.0 MB | notice <fin> | show! <fin> | end ok", RunState::Ended},
     {"a close asks; No lets the run go on", "press no close t500 p8 tick",
-     "<start> | ask[Yes] <ask> | pos 8 | status 512.0 KB of 2.0 MB · 1.0 MB/s · 0:02 left", RunState::Running,
-     kRunRunning},
+     "<start> | ask[Yes] <ask> | pos 8 | status 512.0 KB of 2.0 MB · 1.0 MB/s · 0:02 left", RunState::Running},
     {"Yes cancels; its outcome: the stop box, ready again, the line keeps the bytes reached", "press p8 yes close d1",
      "<start> | pos 8 | ask[Yes] <ask> | status 512.0 KB of 2.0 MB | notice <cancelled> | show-stop <cancelled> | "
      "inputs on | bar 0..32",
-     RunState::Ready, kRunIdle},
+     RunState::Ready},
     {"a second close while the cancel goes on ends the dialog; the outcome reaches nothing", "press yes close close d1",
-     "<start> | ask[Yes] <ask> | end cancel", RunState::Ended, kRunIdle},
+     "<start> | ask[Yes] <ask> | end cancel", RunState::Ended},
     {"Yes given after the run ended under the question cancels nothing; the end waits for the question",
      "press p32 inbox:d0 yes close",
      "<start> | pos 32 | ask[Yes] <ask> | status 2.0 MB of 2.0 MB | notice <fin> | show! <fin> | end ok",
-     RunState::Ended, kRunIdle},
+     RunState::Ended},
     {"a run that ends under the double-click message ends the dialog after it", "press p32 inbox:d0 msg",
-     "<start> | pos 32 | show! hello | status 2.0 MB of 2.0 MB | notice <fin> | show! <fin> | end ok", RunState::Ended,
-     kRunIdle},
+     "<start> | pos 32 | show! hello | status 2.0 MB of 2.0 MB | notice <fin> | show! <fin> | end ok", RunState::Ended},
     {"the source could not be opened: the stop box, ready again", "press d2",
-     "<start> | status 0 B of 2.0 MB | notice <open> | show-stop <open> | inputs on | bar 0..32", RunState::Ready,
-     kRunIdle},
+     "<start> | status 0 B of 2.0 MB | notice <open> | show-stop <open> | inputs on | bar 0..32", RunState::Ready},
     {"a stalled run: the clock refreshes the line, the speed falls and the time left grows",
      "press t1000 p8 tick t2000 tick",
      "<start> | pos 8 | status 512.0 KB of 2.0 MB · 512.0 KB/s · 0:03 left | status 512.0 KB of 2.0 MB · "
      "256.0 KB/s · 0:06 left",
-     RunState::Running, kRunRunning},
-    {"closed while ready", "close", "end cancel", RunState::Ended, kRunIdle},
-    {"a worker of an earlier run still finishes: the press is refused", "busy press", "show! <busy>", RunState::Ready,
-     kRunIdle},
+     RunState::Running},
+    {"closed while ready", "close", "end cancel", RunState::Ended},
+    {"a worker of an earlier run still finishes: the press is refused", "busy press", "show! <busy>", RunState::Ready},
     {"the start refused: the busy box, ready, no line", "refuse press",
      "text Count 2 | bar 0..32 % | inputs off | status 0 B of 2.0 MB | show! <busy> | inputs on | bar 0..32 | status ",
-     RunState::Ready, kRunIdle},
+     RunState::Ready},
 };
 
 TEST_F(Session, RunStepByStep)
@@ -350,15 +337,18 @@ void Session::RunScript(const RunRow& row)
         step(what);
 
     std::string expected = row.log;
-    Replace(expected, "<start>", "text Count 2 | bar 0..32 % | inputs off | status 0 B of 2.0 MB");
-    Replace(expected, "<fin>", LoadString(IDS_COMMINUTE_FINISHED));
-    Replace(expected, "<cancelled>", LoadString(IDS_COMMINUTE_CANCELED));
-    Replace(expected, "<open>", LoadString(IDS_OPEN_SOURCE_ERROR));
-    Replace(expected, "<ask>", LoadString(IDS_CONFIRM_CANCEL_COMMINUTE));
-    Replace(expected, "<busy>", LoadString(IDS_WORKER_BUSY));
+    for (const auto& [tag, text] : std::initializer_list<std::pair<std::string, std::string>>{
+             {"<start>", "text Count 2 | bar 0..32 % | inputs off | status 0 B of 2.0 MB"},
+             {"<fin>", LoadString(IDS_COMMINUTE_FINISHED)},
+             {"<cancelled>", LoadString(IDS_COMMINUTE_CANCELED)},
+             {"<open>", LoadString(IDS_OPEN_SOURCE_ERROR)},
+             {"<ask>", LoadString(IDS_CONFIRM_CANCEL_COMMINUTE)},
+             {"<busy>", LoadString(IDS_WORKER_BUSY)}})
+        for (std::size_t at; (at = expected.find(tag)) != std::string::npos;)
+            expected.replace(at, tag.size(), text);
     EXPECT_EQ(port.log, expected);
     EXPECT_EQ(session.State(), row.state);
-    EXPECT_EQ(ComminuteJob.runState.load(), row.runState);
+    EXPECT_EQ(ComminuteJob.runState.load(), row.state == RunState::Running ? kRunRunning : kRunIdle);
     EXPECT_EQ(port.ticking, row.state == RunState::Running);
 }
 

@@ -19,20 +19,17 @@
 struct ShownBox
 {
     QString text;
-    zelvo::ui::MsgButtons buttons;
     zelvo::ui::MsgIcon icon;
 };
 
-// Records every box and answers it: questions with questionAnswer, the rest with OK. onBox runs
-// while the "box is open", so a test can let things happen meanwhile. Desktop notices are recorded
-// as "summary: body", never sent.
+// Records every box and answers it: questions with questionAnswer, the rest with OK. Desktop
+// notices are recorded as "summary: body", never sent.
 class BoxRecorder
 {
 public:
     std::vector<ShownBox> boxes;
     QStringList notices;
     zelvo::ui::MsgAnswer questionAnswer = zelvo::ui::MsgAnswer::Yes;
-    std::function<void(const ShownBox&)> onBox;
 
     void Install()
     {
@@ -40,11 +37,7 @@ public:
         SetDesktopNoticeSender(
             [this](const QString& summary, const QString& body) { notices << summary + QStringLiteral(": ") + body; });
         SetMessageBoxAnswerer([this](const QString& text, MsgButtons buttons, MsgIcon icon) {
-            boxes.push_back({text, buttons, icon});
-            if (onBox) {
-                const auto handler = onBox; // may be replaced while it runs
-                handler(boxes.back());
-            }
+            boxes.push_back({text, icon});
             return buttons == MsgButtons::YesNo ? questionAnswer : MsgAnswer::Ok;
         });
     }

@@ -61,95 +61,71 @@ private slots:
     }
     void cleanup() { ResetTestSeams(); }
 
-    // Painted as the core computes it (tests/core): repainted only when a pixel changes.
-    void positions_data()
-    {
-        QTest::addColumn<int>("width"); // of the client area
-        QTest::addColumn<int>("lower");
-        QTest::addColumn<int>("upper");
-        QTest::addColumn<int>("position"); // set after the lower end
-        QTest::addColumn<int>("edge");     // pixels filled
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("repainted"); // at once, before SetPos returns
-
-        QTest::newRow("0..1000 at 5: 0 px, 0%, no repaint") << 100 << 0 << 1000 << 5 << 0 << "0%" << false;
-        QTest::newRow("0..1000 at 10: 1 px, 1%") << 100 << 0 << 1000 << 10 << 1 << "1%" << true;
-        QTest::newRow("0..0 draws nothing") << 100 << 0 << 0 << 0 << 0 << "" << false;
-    }
-
+    // Painted as the core computes it (tests/core): filled up to the edge, repainted only when a
+    // pixel changes. In a client area 100 px wide: range, position → pixels filled, text, repainted
+    // at once (before SetPos returns).
     void positions()
     {
-        QFETCH(int, width);
-        QFETCH(int, lower);
-        QFETCH(int, upper);
-        QFETCH(int, position);
-        QFETCH(int, edge);
-        QFETCH(QString, text);
-        QFETCH(bool, repainted);
-        // The bar sits in a host as in a dialog: a child's resize is delivered at once.
-        QWidget host;
-        host.resize(340, 40);
-        auto* bar = new CPercentProgressCtrl(&host);
-        bar->setGeometry(10, 10, width + 2, 26); // the client area inside the border
-        host.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&host));
-        bar->SetRange(lower, upper);
-        bar->ShowLabel(true);
-        bar->SetPos(lower);
-        QCoreApplication::processEvents();
-        const int painted = bar->PaintCount();
-        bar->SetPos(position);
-        QCOMPARE(bar->PaintCount(), painted + (repainted ? 1 : 0));
-        QCOMPARE(bar->text(), text);
-        // The top row is clear of the text: filled up to the edge only.
-        const QImage image = bar->grab(bar->contentsRect()).toImage().convertToFormat(QImage::Format_RGB32);
-        const QColor fill = bar->palette().color(QPalette::Active, QPalette::Highlight);
-        int filled = 0;
-        for (int x = 0; x < width; ++x)
-            filled += image.pixelColor(x, 0) == fill ? 1 : 0;
-        QCOMPARE(filled, edge);
-        QVERIFY(edge == 0 || image.pixelColor(edge - 1, 0) == fill);
+        const std::tuple<int, int, int, int, const char*, bool> rows[] = {
+            {0, 1000, 5, 0, "0%", false}, {0, 1000, 10, 1, "1%", true}, {0, 0, 0, 0, "", false}};
+        for (const auto& [lower, upper, position, edge, text, repainted] : rows) {
+            // The bar sits in a host as in a dialog: a child's resize is delivered at once.
+            QWidget host;
+            host.resize(340, 40);
+            auto* bar = new CPercentProgressCtrl(&host);
+            bar->setGeometry(10, 10, 102, 26); // the client area inside the border
+            host.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&host));
+            bar->SetRange(lower, upper);
+            bar->ShowLabel(true);
+            bar->SetPos(lower);
+            QCoreApplication::processEvents();
+            const int painted = bar->PaintCount();
+            bar->SetPos(position);
+            QCOMPARE(bar->PaintCount(), painted + (repainted ? 1 : 0));
+            QCOMPARE(bar->text(), QString(text));
+            // The top row is clear of the text.
+            const QImage image = bar->grab(bar->contentsRect()).toImage().convertToFormat(QImage::Format_RGB32);
+            const QColor fill = bar->palette().color(QPalette::Active, QPalette::Highlight);
+            int filled = 0;
+            for (int x = 0; x < 100; ++x)
+                filled += image.pixelColor(x, 0) == fill ? 1 : 0;
+            QCOMPARE(filled, edge);
+            QVERIFY(edge == 0 || image.pixelColor(edge - 1, 0) == fill);
+        }
     }
 
-    void clicks_data()
-    {
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<QPoint>("press");
-        QTest::addColumn<QPoint>("release");
-        QTest::addColumn<int>("button");
-        QTest::addColumn<QString>("outcome"); // "opens", a "beep", or "nothing"
-
-        const QPoint at(350, 15); // right of the text, still on the label
-        const int left = Qt::LeftButton;
-        QTest::newRow("blank part right of the text") << kSite << at << at << left << "opens";
-        QTest::newRow("released beside the label: abandoned") << kSite << at << QPoint(10, 45) << left << "nothing";
-        QTest::newRow("right button") << kSite << at << at << int(Qt::RightButton) << "nothing";
-        QTest::newRow("no program for the scheme") << "zelvo-nowhere:chip.D01" << at << at << left << "beep";
-    }
-
+    // Pressed right of the text, still on the label: target, where released, button → "opens", a
+    // "beep", or "nothing".
     void clicks()
     {
-        QFETCH(QString, target);
-        QFETCH(QPoint, press);
-        QFETCH(QPoint, release);
-        QFETCH(int, button);
-        QFETCH(QString, outcome);
-        QWidget window;
-        window.resize(400, 60);
-        auto* label = new QLabel(QStringLiteral("Quorvex"), &window);
-        label->setObjectName(QStringLiteral("1030"));
-        label->setGeometry(10, 10, 360, 30);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-
-        CStaticLink link(target);
-        QVERIFY(link.SubclassDlgItem(1030, &window));
-        QCOMPARE(TextColour(*label), CStaticLink::unvisitedColor); // a new link is blue, whatever came before
-        QTest::mousePress(label, Qt::MouseButton(button), {}, press);
-        QTest::mouseRelease(label, Qt::MouseButton(button), {}, release);
-        QCOMPARE(m_opened, outcome == "opens" ? QStringList{target} : QStringList());
-        QCOMPARE(m_beeps, outcome == "beep" ? 1 : 0);
-        QCOMPARE(TextColour(*label), outcome == "opens" ? CStaticLink::visitedColor : CStaticLink::unvisitedColor);
+        const QPoint at(350, 15);
+        const std::tuple<QString, QPoint, Qt::MouseButton, const char*> rows[] = {
+            {kSite, at, Qt::LeftButton, "opens"},
+            {kSite, QPoint(10, 45), Qt::LeftButton, "nothing"}, // released beside the label: abandoned
+            {kSite, at, Qt::RightButton, "nothing"},
+            {"zelvo-nowhere:chip.D01", at, Qt::LeftButton, "beep"}, // no program for the scheme
+        };
+        for (const auto& [target, release, button, outcome] : rows) {
+            m_opened.clear();
+            m_beeps = 0;
+            QWidget window;
+            window.resize(400, 60);
+            auto* label = new QLabel(QStringLiteral("Quorvex"), &window);
+            label->setObjectName(QStringLiteral("1030"));
+            label->setGeometry(10, 10, 360, 30);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            CStaticLink link(target);
+            QVERIFY(link.SubclassDlgItem(1030, &window));
+            QCOMPARE(TextColour(*label), CStaticLink::unvisitedColor); // a new link is blue, whatever came before
+            QTest::mousePress(label, button, {}, at);
+            QTest::mouseRelease(label, button, {}, release);
+            QCOMPARE(m_opened, outcome == QString("opens") ? QStringList{target} : QStringList());
+            QCOMPARE(m_beeps, outcome == QString("beep") ? 1 : 0);
+            QCOMPARE(TextColour(*label),
+                     outcome == QString("opens") ? CStaticLink::visitedColor : CStaticLink::unvisitedColor);
+        }
     }
 
     // Each place remembers its own pick; a cancel keeps the earlier path; a remembered folder that

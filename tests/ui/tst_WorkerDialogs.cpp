@@ -2,20 +2,70 @@
 // both: the template and its texts, real runs through the window (finished, cancelled and started
 // again, or a worker that outlives its dialog), and a failure behind another window. Workers run
 // for real on temporary files; where a test needs one to stand still, a gate holds it inside its
-// progress notification. The states and messages in between are tested in tests/core.
+// progress notification. The states and messages in between are tested in tests/core. Then each
+// dialog's own widgets: the size field, where the keyboard goes, and what a header chip fills in.
 #include "CComminuteDlg.h"
 #include "CMergeDlg.h"
-#include "DialogDriver.h"
+#include "DialogTestSupport.h"
 #include "LanguageTable.h"
+#include "StringTable.h"
 #include "TestFiles.h"
 
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
 
 using namespace zelvo;
+using ui::MsgAnswer;
+using ui::MsgIcon;
 
 namespace {
+
+constexpr qint64 MB = 1048576;
+
+template <typename T = QWidget> T* Control(QWidget& dialog, int id)
+{
+    return dialog.findChild<T*>(QString::number(id));
+}
+
+void Click(QWidget& dialog, int id)
+{
+    auto* button = Control<QPushButton>(dialog, id);
+    QVERIFY(button && button->isEnabled());
+    button->click();
+}
+
+// Chooses path with the "..." button id: 1007 the folder chooser, else the file-open dialog.
+void Browse(QWidget& dialog, int id, const QString& path)
+{
+    ui::SetOpenFileAnswerer([path](const QString&) { return path; });
+    ui::SetFolderDialogAnswerer([path](const QString&, const QString&) { return path; });
+    Click(dialog, id);
+}
+
+// The text of id, with path in place of "%1" when there is one.
+QString Text(int id, const QString& path = {})
+{
+    return QString::fromStdString(path.isEmpty() ? LoadString(id) : FormatString1(LoadString(id), path.toStdString()));
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+QByteArray ReadBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 struct Kind
 {
@@ -38,9 +88,7 @@ const Kind kKinds[] = {
 
 std::unique_ptr<ui::CWorkerDlg> Make(const Kind& k)
 {
-    if (k.merge)
-        return std::make_unique<CMergeDlg>();
-    return std::make_unique<CComminuteDlg>();
+    return k.merge ? std::unique_ptr<ui::CWorkerDlg>(new CMergeDlg) : std::make_unique<CComminuteDlg>();
 }
 
 QList<QWidget*> Controls(QWidget& dlg, const char* ids)
@@ -83,7 +131,8 @@ class TestWorkerDialogs final : public QObject
     QString Prepare(const Kind& k)
     {
         const QString folder = m_dir->path();
-        m_data = Pattern(2 * MB + 1000, 1);
+        m_data.resize(2 * MB + 1000);
+        QRandomGenerator(1).fillRange(reinterpret_cast<quint32*>(m_data.data()), m_data.size() / 4);
         QDir().mkpath(folder + "/chips");
         WriteBytes(folder + "/data.bin", m_data);
         if (!k.merge)
@@ -124,54 +173,58 @@ class TestWorkerDialogs final : public QObject
 
 private slots:
     void initTestCase() { lang::RegisterLanguageState(m_language, m_langFile); }
+    // A fresh folder with "out" in it, named as users name theirs, its own settings file, and every
+    // box recorded instead of shown.
     void init()
     {
         LoadLanguage(lang::kNoLanguage);
-        QVERIFY(StartDialogTest(m_dir, m_boxes));
+        m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/zelvo dlg 分割 ファイル-XXXXXX");
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir->filePath("settings"));
+        m_boxes = BoxRecorder();
+        m_boxes.Install();
+        QVERIFY(m_dir->isValid() && QDir(m_dir->path()).mkpath("out"));
     }
-    void cleanup() { EndDialogTest(); }
-
-    void templateAndTexts_data()
+    // No seam and no worker of one test may reach into the next.
+    void cleanup()
     {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<int>("language");
-        // caption|the eight control texts|the "..." buttons' names|the double-click message
-        QTest::addColumn<QString>("texts");
-        QTest::newRow("comminute, no language file: the template's texts")
-            << 0 << lang::kNoLanguage
-            << "File Comminute|Files Size:|Files Total:|Destination|Source|Saved into Folder:|Select Source File : "
-               "|Comminute|Close|Choose the source file|Choose the destination folder"
-               "|To split big file into several chip ones.";
-        QTest::newRow("merge, no language file: the template's texts")
-            << 1 << lang::kNoLanguage
-            << "File Merge|Destination|Source|Select Header Chip File(.DAV):|Saved into Folder:|File Name:"
-               "|Chip Total:|Merge|Close|Choose the header chip file|Choose the destination folder"
-               "|Unite all chip files into a big one.";
-        QTest::newRow("comminute, Japanese")
-            << 0 << 3
-            << "ファイルの分割|分割サイズ(&Z):|分割数(&T):|保存先|元ファイル|保存先フォルダー(&F):"
-               "|元ファイルを選択(&S):|分割|閉じる|元ファイルを選択|保存先フォルダーを選択"
-               "|大きなファイルを複数の小さなファイルに分割します。";
+        ResetTestSeams();
+        QTRY_VERIFY_WITH_TIMEOUT(!ComminuteWorkerBusy() && !MergeWorkerBusy(), 20000);
     }
 
     void templateAndTexts()
     {
-        QFETCH(int, kind);
-        QFETCH(int, language);
-        QFETCH(QString, texts);
-        const Kind& k = kKinds[kind];
-        LoadLanguage(language);
-        const auto dlg = Make(k);
-        dlg->show();
-        QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
-        QStringList shown{dlg->windowTitle()};
-        for (QWidget* control : Controls(*dlg, k.textIds))
-            shown << control->property(qobject_cast<QGroupBox*>(control) ? "title" : "text").toString();
-        shown << Control(*dlg, 1001)->accessibleName() << Control(*dlg, 1007)->accessibleName();
-        // A double click on the dialog, here through a group box, shows its message; one on the bar does not.
-        QTest::mouseDClick(Control(*dlg, k.destGroup), Qt::LeftButton, {}, QPoint(20, 3));
-        QTest::mouseDClick(dlg->findChild<ui::CPercentProgressCtrl*>(), Qt::LeftButton);
-        QCOMPARE((shown << m_boxes.Texts()).join('|'), texts);
+        // the dialog, the language → caption|the eight control texts|the "..." buttons' names|the
+        // double-click message. Without a language file, the template's texts.
+        const std::tuple<int, int, QString> rows[] = {
+            {0, lang::kNoLanguage,
+             "File Comminute|Files Size:|Files Total:|Destination|Source|Saved into Folder:|Select Source File : "
+             "|Comminute|Close|Choose the source file|Choose the destination folder"
+             "|To split big file into several chip ones."},
+            {1, lang::kNoLanguage,
+             "File Merge|Destination|Source|Select Header Chip File(.DAV):|Saved into Folder:|File Name:"
+             "|Chip Total:|Merge|Close|Choose the header chip file|Choose the destination folder"
+             "|Unite all chip files into a big one."},
+            {0, 3,
+             "ファイルの分割|分割サイズ(&Z):|分割数(&T):|保存先|元ファイル|保存先フォルダー(&F):"
+             "|元ファイルを選択(&S):|分割|閉じる|元ファイルを選択|保存先フォルダーを選択"
+             "|大きなファイルを複数の小さなファイルに分割します。"},
+        };
+        for (const auto& [kind, language, texts] : rows) {
+            m_boxes.boxes.clear();
+            const Kind& k = kKinds[kind];
+            LoadLanguage(language);
+            const auto dlg = Make(k);
+            dlg->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
+            QStringList shown{dlg->windowTitle()};
+            for (QWidget* control : Controls(*dlg, k.textIds))
+                shown << control->property(qobject_cast<QGroupBox*>(control) ? "title" : "text").toString();
+            shown << Control(*dlg, 1001)->accessibleName() << Control(*dlg, 1007)->accessibleName();
+            // A double click on the dialog, here through a group box, shows its message; one on the bar does not.
+            QTest::mouseDClick(Control(*dlg, k.destGroup), Qt::LeftButton, {}, QPoint(20, 3));
+            QTest::mouseDClick(dlg->findChild<ui::CPercentProgressCtrl*>(), Qt::LeftButton);
+            QCOMPARE((shown << m_boxes.Texts()).join('|'), texts);
+        }
     }
 
     // Real runs through the window; the states in between are the core's (tests/core).
@@ -233,6 +286,55 @@ private slots:
         QCOMPARE(bar->GetPos(), bar->GetUpper());
         const QString status = dlg->findChild<QLabel*>("runStatus")->text();
         QCOMPARE(status, QString("2.0 MB of 2.0 MB"));
+    }
+
+    // The size field keeps whole megabytes as typed, and a refused press puts the keyboard in the
+    // field the refusal names (which refusal, and why, is the core's).
+    void refusedFieldGetsTheFocus()
+    {
+        // the choice left out, what is typed → the box, where the keyboard goes
+        const std::tuple<QString, QString, int, int> rows[] = {
+            {"source", "1", IDS_SELECT_SOURCE, 1000},
+            {"", "0x", IDS_INVALID_SIZE, 1002},                // the field keeps 0
+            {"dest", "1a2-3 4", IDS_SELECT_DEST_FOLDER, 1006}, // 1234 MB
+        };
+        for (const auto& [without, typed, message, focused] : rows) {
+            m_boxes.boxes.clear();
+            CComminuteDlg dlg;
+            dlg.show();
+            QVERIFY(QTest::qWaitForWindowActive(&dlg));
+            if (without != "source")
+                Browse(dlg, 1001, Prepare(kKinds[0]));
+            QTest::keyClicks(Control(dlg, 1002), typed);
+            if (without != "dest")
+                Browse(dlg, 1007, Out());
+            Click(dlg, 1);
+            QCOMPARE(m_boxes.Texts(), QStringList{Text(message)});
+            QCOMPARE(Control<QLineEdit>(dlg, 1002)->text(), QString(typed).remove(QRegularExpression("\\D")));
+            QCOMPARE(QApplication::focusWidget(), Control(dlg, focused));
+        }
+    }
+
+    // Choosing a header chip fills the chip total and the file name, again when the same file is
+    // chosen again; a set of one chip ends the dialog.
+    void mergeHeaderChosenThenASetOfOne()
+    {
+        const QString dir = m_dir->path();
+        QVERIFY(WriteBytes(dir + "/report.doc.DAV", QByteArray("\7\0\0\0", 4)) &&
+                WriteBytes(dir + "/report.doc.D07", "c"));
+        CMergeDlg dlg;
+        dlg.show();
+        Browse(dlg, 1001, dir + "/report.doc.D07");
+        QCOMPARE(Control<QLineEdit>(dlg, 1011)->text(), QDir::toNativeSeparators(dir + "/report.doc.D07"));
+        QCOMPARE(Control<QLineEdit>(dlg, 1012)->text() + Control<QLineEdit>(dlg, 1009)->text(), "7report.doc");
+        QVERIFY(WriteBytes(dir + "/report.doc.DAV", QByteArray("\1\0\0\0", 4)));
+        Browse(dlg, 1001, dir + "/report.doc.D07");
+        QCOMPARE(Control<QLineEdit>(dlg, 1012)->text(), "1");
+        Browse(dlg, 1007, Out());
+        Click(dlg, 1);
+        QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_BAD_HEADER)});
+        QVERIFY(!dlg.isVisible());
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
     }
 
     // A run that fails while another window is in front: the box, and a desktop notice.

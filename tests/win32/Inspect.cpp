@@ -4,20 +4,16 @@
 //   find CLASS TEXT [MS]            waits for a visible top-level window of CLASS ("*" for any)
 //                                   whose title, or message text (a box's static 65535), holds
 //                                   TEXT; prints its handle
-//   controls HWND                   every child: id, class, enabled, text, position or selection
+//   controls HWND                   every child: id, class, enabled, text, a combo box's selection
 //   text HWND ID | set HWND ID TEXT | press HWND ID | command HWND ID | close HWND
 //   focus HWND                      the id of the control with the keyboard focus in HWND's thread
 //   gone HWND [MS]                  waits until the window no longer exists
 #include <cstdio>
 #include <cwchar>
+#include <functional>
 #include <string>
 #include <vector>
-
-// windows.h before the headers that build on it.
-// clang-format off
 #include <windows.h>
-#include <commctrl.h>
-// clang-format on
 
 namespace {
 
@@ -47,92 +43,50 @@ std::wstring ClassOf(HWND window)
     return name;
 }
 
-HWND Handle(const wchar_t* text)
-{
-    return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::wcstoull(text, nullptr, 0)));
-}
-
-std::wstring HandleText(HWND window)
-{
-    return std::to_wstring(reinterpret_cast<uintptr_t>(window));
-}
-
-std::vector<HWND> TopLevel()
+// The visible top-level windows, or every child of parent.
+std::vector<HWND> Windows(HWND parent = nullptr)
 {
     std::vector<HWND> found;
-    EnumWindows(
-        [](HWND window, LPARAM list) {
-            if (IsWindowVisible(window))
-                reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    const WNDENUMPROC add = [](HWND window, LPARAM list) {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        return TRUE;
+    };
+    if (parent)
+        EnumChildWindows(parent, add, reinterpret_cast<LPARAM>(&found));
+    else
+        EnumWindows(add, reinterpret_cast<LPARAM>(&found));
+    std::erase_if(found, [&](HWND window) { return !parent && !IsWindowVisible(window); });
     return found;
+}
+
+// Polls done every 50 ms until it holds or timeoutMs have passed.
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !done(); Sleep(50)) {
+        if (GetTickCount64() >= end)
+            return false;
+    }
+    return true;
 }
 
 int Find(const std::wstring& cls, const std::wstring& text, DWORD timeoutMs)
 {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    do {
-        for (HWND window : TopLevel()) {
-            if (cls != L"*" && ClassOf(window) != cls)
-                continue;
-            HWND message = GetDlgItem(window, 0xFFFF);
-            if (TextOf(window).find(text) != std::wstring::npos ||
-                (message && TextOf(message).find(text) != std::wstring::npos)) {
-                Print(HandleText(window));
-                return 0;
-            }
-        }
-        Sleep(50);
-    } while (GetTickCount64() < end);
+    const auto holds = [&](HWND window) { return window && TextOf(window).find(text) != std::wstring::npos; };
+    HWND shown = nullptr;
+    if (WaitFor(
+            [&] {
+                for (HWND window : Windows()) {
+                    if ((cls == L"*" || ClassOf(window) == cls) && (holds(window) || holds(GetDlgItem(window, 0xFFFF))))
+                        return (shown = window) != nullptr;
+                }
+                return false;
+            },
+            timeoutMs)) {
+        Print(std::to_wstring(reinterpret_cast<uintptr_t>(shown)));
+        return 0;
+    }
     std::fwprintf(stderr, L"no window %ls holding \"%ls\"\n", cls.c_str(), text.c_str());
     return 1;
-}
-
-int Controls(HWND parent)
-{
-    std::vector<HWND> children;
-    EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM list) {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&children));
-    for (HWND child : children) {
-        const std::wstring cls = ClassOf(child);
-        std::wstring extra;
-        if (cls == PROGRESS_CLASSW)
-            extra = L"\tpos=" + std::to_wstring(SendMessageW(child, PBM_GETPOS, 0, 0)) + L"/" +
-                    std::to_wstring(SendMessageW(child, PBM_GETRANGE, FALSE, 0));
-        else if (cls == L"ComboBox")
-            extra = L"\tsel=" + std::to_wstring(SendMessageW(child, CB_GETCURSEL, 0, 0));
-        Print(std::to_wstring(GetDlgCtrlID(child)) + L"\t" + cls + L"\t" +
-              (IsWindowEnabled(child) ? L"enabled" : L"disabled") + L"\t" + TextOf(child) + extra);
-    }
-    return 0;
-}
-
-int Focus(HWND window)
-{
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info))
-        return 1;
-    Print(std::to_wstring(info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0));
-    return 0;
-}
-
-int Gone(HWND window, DWORD timeoutMs)
-{
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (IsWindow(window)) {
-        if (GetTickCount64() >= end)
-            return 1;
-        Sleep(50);
-    }
-    return 0;
 }
 
 } // namespace
@@ -142,23 +96,36 @@ int wmain(int argc, wchar_t* argv[])
     const std::wstring verb = argc > 1 ? argv[1] : L"";
     auto timeout = [&](int at) { return argc > at ? DWORD(std::wcstoul(argv[at], nullptr, 10)) : DWORD(10000); };
     if (verb == L"windows") {
-        for (HWND window : TopLevel())
-            Print(HandleText(window) + L"\t" + ClassOf(window) + L"\t" + TextOf(window));
+        for (HWND window : Windows())
+            Print(std::to_wstring(reinterpret_cast<uintptr_t>(window)) + L"\t" + ClassOf(window) + L"\t" +
+                  TextOf(window));
         return 0;
     }
     if (verb == L"find" && argc >= 4)
         return Find(argv[2], argv[3], timeout(4));
     if (argc < 3)
         return 64;
-    HWND window = Handle(argv[2]);
+    HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::wcstoull(argv[2], nullptr, 0)));
     if (verb == L"gone")
-        return Gone(window, timeout(3));
+        return WaitFor([&] { return !IsWindow(window); }, timeout(3)) ? 0 : 1;
     if (!IsWindow(window))
         return 2;
-    if (verb == L"controls")
-        return Controls(window);
-    if (verb == L"focus")
-        return Focus(window);
+    if (verb == L"controls") {
+        for (HWND child : Windows(window))
+            Print(std::to_wstring(GetDlgCtrlID(child)) + L"\t" + ClassOf(child) + L"\t" +
+                  (IsWindowEnabled(child) ? L"enabled" : L"disabled") + L"\t" + TextOf(child) +
+                  (ClassOf(child) == L"ComboBox" ? L"\tsel=" + std::to_wstring(SendMessageW(child, CB_GETCURSEL, 0, 0))
+                                                 : L""));
+        return 0;
+    }
+    if (verb == L"focus") {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info))
+            return 1;
+        Print(std::to_wstring(info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0));
+        return 0;
+    }
     if (verb == L"close")
         return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
     if (argc < 4)

@@ -12,6 +12,7 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <tuple>
 #include <vector>
 
 using namespace zelvo::win;
@@ -24,11 +25,8 @@ class Dialog
 public:
     explicit Dialog(int id)
     {
-        static const bool registered = [] {
-            INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
-            return InitCommonControlsEx(&controls);
-        }();
-        (void)registered;
+        static INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+        [[maybe_unused]] static const bool registered = InitCommonControlsEx(&controls);
         m_hWnd = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), nullptr, &Proc, 0);
     }
     ~Dialog() { DestroyWindow(m_hWnd); }
@@ -111,10 +109,8 @@ TEST(Templates, EveryControlHasItsIdClassPlaceAndStyle)
         MapWindowPoints(nullptr, dialog.m_hWnd, reinterpret_cast<POINT*>(&got), 2);
         if (row.id == 1010) // a drop-down list is as tall as its font, not as its template's list
             got.bottom = want.bottom;
-        EXPECT_EQ(got.left, want.left);
-        EXPECT_EQ(got.top, want.top);
-        EXPECT_EQ(got.right, want.right);
-        EXPECT_EQ(got.bottom, want.bottom);
+        EXPECT_EQ(std::tie(got.left, got.top, got.right, got.bottom),
+                  std::tie(want.left, want.top, want.right, want.bottom));
     }
 }
 
@@ -143,8 +139,7 @@ TEST(Templates, CaptionsSizesAndTabOrders)
         MapDialogRect(dialog.m_hWnd, &want);
         RECT client;
         GetClientRect(dialog.m_hWnd, &client);
-        EXPECT_EQ(client.right, want.right);
-        EXPECT_EQ(client.bottom, want.bottom);
+        EXPECT_EQ(std::tie(client.right, client.bottom), std::tie(want.right, want.bottom));
         std::vector<int> order;
         HWND item = GetDlgItem(dialog.m_hWnd, row.tabOrder.front());
         do {
