@@ -38,7 +38,7 @@ private:
 class CAboutDlg final : public CDialog
 {
 public:
-    CAboutDlg() : CDialog(100) {}
+    CAboutDlg() : CDialog(100), m_wndLink(L"https://www.quorvex.example/") {}
 
 private:
     BOOL OnInitDialog() override;

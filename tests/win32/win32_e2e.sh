@@ -146,7 +146,7 @@ done
 
 I command "$main" 57664
 about=$(I find '#32770' "About Zelvo for File") || fail "no About box"
-expect "link" "$(I text "$about" 1030)" "https://www.quorvex.example/"
+expect "link" "$(I text "$about" 1030)" "https://www.quorvex.example"
 I press "$about" 1
 I gone "$about" 10000 || fail "About box stayed"
 
