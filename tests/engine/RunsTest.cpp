@@ -543,6 +543,23 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
                         locks.c_str(), AccessDenied, 0, 0, 0, true, locks.c_str(), Refusal::LockUnsafe});
         rows.push_back({"merge: the set's lock another user's", true, givenTo(setLock, other, 0600), Io, LockUnsafe,
                         setLock.c_str(), AccessDenied, 0, 0, 0, true, setLock.c_str(), Refusal::LockUnsafe});
+        // Its owner keeps it open and would read whatever the run wrote into it.
+        const auto plantedBy = [&](uid_t owner) {
+            return [&, owner] {
+                WriteFile(ChipName(base, 2), old);
+                ::chown(ChipName(base, 2).c_str(), owner, owner);
+                ::chmod(ChipName(base, 2).c_str(), 0666);
+                const int fd = ::open(ChipName(base, 2).c_str(), O_RDONLY);
+                held = std::shared_ptr<void>(nullptr, [this, fd](void*) {
+                    Bytes kept(old.size() + 1);
+                    kept.resize(std::max<ssize_t>(::pread(fd, kept.data(), kept.size(), 0), 0));
+                    EXPECT_EQ(kept, old) << "a chip is never written into another user's file";
+                    ::close(fd);
+                });
+            };
+        };
+        rows.push_back({"split: chip 2 another user's file open to all, agreed", false, plantedBy(other), Finished,
+                        File, "", None, 64, 5, 0, true, ""});
     }
     Check(rows);
 }
