@@ -460,6 +460,7 @@ uint32_t MergeWorker(const Poster& post)
     const PathString chipBasePath = job.chipBasePath;
     const uint64_t chipTotal = static_cast<uint32_t>(job.chipTotal); // a count is unsigned here
     const std::vector<int64_t> plannedLengths = job.chipLengths;
+    const std::vector<FileStamp> plannedStamps = job.chipStamps;
     const std::vector<Digest> digests = job.chipDigests;
     const Digest sourceDigest = job.sourceDigest;
     const bool replace = job.replaceExisting;
@@ -532,8 +533,9 @@ uint32_t MergeWorker(const Poster& post)
         }
         if (!failures.Any() && done == expected) {
             unsigned char probe = 0;
-            if (chip.Read(&probe, 1, &error) != 0)
-                failures.Note(RunFailure::ChipChanged, chipPath); // longer than planned
+            if (chip.Read(&probe, 1, &error) != 0 ||
+                (k <= plannedStamps.size() && chip.Stamp(&error) != plannedStamps[k - 1]))
+                failures.Note(RunFailure::ChipChanged, chipPath); // longer than planned, or rewritten
         }
         chip.Close();
         if (failures.Any()) {
