@@ -43,12 +43,37 @@ const char* const kSetInconsistent = "The chip set is not complete and consisten
 const char* const kSetMatches = "The chip set matches its checksums.";
 const char* const kSetDoesNotMatch = "The chip set does not match its checksums.";
 
+// A set's names come from anyone: a carriage return or an escape sequence in one must not redraw
+// the terminal (a "Finished" over the failure), so control characters, C1 ones too, print escaped.
+std::string Printable(const std::string& text)
+{
+    std::string shown;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto code = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        const bool c1 = code == 0xC2 && next >= 0x80 && next <= 0x9F;
+        if (code >= 0x20 && code != 0x7F && !c1) {
+            shown.push_back(text[i]);
+            continue;
+        }
+        code = c1 ? static_cast<unsigned char>(text[++i]) : code;
+        static constexpr char kHex[] = "0123456789abcdef";
+        if (code == '\r')
+            shown += "\\r";
+        else if (code == '\n')
+            shown += "\\n";
+        else
+            shown += {'\\', 'x', kHex[code >> 4], kHex[code & 15]};
+    }
+    return shown;
+}
+
 // Writes whose reader has gone fail with EPIPE and are otherwise ignored: the files are what the
 // run is for, and the exit status says how it went.
 void Say(const Options& options, const std::string& text)
 {
     if (!options.quiet) {
-        std::printf("%s\n", text.c_str());
+        std::printf("%s\n", Printable(text).c_str());
         std::fflush(stdout); // a caller watching a pipe sees each line as it comes
     }
 }
@@ -57,7 +82,7 @@ void Say(const Options& options, const std::string& text)
 void Show(const Options& options, bool problem, const std::string& text)
 {
     if (problem)
-        std::printf("%s\n", text.c_str());
+        std::printf("%s\n", Printable(text).c_str());
     else
         Say(options, text);
 }
@@ -65,7 +90,7 @@ void Show(const Options& options, bool problem, const std::string& text)
 void Complain(const std::string& text)
 {
     std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fprintf(stderr, "%s\n", Printable(text).c_str());
 }
 
 int Refuse(const std::string& text)

@@ -91,11 +91,13 @@ CopyStatus File::CopyThroughBuffer(File& to, void* buffer, std::size_t size)
     return status;
 }
 
-FileError QueryLength(const PathString& path, int64_t* length)
+FileError QueryLength(const PathString& path, int64_t* length, FileStamp* stamp)
 {
     FileError error = FileError::None;
     File file = File::OpenReadNoLink(path, &error);
     if (!file.IsOpen())
+        return error;
+    if (stamp && (*stamp = file.Stamp(&error), error != FileError::None))
         return error;
     *length = file.Length(&error);
     if (error != FileError::None)

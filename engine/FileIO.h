@@ -172,9 +172,9 @@ private:
     std::thread thread_; // started by the first flush
 };
 
-// Opens the file of a set share-nothing and not through a link, takes its 64-bit length and closes
-// it again.
-FileError QueryLength(const PathString& path, int64_t* length);
+// Opens the file of a set share-nothing and not through a link, takes its 64-bit length (and, when
+// asked, its stamp) and closes it again.
+FileError QueryLength(const PathString& path, int64_t* length, FileStamp* stamp = nullptr);
 
 // Opens the header chip share-nothing and not through a link, and reads its first bytes (at most 4)
 // as a little-endian count. bytesRead tells how many there were; missing high bytes read as 0.

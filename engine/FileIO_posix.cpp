@@ -182,8 +182,9 @@ File File::CreateTruncate(const PathString& path, FileError* error)
         Set(error, taken);
         return File();
     }
-    if (info.st_nlink > 1) {
-        // Other names share these bytes (a backup made with hard links, say): they keep them.
+    if (info.st_nlink > 1 || info.st_uid != ::geteuid()) {
+        // Other names share these bytes (a backup made with hard links, say), or another user owns
+        // them and could read what is written into them: they keep theirs, the run makes its own.
         file.Close();
         if (::unlink(path.c_str()) != 0) {
             Set(error, FromErrno(errno));

@@ -262,8 +262,10 @@ MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, 
         const PathString chip = ChipName(plan.chipBasePath, k);
         if (PlanRefusal refusal = CheckSetFile(chip); refusal.what != Refusal::None)
             return refused(std::move(refusal));
-        if (error = QueryLength(chip, &length); error != FileError::None)
+        FileStamp stamp;
+        if (error = QueryLength(chip, &length, &stamp); error != FileError::None)
             return refused(Refuse(Refusal::FileError, chip, error));
+        plan.chipStamps.push_back(stamp);
         const int64_t first = k == 1 ? length : plan.chipLengths.front();
         if (k < count && length != first)
             return refused(Refuse(Refusal::ChipLength, chip));
@@ -394,6 +396,7 @@ void LoadMergeJob(const MergePlan& plan, bool replace)
     MergeJob.chipBasePath = plan.chipBasePath;
     MergeJob.chipTotal = plan.chipTotal;
     MergeJob.chipLengths = plan.chipLengths;
+    MergeJob.chipStamps = plan.chipStamps;
     MergeJob.replaceExisting = replace;
     MergeJob.chipDigests = plan.chipDigests;
     MergeJob.sourceDigest = plan.sourceDigest;

@@ -79,6 +79,7 @@ struct MergePlan
     PathString destPath;
     int32_t chipTotal = 0;
     std::vector<int64_t> chipLengths; // chip k's length at index k - 1
+    std::vector<FileStamp> chipStamps;
     int64_t totalLength = 0;
     uint32_t progressRange = 0; // copy blocks of the whole set
     bool replacesFile = false;  // a file of the destination's name exists

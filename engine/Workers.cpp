@@ -487,6 +487,7 @@ static uint64_t RunMerge(const Poster& post)
     const PathString chipBasePath = job.chipBasePath;
     const uint64_t chipTotal = static_cast<uint32_t>(job.chipTotal); // a count is unsigned here
     const std::vector<int64_t> plannedLengths = job.chipLengths;
+    const std::vector<FileStamp> plannedStamps = job.chipStamps;
     const std::vector<Digest> digests = job.chipDigests;
     const Digest sourceDigest = job.sourceDigest;
     const bool replace = job.replaceExisting;
@@ -548,8 +549,8 @@ static uint64_t RunMerge(const Poster& post)
             const int64_t beyond = chip.Read(&probe, 1, &error);
             if (beyond < 0)
                 failures.Note(RunFailure::File, chipPath, error);
-            else if (beyond > 0)
-                failures.Note(RunFailure::ChipChanged, chipPath); // longer than planned
+            else if (beyond > 0 || (k <= plannedStamps.size() && chip.Stamp(&error) != plannedStamps[k - 1]))
+                failures.Note(RunFailure::ChipChanged, chipPath); // longer than planned, or rewritten
         }
         chip.Close();
         if (failures.Any()) {

@@ -149,6 +149,8 @@ cr=$(printf 'cr\\name\r') && head -c $((1048576 + 1)) /dev/urandom >"$cr"
 t 0 "Finished!" split "$cr" crset --size 1 && t 0 "matches its checksums." verify "crset/$cr.DAV"
 t 0 "Finished!" merge "crset/$cr.DAV" crset
 (cd crset && sha256sum --quiet -c "$cr.sha256") && cmp -s "$cr" "crset/$cr" || fail "a name ending in CR: $(ls crset)"
+# Printed, the CR is an escape, not a return over the line (a failure could pass for "Finished").
+t 0 'cr\name\r.D01  1048576' info "crset/$cr.DAV" && [[ $out != *$'\r'* ]] || fail "a CR reached the terminal: $out"
 
 # A name whose checksum file's name is too long for the folder, though its chips' are not.
 long=$(printf 'x%.0s' {1..250}) && head -c $((1048576 + 1)) /dev/zero >"$long"

@@ -129,6 +129,19 @@ TEST(RunMessages, SayWhatTheDestinationLacks)
               "d/x.iso is on a FAT32 drive, which holds no file of 4 GB or more.");
 }
 
+// Writes a file in place and puts its modification time back, again until its change time has
+// moved from `changed` (at the clock's next tick).
+void RewriteKeepingTime(const PathString& path, const Bytes& bytes, int64_t changed)
+{
+    const auto modified = std::filesystem::last_write_time(path);
+    struct stat now;
+    do {
+        WriteFile(path, bytes);
+        std::filesystem::last_write_time(path, modified);
+        ::stat(path.c_str(), &now);
+    } while (now.st_ctim.tv_sec * 1000000000 + now.st_ctim.tv_nsec == changed);
+}
+
 // A file's bytes; nothing for what is not a regular file (a FIFO would wait for a writer).
 Bytes Contents(const PathString& path)
 {
@@ -395,16 +408,8 @@ TEST_F(Runs, EndWithTheFileThatFailedAndWhy)
         {"split: the source a byte shorter", false, [&] { WriteFile(source, Bytes(data.begin(), data.end() - 1)); }, Io,
          SourceChanged, "report.doc", None, 64, 4},
         {"split: the source rewritten in place, its time restored", false,
-         [&] {
-             const auto modified = std::filesystem::last_write_time(source);
-             struct stat now;
-             do { // again until the change time moves, which it does at the clock's next tick
-                 WriteFile(source, RandomBytes(data.size(), 5));
-                 std::filesystem::last_write_time(source, modified);
-                 ::stat(source.c_str(), &now);
-             } while (now.st_ctim.tv_sec * 1000000000 + now.st_ctim.tv_nsec == ComminuteJob.sourceStamp.changed);
-         },
-         Io, SourceChanged, "report.doc", None, 64, 4, 20},
+         [&] { RewriteKeepingTime(source, RandomBytes(data.size(), 5), ComminuteJob.sourceStamp.changed); }, Io,
+         SourceChanged, "report.doc", None, 64, 4, 20},
         {"split: a read error in the source", false, [&] { held = std::make_shared<ReadErrorAt>(source, 3 * MB / 2); },
          Io, File, "report.doc", HardIO, 24, 2, 1},
         {"split: a read error just past the source's end", false,
@@ -423,6 +428,9 @@ TEST_F(Runs, EndWithTheFileThatFailedAndWhy)
          ChipChanged, "set/report.doc.D02", None, 32},
         {"merge: chip 2 lengthened", true, [&] { std::filesystem::resize_file(ChipName(base, 2), MB + 1); }, Io,
          ChipChanged, "set/report.doc.D02", None, 32},
+        {"merge: chip 4 rewritten in place, its time restored (a set without checksums)", true,
+         [&] { RewriteKeepingTime(ChipName(base, 4), ReadFile(ChipName(base, 4)), MergeJob.chipStamps[3].changed); },
+         Io, ChipChanged, "set/report.doc.D04", None, 64, 0, 40},
         {"merge: a read error in chip 2", true,
          [&] { held = std::make_shared<ReadErrorAt>(ChipName(base, 2), 100000); }, Io, File, "set/report.doc.D02",
          HardIO, 17, 0, 1},
@@ -533,8 +541,10 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
          Finished, File, "", None, 64, 0, 0, true, "set/report.doc.D04", Refusal::BeyondCount},
         {"merge: a link at the output", true, link(dest), Finished, File, "", None, 64, 0, 0, true, "joined/report.doc",
          Refusal::NotRegular},
-        {"merge: the output a hard link of chip 2", true, hardLink(dest, ChipName(base, 2)), Finished, File, "", None,
-         64, 0, 0, true, "joined/report.doc", Refusal::SameFile},
+        // Of the header chip: a new name of a chip changes the chip's change time, which a run takes
+        // for a rewrite.
+        {"merge: the output a hard link of the header chip", true, hardLink(dest, header), Finished, File, "", None, 64,
+         0, 0, true, "joined/report.doc", Refusal::SameFile},
         {"merge: a file at the output, not agreed", true, [] {}, Io, DestinationExists, "joined/report.doc", Generic,
          64, 0, 0, false, ""},
         {"merge: a file at the output, agreed", true, [] {}, Finished, File, "", None, 64, 0, 0, true, ""},
@@ -547,6 +557,17 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
                         locks.c_str(), AccessDenied, 0, 0, 0, true, locks.c_str(), Refusal::LockUnsafe});
         rows.push_back({"merge: the set's lock another user's", true, givenTo(setLock, other, 0600), Io, LockUnsafe,
                         setLock.c_str(), AccessDenied, 0, 0, 0, true, setLock.c_str(), Refusal::LockUnsafe});
+        const auto planted = [&] { // its owner keeps it open and would read what a run wrote into it
+            givenTo("set/report.doc.D02", other, 0666)();
+            const int fd = ::open(ChipName(base, 2).c_str(), O_RDONLY);
+            held = std::shared_ptr<void>(nullptr, [fd](void*) {
+                char byte = 0;
+                EXPECT_EQ(::pread(fd, &byte, 1, 0), 0) << "a chip is never written into another user's file";
+                ::close(fd);
+            });
+        };
+        rows.push_back({"split: chip 2 another user's file open to all, agreed", false, planted, Finished, File, "",
+                        None, 64, 5, 0, true, ""});
     }
     Check(rows);
 }
