@@ -84,7 +84,7 @@ class TestShell : public QObject
         QStringList items;
         for (QAction* action : menu.actions())
             items << (action->menu() ? "{" + Describe(*action->menu()) + "}"
-                                     : action->text() + "=" + QString::number(zelvo::lang::CommandId(action)) +
+                                     : action->text() + "=" + QString::number(zelvo::app::CommandId(action)) +
                                            (action->isChecked() ? " [x]" : "") + (action->isEnabled() ? "" : " (off)"));
         return menu.title() + ": " + items.join(" | ");
     }
@@ -102,7 +102,7 @@ class TestShell : public QObject
     {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         for (QAction* action : app.MainWnd()->menuBar()->findChildren<QAction*>()) {
-            if (zelvo::lang::CommandId(action) == id)
+            if (zelvo::app::CommandId(action) == id)
                 return action;
         }
         return nullptr;
@@ -213,7 +213,9 @@ private slots:
         // The dialogs read the same file: the Merge dialog's texts in the order of its controls, the
         // one the file lacks empty.
         QStringList mergeTexts;
-        for (const lang::DialogText& text : lang::DialogTextsFor(lang::LangDialog::Merge).value_or(lang::DialogTexts()))
+        for (const lang::DialogText& text :
+             lang::DialogTextsFor(lang::LangDialog::Merge, app.theLangFile, app.m_nLanguage)
+                 .value_or(lang::DialogTexts()))
             mergeTexts << QString::number(text.controlId) + "=" + text.text;
         QCOMPARE(mergeTexts.join('|'), QString("0=Dialog Title|1026=Group Title Destination|1027=Group Title Source|"
                                                "1022=Source File Prompt|1024=Destination Path Prompt|"

@@ -36,11 +36,11 @@ const Kind kKinds[] = {
      &MergeJob.runState, IDS_CONFIRM_CANCEL_MERGE},
 };
 
-std::unique_ptr<ui::CWorkerDlg> Make(const Kind& k)
+std::unique_ptr<ui::CWorkerDlg> Make(const Kind& k, const lang::LanguageTexts& language)
 {
     if (k.merge)
-        return std::make_unique<CMergeDlg>();
-    return std::make_unique<CComminuteDlg>();
+        return std::make_unique<CMergeDlg>(language);
+    return std::make_unique<CComminuteDlg>(language);
 }
 
 QList<QWidget*> Controls(QWidget& dlg, const char* ids)
@@ -123,7 +123,6 @@ class TestWorkerDialogs final : public QObject
     }
 
 private slots:
-    void initTestCase() { lang::RegisterLanguageState(m_language, m_langFile); }
     void init()
     {
         LoadLanguage(lang::kNoLanguage);
@@ -161,7 +160,7 @@ private slots:
         QFETCH(QString, texts);
         const Kind& k = kKinds[kind];
         LoadLanguage(language);
-        const auto dlg = Make(k);
+        const auto dlg = Make(k, {m_language, m_langFile});
         dlg->show();
         QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
         QStringList shown{dlg->windowTitle()};
@@ -192,7 +191,7 @@ private slots:
         QFETCH(QString, answer);
         const Kind& k = kKinds[kind];
         const auto gate = WorkerGate::HoldAt(k.progressMessage, 1);
-        auto dlg = Make(k);
+        auto dlg = Make(k, {m_language, m_langFile});
         dlg->show();
         Fill(*dlg, k, Prepare(k), true);
         Click(*dlg, 1);
@@ -240,7 +239,7 @@ private slots:
     {
         const Kind& k = kKinds[0];
         const QString input = Prepare(k);
-        const auto dlg = Make(k);
+        const auto dlg = Make(k, {m_language, m_langFile});
         QWidget other;
         dlg->show();
         Fill(*dlg, k, input);
