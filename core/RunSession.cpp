@@ -340,7 +340,8 @@ void MergeSession::OnPress(const PathString& header, const PathString& destFolde
     if (replace && !AgreeToReplace(IDS_CONFIRM_REPLACE_FILE, plan.destPath))
         return;
     LoadMergeJob(plan, replace);
-    Start(static_cast<int>(std::min<uint32_t>(plan.progressRange, INT_MAX)), static_cast<uint64_t>(plan.totalLength));
+    Start(static_cast<int>(std::min<uint32_t>(plan.ProgressRange(), INT_MAX)),
+          static_cast<uint64_t>(plan.TotalLength()));
 }
 
 void MergeSession::OnHeaderChanged(const PathString& header)

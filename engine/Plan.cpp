@@ -227,6 +227,22 @@ SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathS
     return plan;
 }
 
+int64_t MergePlan::TotalLength() const
+{
+    int64_t total = 0;
+    for (const int64_t length : chipLengths)
+        total += length;
+    return total;
+}
+
+uint32_t MergePlan::ProgressRange() const
+{
+    uint32_t blocks = 0;
+    for (const int64_t length : chipLengths)
+        blocks += static_cast<uint32_t>(length / kCopyBlock + (length % kCopyBlock != 0 ? 1 : 0));
+    return blocks;
+}
+
 MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, bool checkSetOnly)
 {
     MergePlan plan;
@@ -257,7 +273,6 @@ MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, 
         return refused(Refuse(Refusal::BadHeader, countPath));
     }
 
-    uint32_t blocks = 0;
     for (int32_t k = 1; k <= count; ++k) {
         const PathString chip = ChipName(plan.chipBasePath, k);
         if (PlanRefusal refusal = CheckSetFile(chip); refusal.what != Refusal::None)
@@ -270,10 +285,7 @@ MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, 
         if (k == count && (length < 1 || length > first))
             return refused(Refuse(Refusal::LastChipLength, chip));
         plan.chipLengths.push_back(length);
-        plan.totalLength += length;
-        blocks += static_cast<uint32_t>(length / kCopyBlock + (length % kCopyBlock != 0 ? 1 : 0));
     }
-    plan.progressRange = blocks;
     if (PlanRefusal refusal = CheckNothingBeyond(plan.chipBasePath, count); refusal.what != Refusal::None)
         return refused(std::move(refusal));
     if (PlanRefusal refusal = ReadSidecar(headerPath, count, &plan.checksummed, &plan.chipDigests, &plan.sourceDigest);
@@ -298,8 +310,8 @@ MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, 
             return refused(Refuse(Refusal::SameFile, plan.destPath));
     }
     // A file replaced goes only once the join is whole, so it gives nothing back meanwhile.
-    if (PlanRefusal room = CheckRoom(destFolder, plan.destPath, plan.totalLength, Refusal::FileNeedsSpace,
-                                     plan.destPath, plan.totalLength, 0);
+    if (PlanRefusal room = CheckRoom(destFolder, plan.destPath, plan.TotalLength(), Refusal::FileNeedsSpace,
+                                     plan.destPath, plan.TotalLength(), 0);
         room.what != Refusal::None)
         return refused(std::move(room));
     if (PlanRefusal refusal = ProbeSetLock(plan.chipBasePath, LockMode::Shared); refusal.what != Refusal::None)
@@ -380,7 +392,7 @@ void LoadComminuteJob(const SplitPlan& plan, bool replace, bool writeChecksums)
 {
     ComminuteJob.writeChecksums = writeChecksums;
     ComminuteJob.sourcePath = plan.sourcePath;
-    ComminuteJob.destFolder = plan.destFolder;
+    ComminuteJob.chipBasePath = plan.base;
     ComminuteJob.blocksPerChip = plan.sizing.blocksPerChip;
     ComminuteJob.chipCount = plan.sizing.chipCount;
     ComminuteJob.sourceLength = plan.sourceLength;

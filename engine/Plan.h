@@ -79,13 +79,14 @@ struct MergePlan
     PathString destPath;
     int32_t chipTotal = 0;
     std::vector<int64_t> chipLengths; // chip k's length at index k - 1
-    int64_t totalLength = 0;
-    uint32_t progressRange = 0; // copy blocks of the whole set
-    bool replacesFile = false;  // a file of the destination's name exists
+    bool replacesFile = false;        // a file of the destination's name exists
     // The set's checksum file, when it has one: the join is checked against it chip by chip.
     bool checksummed = false;
     std::vector<Digest> chipDigests;
     Digest sourceDigest{};
+
+    int64_t TotalLength() const;    // the joined file's length
+    uint32_t ProgressRange() const; // copy blocks of the whole set
 };
 
 // The set's checks: present, regular files reached without a link, chips 1 to N-1 of chip 1's

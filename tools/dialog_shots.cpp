@@ -97,7 +97,7 @@ int main(int argc, char** argv)
     QDir().mkpath(dir.path() + "/split"); // the cancelled splits go here, the merge's set stays whole
     QDir().mkpath(dir.path() + "/joined");
     ComminuteJob.sourcePath = zelvo::ToPathString(source);
-    ComminuteJob.destFolder = zelvo::ToPathString(dir.path() + "/chips");
+    ComminuteJob.chipBasePath = zelvo::ToPathString(dir.path() + "/chips/报告 report.doc");
     ComminuteJob.blocksPerChip = 16;
     ComminuteJob.chipCount = 4;
     ComminuteWorker([](uint32_t, uint64_t) {});
