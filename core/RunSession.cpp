@@ -350,16 +350,13 @@ void MergeSession::OnHeaderChanged(const PathString& header)
     FileError error = QueryLength(header, &length);
     if (error != FileError::None)
         return Message(FileErrorText(error, header), BoxIcon::Stop);
-    // Through any chip 01 to 99 of a set this names the set's header chip.
-    const PathString countPath = CountFilePath(header);
+    // Through any chip 01 to 99 of a set this names the set's header chip; a count of 0 (a header
+    // too short to hold one) makes Merge report the bad header.
+    PathString countPath;
     int32_t count = 0;
-    int64_t bytesRead = 0;
-    error = ReadHeaderCount(countPath, &count, &bytesRead);
+    error = ReadSetCount(header, &count, &countPath);
     if (error != FileError::None)
         return Message(FileErrorText(error, countPath), BoxIcon::Stop);
-    // A header shorter than its 4 bytes holds no count; 0 makes Merge report the bad header.
-    if (bytesRead < static_cast<int64_t>(kHeaderLength))
-        count = 0;
     Port().SetText(Field::Count, std::to_string(count));
     Port().SetText(Field::Name, DisplayPath(SourceNameOfHeader(header)));
 }

@@ -6,6 +6,18 @@
 #include <utility>
 
 namespace zelvo {
+
+FileError ReadSetCount(const PathString& headerPath, int32_t* count, PathString* countPath)
+{
+    *countPath = CountFilePath(headerPath);
+    int64_t headerBytes = 0;
+    const FileError error = ReadHeaderCount(*countPath, count, &headerBytes);
+    // A header shorter than its 4 bytes holds no count.
+    if (error == FileError::None && headerBytes < static_cast<int64_t>(kHeaderLength))
+        *count = 0;
+    return error;
+}
+
 namespace {
 
 PlanRefusal Refuse(Refusal what, PathString path = {}, FileError error = FileError::None)
@@ -71,16 +83,15 @@ PlanRefusal CheckWriteTarget(const PathString& path, bool* exists)
 // use: a header that cannot be read, shorter than 4 bytes or holding less than 2.
 PlanRefusal ReadCount(const PathString& headerPath, int32_t* count)
 {
-    const PathString countPath = CountFilePath(headerPath);
+    PathString countPath = CountFilePath(headerPath);
     for (const PathString& path : {headerPath, countPath}) {
         if (PlanRefusal refusal = CheckSetFile(path); refusal.what != Refusal::None)
             return refusal;
     }
-    int64_t headerBytes = 0;
-    const FileError error = ReadHeaderCount(countPath, count, &headerBytes);
+    const FileError error = ReadSetCount(headerPath, count, &countPath);
     if (error != FileError::None)
         return Refuse(Refusal::FileError, countPath, error);
-    if (headerBytes < static_cast<int64_t>(kHeaderLength) || static_cast<uint32_t>(*count) < 2)
+    if (static_cast<uint32_t>(*count) < 2)
         return Refuse(Refusal::BadHeader, countPath);
     return {};
 }

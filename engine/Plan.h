@@ -89,6 +89,10 @@ struct MergePlan
     uint32_t ProgressRange() const; // copy blocks of the whole set
 };
 
+// The count of a set's header chip, read through headerPath (the header chip or a chip 01 to 99 of
+// its set; countPath is set to the file read): 0 when the header is shorter than its 4 bytes.
+FileError ReadSetCount(const PathString& headerPath, int32_t* count, PathString* countPath);
+
 // The set's checks: present, regular files reached without a link, chips 1 to N-1 of chip 1's
 // length, the last from 1 byte to that length, no chip of the set's name beyond the count. With
 // checkSetOnly (the command line's info) the destination is not looked at.
