@@ -39,6 +39,12 @@ QString DroppedFile(const QMimeData* data)
     return QFileInfo(path).isDir() ? QString() : path;
 }
 
+// A dialog shows the texts of the language chosen when it opens (it is modal: no switch meanwhile).
+zelvo::lang::LanguageTexts DialogLanguage(const CSplitterApp& app)
+{
+    return {app.m_nLanguage, app.theLangFile};
+}
+
 QLabel* MakeIndicatorPane(int id)
 {
     auto* pane = new QLabel;
@@ -101,7 +107,7 @@ int CMainFrame::OnCreate()
 
 void CMainFrame::BuildDefaultMenu()
 {
-    using zelvo::lang::AddCommand;
+    using zelvo::app::AddCommand;
     QMenuBar* bar = menuBar();
     auto* file = bar->addMenu(QStringLiteral("&File"));
     AddCommand(*file, QStringLiteral("File &Comminute"), zelvo::ID_FILE_COMMINUTE);
@@ -125,7 +131,7 @@ void CMainFrame::WireMenuBar()
         for (QAction* action : actions) {
             if (action->menu()) {
                 wire(action->menu());
-            } else if (const int id = zelvo::lang::CommandId(action)) {
+            } else if (const int id = zelvo::app::CommandId(action)) {
                 connect(action, &QAction::triggered, this,
                         [this, action, id] { OnCmdMsg(static_cast<unsigned>(id), CN_COMMAND, action); });
             }
@@ -143,7 +149,7 @@ void CMainFrame::UpdateMenu(QMenu& menu)
 {
     const auto actions = menu.actions();
     for (QAction* action : actions) {
-        const int id = zelvo::lang::CommandId(action);
+        const int id = zelvo::app::CommandId(action);
         if (id && !OnCmdMsg(static_cast<unsigned>(id), CN_UPDATE_COMMAND_UI, action))
             action->setEnabled(false);
     }
@@ -170,14 +176,14 @@ bool CMainFrame::OnCmdMsg(unsigned commandId, int code, QAction* item)
 void CMainFrame::OnFileComminute()
 {
     // Modal, without a parent; the result is not used.
-    CComminuteDlg dlg;
+    CComminuteDlg dlg(DialogLanguage(m_app));
     dlg.exec();
 }
 
 void CMainFrame::OnFileMerge()
 {
     // Modal, without a parent; the result is not used.
-    CMergeDlg dlg;
+    CMergeDlg dlg(DialogLanguage(m_app));
     dlg.exec();
 }
 
@@ -197,12 +203,12 @@ void CMainFrame::OpenFile(const QString& path)
     const QString chosen = zelvo::FromPathString(request.path);
     // The path goes in once the dialog shows, so that a box about the file stands over the dialog.
     if (request.dialog == zelvo::core::FileDialog::Comminute) {
-        CComminuteDlg dlg;
+        CComminuteDlg dlg(DialogLanguage(m_app));
         QMetaObject::invokeMethod(
             &dlg, [&dlg, &chosen] { dlg.SetSourcePath(chosen); }, Qt::QueuedConnection);
         dlg.exec();
     } else {
-        CMergeDlg dlg;
+        CMergeDlg dlg(DialogLanguage(m_app));
         QMetaObject::invokeMethod(
             &dlg, [&dlg, &chosen] { dlg.SetHeaderPath(chosen); }, Qt::QueuedConnection);
         dlg.exec();

@@ -34,10 +34,7 @@ QString SettingsKey()
 
 } // namespace
 
-CSplitterApp::~CSplitterApp()
-{
-    zelvo::lang::UnregisterLanguageState(theLangFile);
-}
+CSplitterApp::~CSplitterApp() = default;
 
 bool CSplitterApp::InitInstance(const QStringList& files)
 {
@@ -82,7 +79,6 @@ bool CSplitterApp::InitInstance(const QStringList& files)
     QCoreApplication::setOrganizationName(QString::fromUtf8(zelvo::core::kCompanyName));
     QCoreApplication::setApplicationName(QString::fromUtf8(zelvo::core::kProductName));
 
-    zelvo::lang::RegisterLanguageState(m_nLanguage, theLangFile);
     if (!CreateMainFrame())
         return false;
 
@@ -166,7 +162,7 @@ void CSplitterApp::RebuildMenu()
     auto* bar = qobject_cast<QMenuBar*>(m_pMainWnd->menuWidget());
     if (!bar)
         return;
-    zelvo::lang::RebuildMenuBar(*bar, theLangFile);
+    zelvo::app::RebuildMenuBar(*bar, theLangFile);
     m_pMainWnd->WireMenuBar();
 }
 

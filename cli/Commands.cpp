@@ -239,7 +239,7 @@ int RunMerge(const PathString& headerChip, const PathString& destFolder, const O
     Say(options, "Files Total: " + std::to_string(plan.chipTotal));
 
     const auto blocksPerChip = static_cast<uint32_t>(plan.chipLengths.front() / kCopyBlock);
-    ProgressLine line(options.progress, plan.totalLength, blocksPerChip, static_cast<uint32_t>(plan.chipTotal));
+    ProgressLine line(options.progress, plan.TotalLength(), blocksPerChip, static_cast<uint32_t>(plan.chipTotal));
     uint64_t outcome = kOutcomeFinished;
     MergeWorker([&](uint32_t message, uint64_t wParam) {
         if (message == WM_MERGE_PROGRESS)

@@ -340,7 +340,8 @@ void MergeSession::OnPress(const PathString& header, const PathString& destFolde
     if (replace && !AgreeToReplace(IDS_CONFIRM_REPLACE_FILE, plan.destPath))
         return;
     LoadMergeJob(plan, replace);
-    Start(static_cast<int>(std::min<uint32_t>(plan.progressRange, INT_MAX)), static_cast<uint64_t>(plan.totalLength));
+    Start(static_cast<int>(std::min<uint32_t>(plan.ProgressRange(), INT_MAX)),
+          static_cast<uint64_t>(plan.TotalLength()));
 }
 
 void MergeSession::OnHeaderChanged(const PathString& header)
@@ -349,16 +350,13 @@ void MergeSession::OnHeaderChanged(const PathString& header)
     FileError error = QueryLength(header, &length);
     if (error != FileError::None)
         return Message(FileErrorText(error, header), BoxIcon::Stop);
-    // Through any chip 01 to 99 of a set this names the set's header chip.
-    const PathString countPath = CountFilePath(header);
+    // Through any chip 01 to 99 of a set this names the set's header chip; a count of 0 (a header
+    // too short to hold one) makes Merge report the bad header.
+    PathString countPath;
     int32_t count = 0;
-    int64_t bytesRead = 0;
-    error = ReadHeaderCount(countPath, &count, &bytesRead);
+    error = ReadSetCount(header, &count, &countPath);
     if (error != FileError::None)
         return Message(FileErrorText(error, countPath), BoxIcon::Stop);
-    // A header shorter than its 4 bytes holds no count; 0 makes Merge report the bad header.
-    if (bytesRead < static_cast<int64_t>(kHeaderLength))
-        count = 0;
     Port().SetText(Field::Count, std::to_string(count));
     Port().SetText(Field::Name, DisplayPath(SourceNameOfHeader(header)));
 }

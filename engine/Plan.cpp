@@ -6,6 +6,18 @@
 #include <utility>
 
 namespace zelvo {
+
+FileError ReadSetCount(const PathString& headerPath, int32_t* count, PathString* countPath)
+{
+    *countPath = CountFilePath(headerPath);
+    int64_t headerBytes = 0;
+    const FileError error = ReadHeaderCount(*countPath, count, &headerBytes);
+    // A header shorter than its 4 bytes holds no count.
+    if (error == FileError::None && headerBytes < static_cast<int64_t>(kHeaderLength))
+        *count = 0;
+    return error;
+}
+
 namespace {
 
 PlanRefusal Refuse(Refusal what, PathString path = {}, FileError error = FileError::None)
@@ -71,16 +83,15 @@ PlanRefusal CheckWriteTarget(const PathString& path, bool* exists)
 // use: a header that cannot be read, shorter than 4 bytes or holding less than 2.
 PlanRefusal ReadCount(const PathString& headerPath, int32_t* count)
 {
-    const PathString countPath = CountFilePath(headerPath);
+    PathString countPath = CountFilePath(headerPath);
     for (const PathString& path : {headerPath, countPath}) {
         if (PlanRefusal refusal = CheckSetFile(path); refusal.what != Refusal::None)
             return refusal;
     }
-    int64_t headerBytes = 0;
-    const FileError error = ReadHeaderCount(countPath, count, &headerBytes);
+    const FileError error = ReadSetCount(headerPath, count, &countPath);
     if (error != FileError::None)
         return Refuse(Refusal::FileError, countPath, error);
-    if (headerBytes < static_cast<int64_t>(kHeaderLength) || static_cast<uint32_t>(*count) < 2)
+    if (static_cast<uint32_t>(*count) < 2)
         return Refuse(Refusal::BadHeader, countPath);
     return {};
 }
@@ -227,6 +238,22 @@ SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathS
     return plan;
 }
 
+int64_t MergePlan::TotalLength() const
+{
+    int64_t total = 0;
+    for (const int64_t length : chipLengths)
+        total += length;
+    return total;
+}
+
+uint32_t MergePlan::ProgressRange() const
+{
+    uint32_t blocks = 0;
+    for (const int64_t length : chipLengths)
+        blocks += static_cast<uint32_t>(length / kCopyBlock + (length % kCopyBlock != 0 ? 1 : 0));
+    return blocks;
+}
+
 MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, bool checkSetOnly)
 {
     MergePlan plan;
@@ -257,7 +284,6 @@ MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, 
         return refused(Refuse(Refusal::BadHeader, countPath));
     }
 
-    uint32_t blocks = 0;
     for (int32_t k = 1; k <= count; ++k) {
         const PathString chip = ChipName(plan.chipBasePath, k);
         if (PlanRefusal refusal = CheckSetFile(chip); refusal.what != Refusal::None)
@@ -272,10 +298,7 @@ MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, 
         if (k == count && (length < 1 || length > first))
             return refused(Refuse(Refusal::LastChipLength, chip));
         plan.chipLengths.push_back(length);
-        plan.totalLength += length;
-        blocks += static_cast<uint32_t>(length / kCopyBlock + (length % kCopyBlock != 0 ? 1 : 0));
     }
-    plan.progressRange = blocks;
     if (PlanRefusal refusal = CheckNothingBeyond(plan.chipBasePath, count); refusal.what != Refusal::None)
         return refused(std::move(refusal));
     if (PlanRefusal refusal = ReadSidecar(headerPath, count, &plan.checksummed, &plan.chipDigests, &plan.sourceDigest);
@@ -300,8 +323,8 @@ MergePlan PlanMerge(const PathString& headerPath, const PathString& destFolder, 
             return refused(Refuse(Refusal::SameFile, plan.destPath));
     }
     // A file replaced goes only once the join is whole, so it gives nothing back meanwhile.
-    if (PlanRefusal room = CheckRoom(destFolder, plan.destPath, plan.totalLength, Refusal::FileNeedsSpace,
-                                     plan.destPath, plan.totalLength, 0);
+    if (PlanRefusal room = CheckRoom(destFolder, plan.destPath, plan.TotalLength(), Refusal::FileNeedsSpace,
+                                     plan.destPath, plan.TotalLength(), 0);
         room.what != Refusal::None)
         return refused(std::move(room));
     if (PlanRefusal refusal = ProbeSetLock(plan.chipBasePath, LockMode::Shared); refusal.what != Refusal::None)
@@ -382,7 +405,7 @@ void LoadComminuteJob(const SplitPlan& plan, bool replace, bool writeChecksums)
 {
     ComminuteJob.writeChecksums = writeChecksums;
     ComminuteJob.sourcePath = plan.sourcePath;
-    ComminuteJob.destFolder = plan.destFolder;
+    ComminuteJob.chipBasePath = plan.base;
     ComminuteJob.blocksPerChip = plan.sizing.blocksPerChip;
     ComminuteJob.chipCount = plan.sizing.chipCount;
     ComminuteJob.sourceLength = plan.sourceLength;

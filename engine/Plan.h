@@ -78,16 +78,21 @@ struct MergePlan
     PathString chipBasePath;
     PathString destPath;
     int32_t chipTotal = 0;
-    std::vector<int64_t> chipLengths; // chip k's length at index k - 1
-    std::vector<FileStamp> chipStamps;
-    int64_t totalLength = 0;
-    uint32_t progressRange = 0; // copy blocks of the whole set
-    bool replacesFile = false;  // a file of the destination's name exists
+    std::vector<int64_t> chipLengths;  // chip k's length at index k - 1
+    std::vector<FileStamp> chipStamps; // what each chip was when planned: a join checks it has not changed
+    bool replacesFile = false;         // a file of the destination's name exists
     // The set's checksum file, when it has one: the join is checked against it chip by chip.
     bool checksummed = false;
     std::vector<Digest> chipDigests;
     Digest sourceDigest{};
+
+    int64_t TotalLength() const;    // the joined file's length
+    uint32_t ProgressRange() const; // copy blocks of the whole set
 };
+
+// The count of a set's header chip, read through headerPath (the header chip or a chip 01 to 99 of
+// its set; countPath is set to the file read): 0 when the header is shorter than its 4 bytes.
+FileError ReadSetCount(const PathString& headerPath, int32_t* count, PathString* countPath);
 
 // The set's checks: present, regular files reached without a link, chips 1 to N-1 of chip 1's
 // length, the last from 1 byte to that length, no chip of the set's name beyond the count. With

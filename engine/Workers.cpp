@@ -331,7 +331,7 @@ static uint64_t RunComminute(const Poster& post)
     EnterRunning(job.runState);
     // The record is read once: nothing of a later run can reach this one.
     const PathString sourcePath = job.sourcePath;
-    const PathString destFolder = job.destFolder;
+    const PathString base = job.chipBasePath;
     const uint32_t blocksPerChip = job.blocksPerChip;
     const uint32_t chipCount = job.chipCount;
     const int64_t plannedLength = job.sourceLength;
@@ -348,7 +348,6 @@ static uint64_t RunComminute(const Poster& post)
         return kOutcomeOpenFailed;
     }
 
-    const PathString base = BasePath(destFolder, sourcePath);
     const PathString header = HeaderChipName(base);
     const PathString folder = FolderOf(header);
     const SetLock lock = SetLock::Acquire(base, LockMode::Exclusive);

@@ -12,9 +12,6 @@
 namespace zelvo::lang {
 namespace {
 
-const int* g_language = nullptr;
-CIniFile* g_langFile = nullptr;
-
 QWidget* FindControl(QWidget& dialog, int controlId)
 {
     const QString name = QString::number(controlId);
@@ -44,31 +41,6 @@ QString ToQString(std::u16string_view text)
     return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
 }
 
-void RegisterLanguageState(const int& language, CIniFile& langFile)
-{
-    g_language = &language;
-    g_langFile = &langFile;
-}
-
-void UnregisterLanguageState(const CIniFile& langFile)
-{
-    if (g_langFile == &langFile) {
-        g_language = nullptr;
-        g_langFile = nullptr;
-    }
-}
-
-int CurrentLanguage()
-{
-    return g_language ? *g_language : kNoLanguage;
-}
-
-CIniFile& LangFile()
-{
-    static CIniFile empty;
-    return g_langFile ? *g_langFile : empty;
-}
-
 QString Text(CIniFile& file, QStringView section, QStringView key)
 {
     const std::u16string value =
@@ -89,17 +61,12 @@ std::optional<DialogTexts> DialogTextsFor(LangDialog dialog, CIniFile& file, int
     return texts;
 }
 
-std::optional<DialogTexts> DialogTextsFor(LangDialog dialog)
+void ApplyDialogTexts(QWidget& dialogWidget, LangDialog dialog, LanguageTexts& texts)
 {
-    return DialogTextsFor(dialog, LangFile(), CurrentLanguage());
-}
-
-void ApplyDialogTexts(QWidget& dialogWidget, LangDialog dialog)
-{
-    const auto texts = DialogTextsFor(dialog);
-    if (!texts)
+    const auto items = DialogTextsFor(dialog, texts.file, texts.language);
+    if (!items)
         return;
-    for (const DialogText& item : *texts) {
+    for (const DialogText& item : *items) {
         if (item.controlId == 0) {
             dialogWidget.setWindowTitle(item.text);
         } else if (QWidget* control = FindControl(dialogWidget, item.controlId)) {
@@ -115,11 +82,6 @@ QString DoubleClickMessage(LangDialog dialog, CIniFile& file)
     if (!text.isEmpty())
         return text;
     return QString::fromUtf8(message.fallback.data(), static_cast<qsizetype>(message.fallback.size()));
-}
-
-QString DoubleClickMessage(LangDialog dialog)
-{
-    return DoubleClickMessage(dialog, LangFile());
 }
 
 } // namespace zelvo::lang

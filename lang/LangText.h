@@ -1,10 +1,10 @@
-// Texts of the interface that come from the loaded language file. The application object owns
-// the language index and the language file; it registers them here at start-up so that the
-// dialogs, which may not depend on the application layer, can reach them.
+// Texts of the interface that come from a language file. The application object owns the language
+// index and the language file and hands them to what shows a text; nothing here keeps either.
 #pragma once
 
 #include "CIniFile.h"
 #include "DialogKeys.h"
+#include "LanguageTable.h"
 
 #include <QString>
 #include <QStringView>
@@ -16,13 +16,13 @@ class QWidget;
 
 namespace zelvo::lang {
 
-// Points CurrentLanguage() and LangFile() at the application object's members. Until this is
-// called, CurrentLanguage() is kNoLanguage and LangFile() an empty reader.
-void RegisterLanguageState(const int& language, CIniFile& langFile);
-// Forgets the registered state if langFile is the registered file (its owner is going away).
-void UnregisterLanguageState(const CIniFile& langFile);
-int CurrentLanguage();
-CIniFile& LangFile();
+// A language as a window is given it: the index into theLanguageTable (kNoLanguage while no file
+// is loaded: the window keeps its built-in texts) and the texts of its file.
+struct LanguageTexts
+{
+    int language = kNoLanguage;
+    CIniFile file;
+};
 
 // The tables of built-in names and keys hold UTF-16 views; Qt wants them as QString.
 QString ToQString(std::u16string_view text);
@@ -40,16 +40,14 @@ using DialogTexts = std::array<DialogText, 9>;
 // The caption and the eight control texts of a dialog, caption first, in the order in which they
 // are applied. Empty when language is kNoLanguage: the dialog keeps its template texts.
 std::optional<DialogTexts> DialogTextsFor(LangDialog dialog, CIniFile& file, int language);
-std::optional<DialogTexts> DialogTextsFor(LangDialog dialog); // the registered state
 
-// Applies DialogTextsFor(dialog) to a dialog whose controls carry their control id as objectName
+// Applies DialogTextsFor(dialog, ...) to a dialog whose controls carry their control id as objectName
 // or as the integer property "id"; QLabel, QAbstractButton and QGroupBox children are handled, and
 // control 0 is the dialog's caption. Call it once the controls exist and before the dialog shows.
-void ApplyDialogTexts(QWidget& dialogWidget, LangDialog dialog);
+void ApplyDialogTexts(QWidget& dialogWidget, LangDialog dialog, LanguageTexts& texts);
 
 // The message of a double-click on the dialog's surface: the language file's text, or the built-in
 // one when that is empty (whatever the language index).
 QString DoubleClickMessage(LangDialog dialog, CIniFile& file);
-QString DoubleClickMessage(LangDialog dialog); // the registered file
 
 } // namespace zelvo::lang

@@ -87,7 +87,6 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(out);
-    zelvo::lang::RegisterLanguageState(g_language, g_langFile);
     QTemporaryDir dir(QDir::tempPath() + "/zelvo shots 分割-XXXXXX");
     const QString source = dir.path() + "/报告 report.doc";
     QFile file(source);
@@ -98,7 +97,7 @@ int main(int argc, char** argv)
     QDir().mkpath(dir.path() + "/split"); // the cancelled splits go here, the merge's set stays whole
     QDir().mkpath(dir.path() + "/joined");
     ComminuteJob.sourcePath = zelvo::ToPathString(source);
-    ComminuteJob.destFolder = zelvo::ToPathString(dir.path() + "/chips");
+    ComminuteJob.chipBasePath = zelvo::ToPathString(dir.path() + "/chips/报告 report.doc");
     ComminuteJob.blocksPerChip = 16;
     ComminuteJob.chipCount = 4;
     ComminuteWorker([](uint32_t, uint64_t) {});
@@ -111,11 +110,11 @@ int main(int argc, char** argv)
         g_langFile.Load();
         g_language = language;
         {
-            CComminuteDlg dlg;
+            CComminuteDlg dlg({g_language, g_langFile});
             Run(dlg, WM_COMMINUTE_PROGRESS, source, dir.path() + "/split", out, "comminute-" + name);
         }
         {
-            CMergeDlg dlg;
+            CMergeDlg dlg({g_language, g_langFile});
             Run(dlg, WM_MERGE_PROGRESS, dir.path() + "/chips/报告 report.doc.DAV", dir.path() + "/joined", out,
                 "merge-" + name);
         }

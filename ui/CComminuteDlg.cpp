@@ -1,7 +1,6 @@
 #include "CComminuteDlg.h"
 
 #include "DialogControls.h"
-#include "RunDialogText.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -13,7 +12,8 @@
 using namespace zelvo;
 using namespace zelvo::ui;
 
-CComminuteDlg::CComminuteDlg(QWidget* parent) : CWorkerDlg({lang::LangDialog::Comminute, "Comminute"}, parent)
+CComminuteDlg::CComminuteDlg(lang::LanguageTexts language, QWidget* parent)
+    : CWorkerDlg({lang::LangDialog::Comminute, "Comminute"}, std::move(language), parent)
 {
     setObjectName(QString::number(IDD));
     setWindowTitle(QStringLiteral("File Comminute"));
@@ -106,7 +106,7 @@ void CComminuteDlg::OnInitDialog()
     auto session = std::make_unique<core::ComminuteSession>(static_cast<core::RunPort&>(*this));
     m_session = session.get();
     InitRunDialog(std::move(session), m_progress, m_statusRoom);
-    m_comboUnit->setAccessibleName(RunDialogText(u"Unit Box", QStringLiteral("Unit")));
+    m_comboUnit->setAccessibleName(RunText(u"Unit Box", QStringLiteral("Unit")));
 
     // The template's size, grown where a language's texts need more room; the frame is fixed.
     const DialogUnits du(fontMetrics());

@@ -18,7 +18,8 @@ class CComminuteDlg final : public zelvo::ui::CWorkerDlg
 public:
     static constexpr int IDD = 130;
 
-    explicit CComminuteDlg(QWidget* parent = nullptr);
+    // language: the texts it shows (none: its built-in ones).
+    explicit CComminuteDlg(zelvo::lang::LanguageTexts language = {}, QWidget* parent = nullptr);
     ~CComminuteDlg() override;
     Q_DISABLE_COPY_MOVE(CComminuteDlg)
 

@@ -11,7 +11,8 @@
 using namespace zelvo;
 using namespace zelvo::ui;
 
-CMergeDlg::CMergeDlg(QWidget* parent) : CWorkerDlg({lang::LangDialog::Merge, "Merge"}, parent)
+CMergeDlg::CMergeDlg(lang::LanguageTexts language, QWidget* parent)
+    : CWorkerDlg({lang::LangDialog::Merge, "Merge"}, std::move(language), parent)
 {
     setObjectName(QString::number(IDD));
     setWindowTitle(QStringLiteral("File Merge"));

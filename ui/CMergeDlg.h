@@ -17,7 +17,8 @@ class CMergeDlg final : public zelvo::ui::CWorkerDlg
 public:
     static constexpr int IDD = 132;
 
-    explicit CMergeDlg(QWidget* parent = nullptr);
+    // language: the texts it shows (none: its built-in ones).
+    explicit CMergeDlg(zelvo::lang::LanguageTexts language = {}, QWidget* parent = nullptr);
     ~CMergeDlg() override;
     Q_DISABLE_COPY_MOVE(CMergeDlg)
 

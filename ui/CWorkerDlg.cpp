@@ -59,7 +59,8 @@ private:
 
 } // namespace
 
-CWorkerDlg::CWorkerDlg(const RunTraits& traits, QWidget* parent) : QDialog(parent), m_traits(traits)
+CWorkerDlg::CWorkerDlg(const RunTraits& traits, lang::LanguageTexts language, QWidget* parent)
+    : QDialog(parent), m_traits(traits), m_language(std::move(language))
 {
     m_tick.setInterval(core::RunSession::kTickMs);
     connect(&m_tick, &QTimer::timeout, this, [this] { m_session->OnTick(); });
@@ -76,26 +77,24 @@ void CWorkerDlg::InitRunDialog(std::unique_ptr<core::RunSession> session, CPerce
                                QSpacerItem* statusRoom)
 {
     m_session = std::move(session);
-    m_session->SetStatusTexts(core::RunStatusTextsFrom(lang::LangFile()));
+    m_session->SetStatusTexts(core::RunStatusTextsFrom(m_language.file));
     m_progress = progress;
     m_progress->ShowLabel(false);
-    lang::ApplyDialogTexts(*this, m_traits.langDialog);
+    lang::ApplyDialogTexts(*this, m_traits.langDialog, m_language);
 
     const auto labels = findChildren<QLabel*>();
     for (QLabel* label : labels)
         if (label->buddy())
             label->buddy()->setAccessibleName(PlainLabelText(label->text()));
-    m_progress->setAccessibleName(RunDialogText(u"Progress Bar", QStringLiteral("Progress")));
+    m_progress->setAccessibleName(RunText(u"Progress Bar", QStringLiteral("Progress")));
     // "..." says nothing to a screen reader; both templates use 1001 for the source (the header
     // chip in Merge) and 1007 for the destination folder.
     const bool merge = m_traits.langDialog == lang::LangDialog::Merge;
     if (auto* source = findChild<QPushButton*>(QStringLiteral("1001")))
-        source->setAccessibleName(
-            merge ? RunDialogText(u"Choose Header Chip", QStringLiteral("Choose the header chip file"))
-                  : RunDialogText(u"Choose Source File", QStringLiteral("Choose the source file")));
+        source->setAccessibleName(merge ? RunText(u"Choose Header Chip", QStringLiteral("Choose the header chip file"))
+                                        : RunText(u"Choose Source File", QStringLiteral("Choose the source file")));
     if (auto* dest = findChild<QPushButton*>(QStringLiteral("1007")))
-        dest->setAccessibleName(
-            RunDialogText(u"Choose Destination Folder", QStringLiteral("Choose the destination folder")));
+        dest->setAccessibleName(RunText(u"Choose Destination Folder", QStringLiteral("Choose the destination folder")));
 
     // The status line sits in the gap between the bar and the buttons, so the template's frame
     // keeps its size; hidden while no run goes on, its room kept.
@@ -112,6 +111,11 @@ void CWorkerDlg::InitRunDialog(std::unique_ptr<core::RunSession> session, CPerce
         statusRoom->changeSize(0, std::max(room, 0), QSizePolicy::Minimum, QSizePolicy::Fixed);
         box->insertWidget(box->indexOf(statusRoom), m_status);
     }
+}
+
+QString CWorkerDlg::RunText(QStringView key, const QString& builtIn)
+{
+    return RunDialogText(m_language.file, key, builtIn);
 }
 
 QString CWorkerDlg::BrowseSourceFile(const QString& filter)
@@ -148,7 +152,7 @@ void CWorkerDlg::done(int result)
 void CWorkerDlg::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
-        m_session->Message(lang::DoubleClickMessage(m_traits.langDialog).toStdString());
+        m_session->Message(lang::DoubleClickMessage(m_traits.langDialog, m_language.file).toStdString());
     QDialog::mouseDoubleClickEvent(event);
 }
 

@@ -47,7 +47,7 @@ public:
     void done(int result) override;
 
 protected:
-    CWorkerDlg(const RunTraits& traits, QWidget* parent);
+    CWorkerDlg(const RunTraits& traits, lang::LanguageTexts language, QWidget* parent);
 
     // Called once the derived dialog has built its controls and its session: the bar starts without
     // its text, the language texts replace the template's (unless no language file was loaded),
@@ -63,6 +63,9 @@ protected:
     // A local file (a folder when folder is set) dropped on field is handed to choose, as if it
     // had been chosen with button, and only while button can be pressed.
     void AcceptDrops(QLineEdit* field, QPushButton* button, bool folder, std::function<void(const QString&)> choose);
+
+    // text("Run Dialogs", key) of the dialog's language, or builtIn.
+    QString RunText(QStringView key, const QString& builtIn);
 
     // The control of a field the session names.
     virtual QWidget* FieldControl(core::Field field) const = 0;
@@ -88,6 +91,7 @@ private:
     bool InForeground() const;
 
     const RunTraits m_traits;
+    lang::LanguageTexts m_language;
     std::unique_ptr<core::RunSession> m_session;
     CPercentProgressCtrl* m_progress = nullptr;
     QLabel* m_status = nullptr;

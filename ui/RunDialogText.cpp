@@ -6,9 +6,9 @@
 
 namespace zelvo::ui {
 
-QString RunDialogText(QStringView key, const QString& builtIn)
+QString RunDialogText(CIniFile& langFile, QStringView key, const QString& builtIn)
 {
-    const QString text = lang::Text(lang::LangFile(), u"Run Dialogs", key);
+    const QString text = lang::Text(langFile, u"Run Dialogs", key);
     return text.isEmpty() ? builtIn : text;
 }
 

@@ -307,7 +307,7 @@ TEST_F(Runs, SplitThenMergeGivesTheSourceBack)
                   std::make_tuple(kOutcomeFinished, blocks, chips + 2))
             << "the chips, the checksum file, the header chip: nothing else";
         const MergePlan join = PlanMerge((out / (name + ".DAV")).native(), joined.native());
-        EXPECT_EQ(std::make_tuple(join.refusal.what, join.progressRange), std::make_tuple(Refusal::None, blocks));
+        EXPECT_EQ(std::make_tuple(join.refusal.what, join.ProgressRange()), std::make_tuple(Refusal::None, blocks));
         LoadMergeJob(join, false);
         const Recorder merge = Run(true);
         EXPECT_EQ(std::make_tuple(merge.outcome(), merge.blocks, FileCount(joined)),

@@ -86,9 +86,11 @@ const Kind kKinds[] = {
      &MergeJob.runState, IDS_CONFIRM_CANCEL_MERGE},
 };
 
-std::unique_ptr<ui::CWorkerDlg> Make(const Kind& k)
+std::unique_ptr<ui::CWorkerDlg> Make(const Kind& k, const lang::LanguageTexts& language)
 {
-    return k.merge ? std::unique_ptr<ui::CWorkerDlg>(new CMergeDlg) : std::make_unique<CComminuteDlg>();
+    if (k.merge)
+        return std::make_unique<CMergeDlg>(language);
+    return std::make_unique<CComminuteDlg>(language);
 }
 
 QList<QWidget*> Controls(QWidget& dlg, const char* ids)
@@ -172,7 +174,6 @@ class TestWorkerDialogs final : public QObject
     }
 
 private slots:
-    void initTestCase() { lang::RegisterLanguageState(m_language, m_langFile); }
     // A fresh folder with "out" in it, named as users name theirs, its own settings file, and every
     // box recorded instead of shown.
     void init()
@@ -213,7 +214,7 @@ private slots:
             m_boxes.boxes.clear();
             const Kind& k = kKinds[kind];
             LoadLanguage(language);
-            const auto dlg = Make(k);
+            const auto dlg = Make(k, {m_language, m_langFile});
             dlg->show();
             QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
             QStringList shown{dlg->windowTitle()};
@@ -245,7 +246,7 @@ private slots:
         QFETCH(QString, answer);
         const Kind& k = kKinds[kind];
         const auto gate = WorkerGate::HoldAt(k.progressMessage, 1);
-        auto dlg = Make(k);
+        auto dlg = Make(k, {m_language, m_langFile});
         dlg->show();
         Fill(*dlg, k, Prepare(k), true);
         Click(*dlg, 1);
@@ -342,7 +343,7 @@ private slots:
     {
         const Kind& k = kKinds[0];
         const QString input = Prepare(k);
-        const auto dlg = Make(k);
+        const auto dlg = Make(k, {m_language, m_langFile});
         QWidget other;
         dlg->show();
         Fill(*dlg, k, input);

@@ -10,7 +10,7 @@ class QAction;
 class QMenu;
 class QMenuBar;
 
-namespace zelvo::lang {
+namespace zelvo::app {
 
 // Appends a text item for a command to menu. Language commands are checkable.
 QAction* AddCommand(QMenu& menu, const QString& text, int commandId);
@@ -25,4 +25,4 @@ QString CommandPrompt(int commandId);
 // texts from file. The old popups are deleted later, so this may run from one of their items.
 void RebuildMenuBar(QMenuBar& bar, CIniFile& file);
 
-} // namespace zelvo::lang
+} // namespace zelvo::app

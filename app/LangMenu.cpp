@@ -8,7 +8,10 @@
 #include <QMenu>
 #include <QMenuBar>
 
-namespace zelvo::lang {
+namespace zelvo::app {
+using lang::Text;
+using lang::ToQString;
+
 namespace {
 
 bool IsLanguageCommand(int commandId)
@@ -80,4 +83,4 @@ void RebuildMenuBar(QMenuBar& bar, CIniFile& file)
     bar.addMenu(helpPopup);
 }
 
-} // namespace zelvo::lang
+} // namespace zelvo::app

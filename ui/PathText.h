@@ -1,6 +1,6 @@
-// A path between Qt's text and the engine's native path text, for the Qt users of the engine (the
-// widgets and the command line). Every path is held whole, whatever its length; on POSIX a name
-// that is not valid in the locale's encoding keeps its bytes through QFile's name codec.
+// A path between Qt's text and the engine's native path text, for the Qt users of the engine. Every
+// path is held whole, whatever its length; on POSIX a name that is not valid in the locale's
+// encoding keeps its bytes through QFile's name codec.
 #pragma once
 
 #include "FileIO.h"
