@@ -7,8 +7,10 @@
 //   controls HWND                   every child: id, class, enabled, text, position or selection
 //   text HWND ID | set HWND ID TEXT | press HWND ID | command HWND ID | close HWND
 //   focus HWND                      the id of the control with the keyboard focus in HWND's thread
+//   centred HWND                    "centred" where HWND is over the middle of its owner, else the offset
 //   gone HWND [MS]                  waits until the window no longer exists
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -124,6 +126,19 @@ int Focus(HWND window)
     return 0;
 }
 
+// "centred" where window sits over the middle of its owner (to the pixel), else the offset.
+int Centred(HWND window)
+{
+    RECT box, over;
+    if (!GetWindowRect(window, &box) || !GetWindowRect(GetWindow(window, GW_OWNER), &over))
+        return 1;
+    const int dx = (box.left + box.right) - (over.left + over.right);
+    const int dy = (box.top + box.bottom) - (over.top + over.bottom);
+    Print(std::abs(dx) <= 1 && std::abs(dy) <= 1 ? L"centred"
+                                                 : std::to_wstring(dx / 2) + L"," + std::to_wstring(dy / 2));
+    return 0;
+}
+
 int Gone(HWND window, DWORD timeoutMs)
 {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
@@ -159,6 +174,8 @@ int wmain(int argc, wchar_t* argv[])
         return Controls(window);
     if (verb == L"focus")
         return Focus(window);
+    if (verb == L"centred")
+        return Centred(window);
     if (verb == L"close")
         return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
     if (argc < 4)
