@@ -1,5 +1,6 @@
 #include "CAboutDlg.h"
 
+#include "Colour.h"
 #include "Text.h"
 #include "resource.h"
 
@@ -33,7 +34,7 @@ void CStaticLink::SubclassDlgItem(int id, HWND dialog)
 
 HBRUSH CStaticLink::CtlColor(HDC dc)
 {
-    SetTextColor(dc, m_textColor);
+    SetTextColor(dc, ReadableOnSysColor(m_textColor, COLOR_BTNFACE));
     SetBkMode(dc, TRANSPARENT);
     return GetSysColorBrush(COLOR_BTNFACE);
 }
