@@ -1,5 +1,6 @@
 #include "CAboutDlg.h"
 
+#include "Colour.h"
 #include "Text.h"
 #include "resource.h"
 
@@ -23,18 +24,17 @@ void CStaticLink::SubclassDlgItem(int id, HWND dialog)
 {
     m_hWnd = GetDlgItem(dialog, id);
     SetWindowSubclass(m_hWnd, &SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    // The static paints with the font it holds, whatever CtlColor selects into its DC.
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0)), sizeof font, &font);
+    font.lfUnderline = TRUE;
+    m_underlineFont = CreateFontIndirectW(&font);
+    SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_underlineFont), FALSE);
 }
 
 HBRUSH CStaticLink::CtlColor(HDC dc)
 {
-    if (!m_underlineFont) {
-        LOGFONTW font{};
-        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0)), sizeof font, &font);
-        font.lfUnderline = TRUE;
-        m_underlineFont = CreateFontIndirectW(&font);
-    }
-    SelectObject(dc, m_underlineFont);
-    SetTextColor(dc, m_textColor);
+    SetTextColor(dc, ReadableOnSysColor(m_textColor, COLOR_BTNFACE));
     SetBkMode(dc, TRANSPARENT);
     return GetSysColorBrush(COLOR_BTNFACE);
 }

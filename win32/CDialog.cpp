@@ -1,6 +1,32 @@
 #include "CDialog.h"
 
+#include <algorithm>
+
 namespace zelvo::win {
+namespace {
+
+// Over the middle of the owner, not over its caption and menu, yet whole on the owner's monitor.
+void CentreOnOwner(HWND window)
+{
+    HWND owner = GetWindow(window, GW_OWNER);
+    if (!owner || IsIconic(owner))
+        return; // DS_CENTER has put it in the middle of the screen
+    RECT box, over;
+    GetWindowRect(window, &box);
+    GetWindowRect(owner, &over);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& area = monitor.rcWork;
+    const int width = box.right - box.left, height = box.bottom - box.top;
+    const int x =
+        std::max(int(area.left), std::min(int((over.left + over.right - width) / 2), int(area.right - width)));
+    const int y =
+        std::max(int(area.top), std::min(int((over.top + over.bottom - height) / 2), int(area.bottom - height)));
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+} // namespace
 
 INT_PTR CDialog::DoModal(HWND owner)
 {
@@ -34,6 +60,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
         auto* self = reinterpret_cast<CDialog*>(lParam);
         SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
         self->m_hWnd = window;
+        CentreOnOwner(window);
         return self->OnInitDialog();
     }
     auto* self = reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));

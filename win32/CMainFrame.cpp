@@ -2,6 +2,7 @@
 
 #include "CRunDlg.h"
 #include "CSplitterApp.h"
+#include "Colour.h"
 #include "StringTable.h"
 #include "Text.h"
 #include "resource.h"
@@ -42,7 +43,7 @@ LRESULT CALLBACK CTitleView::WindowProc(HWND window, UINT message, WPARAM wParam
         return DefWindowProcW(window, message, wParam, lParam);
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    SetTextColor(dc, RGB(0, 0, 128));
+    SetTextColor(dc, ReadableOnSysColor(RGB(0, 0, 128), COLOR_WINDOW));
     SetBkMode(dc, TRANSPARENT);
     RECT client;
     GetClientRect(window, &client);

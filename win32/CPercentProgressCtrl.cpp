@@ -1,22 +1,12 @@
 #include "CPercentProgressCtrl.h"
 
-#include "RunStatus.h"
+#include "Colour.h"
 #include "Text.h"
 
 #include <commctrl.h>
 
 namespace zelvo::win {
 namespace {
-
-core::Rgb RgbOf(COLORREF colour)
-{
-    return {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
-}
-
-COLORREF ColourOf(core::Rgb rgb)
-{
-    return RGB(rgb.r, rgb.g, rgb.b);
-}
 
 // A memory DC the size of the target's clip box; its destructor copies it to the target in one
 // block transfer. Drawing uses the target's coordinates (the window origin is moved).

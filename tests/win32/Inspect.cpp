@@ -7,8 +7,10 @@
 //   controls HWND                   every child: id, class, enabled, text, a combo box's selection
 //   text HWND ID | set HWND ID TEXT | press HWND ID | command HWND ID | close HWND
 //   focus HWND                      the id of the control with the keyboard focus in HWND's thread
+//   centred HWND                    "centred" where HWND is over the middle of its owner, else the offset
 //   gone HWND [MS]                  waits until the window no longer exists
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <functional>
 #include <string>
@@ -89,6 +91,19 @@ int Find(const std::wstring& cls, const std::wstring& text, DWORD timeoutMs)
     return 1;
 }
 
+// "centred" where window sits over the middle of its owner (to the pixel), else the offset.
+int Centred(HWND window)
+{
+    RECT box, over;
+    if (!GetWindowRect(window, &box) || !GetWindowRect(GetWindow(window, GW_OWNER), &over))
+        return 1;
+    const int dx = (box.left + box.right) - (over.left + over.right);
+    const int dy = (box.top + box.bottom) - (over.top + over.bottom);
+    Print(std::abs(dx) <= 1 && std::abs(dy) <= 1 ? L"centred"
+                                                 : std::to_wstring(dx / 2) + L"," + std::to_wstring(dy / 2));
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t* argv[])
@@ -126,6 +141,8 @@ int wmain(int argc, wchar_t* argv[])
         Print(std::to_wstring(info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0));
         return 0;
     }
+    if (verb == L"centred")
+        return Centred(window);
     if (verb == L"close")
         return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
     if (argc < 4)

@@ -133,8 +133,8 @@ TEST(Templates, CaptionsSizesAndTabOrders)
         Dialog dialog(row.templateId);
         EXPECT_EQ(WindowText(dialog.m_hWnd), row.caption);
         const LONG style = GetWindowLongW(dialog.m_hWnd, GWL_STYLE);
-        EXPECT_EQ(style & (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME),
-                  WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME);
+        EXPECT_EQ(style & (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER),
+                  WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER);
         RECT want{0, 0, row.dlu.cx, row.dlu.cy};
         MapDialogRect(dialog.m_hWnd, &want);
         RECT client;

@@ -147,6 +147,7 @@ done
 I command "$main" 57664
 about=$(I find '#32770' "About Zelvo for File") || fail "no About box"
 expect "link" "$(I text "$about" 1030)" "https://www.quorvex.example"
+expect "About box over the main window" "$(I centred "$about")" centred
 I press "$about" 1
 I gone "$about" 10000 || fail "About box stayed"
 
