@@ -405,6 +405,7 @@ void LoadComminuteJob(const SplitPlan& plan, bool replace, bool writeChecksums)
 {
     ComminuteJob.writeChecksums = writeChecksums;
     ComminuteJob.sourcePath = plan.sourcePath;
+    ComminuteJob.destFolder = plan.destFolder;
     ComminuteJob.chipBasePath = plan.base;
     ComminuteJob.blocksPerChip = plan.sizing.blocksPerChip;
     ComminuteJob.chipCount = plan.sizing.chipCount;
