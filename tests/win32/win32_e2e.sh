@@ -19,8 +19,14 @@ template=$(dirname "$(dirname "$zelvo")")/wine-template
 (
     flock 9
     if [[ ! -f $template/.made ]]; then
-        rm -rf "$template"
-        WINEPREFIX=$template "$wine" wineboot -i >/dev/null 2>&1
+        # A first wineboot on a busy machine now and then leaves a prefix without its DLLs: try again.
+        for attempt in 1 2 3; do
+            rm -rf "$template"
+            WINEPREFIX=$template "$wine" wineboot -i >/dev/null 2>&1
+            WINEPREFIX=$template wineserver -w
+            [[ -f $template/drive_c/windows/system32/kernel32.dll ]] && break
+        done
+        [[ -f $template/drive_c/windows/system32/kernel32.dll ]] || { echo "FAIL: no Wine prefix could be made"; exit 1; }
         printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n"Desktop"="Default"\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"Default"="1024x768"\n' >"$template.reg"
         WINEPREFIX=$template "$wine" regedit /S "Z:${template//\//\\}.reg"
         WINEPREFIX=$template wineserver -w
