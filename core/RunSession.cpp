@@ -288,23 +288,32 @@ void RunSession::Start(int barUpper, uint64_t totalBytes)
 
 ComminuteSession::ComminuteSession(RunPort& port) : RunSession(kComminute, port) {}
 
+namespace {
+
+// The field a refused press sends the user back to; none where the refusal is about no one field.
+std::optional<Field> RefusedField(Refusal what)
+{
+    switch (what) {
+    case Refusal::SelectSource:
+        return Field::Source;
+    case Refusal::InvalidSize:
+        return Field::Size;
+    case Refusal::SelectDestFolder:
+        return Field::Dest;
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
 void ComminuteSession::OnPress(const PathString& source, std::string_view sizeText, const PathString& destFolder)
 {
     if (State() != RunState::Ready || RefuseWhileWorkerBusy())
         return;
     const SplitPlan plan = PlanSplit(source, SizeEntry(sizeText), destFolder);
-    switch (plan.refusal.what) {
-    case Refusal::None:
-        break;
-    case Refusal::SelectSource:
-        return Refuse(plan.refusal, Field::Source);
-    case Refusal::InvalidSize:
-        return Refuse(plan.refusal, Field::Size);
-    case Refusal::SelectDestFolder:
-        return Refuse(plan.refusal, Field::Dest);
-    default:
-        return Refuse(plan.refusal, std::nullopt);
-    }
+    if (plan.refusal.what != Refusal::None)
+        return Refuse(plan.refusal, RefusedField(plan.refusal.what));
     // Without the user's Yes the worker leaves an existing set alone and fails instead.
     const bool replace = plan.replacesFiles;
     if (replace && !AgreeToReplace(IDS_CONFIRM_REPLACE_SET, plan.base))
@@ -321,20 +330,13 @@ void MergeSession::OnPress(const PathString& header, const PathString& destFolde
     if (State() != RunState::Ready || RefuseWhileWorkerBusy())
         return;
     const MergePlan plan = PlanMerge(header, destFolder);
-    switch (plan.refusal.what) {
-    case Refusal::None:
-        break;
-    case Refusal::BadHeader:
+    if (plan.refusal.what == Refusal::BadHeader) {
         // A header that holds no set ends the dialog, as the template's did.
         Refuse(plan.refusal, std::nullopt);
         return End(true);
-    case Refusal::SelectSource:
-        return Refuse(plan.refusal, Field::Source);
-    case Refusal::SelectDestFolder:
-        return Refuse(plan.refusal, Field::Dest);
-    default:
-        return Refuse(plan.refusal, std::nullopt);
     }
+    if (plan.refusal.what != Refusal::None)
+        return Refuse(plan.refusal, RefusedField(plan.refusal.what));
     // Without the user's Yes the worker leaves an existing file alone and fails instead.
     const bool replace = plan.replacesFile;
     if (replace && !AgreeToReplace(IDS_CONFIRM_REPLACE_FILE, plan.destPath))
