@@ -140,6 +140,7 @@ void RunSession::Step(Event event, uint64_t value)
             return;
         }
         m_state = RunState::Ready;
+        m_lineKept = true;
         Box(text, BoxIcon::Stop);
         m_port.EnableInputs(true);
         m_port.SetBar(m_barUpper, 0, false);
@@ -163,6 +164,12 @@ void RunSession::Step(Event event, uint64_t value)
             m_state = RunState::Cancelling;
         return;
     }
+    case Event::InputChanged:
+        if (was != RunState::Ready || !m_lineKept)
+            return;
+        m_lineKept = false;
+        m_port.SetStatus({});
+        return;
     case Event::BoxClosed:
         if (m_nBoxDepth == 0 && was == RunState::EndPending)
             Step(Event::End, 1);
@@ -193,6 +200,11 @@ void RunSession::OnTick()
 void RunSession::OnClose()
 {
     Step(Event::Close);
+}
+
+void RunSession::OnInputChanged()
+{
+    Step(Event::InputChanged);
 }
 
 void RunSession::OnEnd()
@@ -348,6 +360,7 @@ void MergeSession::OnPress(const PathString& header, const PathString& destFolde
 
 void MergeSession::OnHeaderChanged(const PathString& header)
 {
+    OnInputChanged();
     int64_t length = 0;
     FileError error = QueryLength(header, &length);
     if (error != FileError::None)

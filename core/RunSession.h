@@ -11,6 +11,7 @@
 //   Cancelling --close-----------------------> Ended     (the worker finishes unseen)
 //   Running/Cancelling --done, finished------> Ended, or EndPending while a box is open
 //   Running/Cancelling --done, not finished--> Ready     (after the outcome's box)
+//   Ready      --an input changed------------> Ready     (the ended run's line goes)
 //   EndPending --the outermost box closes----> Ended
 //   Ready      --close-----------------------> Ended
 #pragma once
@@ -52,6 +53,9 @@ public:
     // Close, Esc or the close box: asks before cancelling a run; ends the dialog when no run of
     // this dialog goes on.
     void OnClose();
+    // The user changed an input (source, size, destination): a line left by a run that failed or
+    // was cancelled no longer speaks of what the dialog now shows.
+    void OnInputChanged();
     // The dialog goes (whatever ended it): nothing of its run reaches it any more.
     void OnEnd();
     // A box of the dialog's own (the double click's message): counted like the session's boxes,
@@ -77,7 +81,7 @@ protected:
     void End(bool ok);
 
 private:
-    enum class Event { Started, Progress, Done, Close, CancelYes, BoxClosed, End };
+    enum class Event { Started, Progress, Done, Close, CancelYes, BoxClosed, InputChanged, End };
     void Step(Event event, uint64_t value = 0);
     void Box(const std::string& text, BoxIcon icon);
     bool Ask(const std::string& question, AskDefault byDefault);
@@ -94,6 +98,7 @@ private:
     uint64_t m_totalBytes = 0;
     uint64_t m_blocks = 0;
     int m_barUpper = 0;
+    bool m_lineKept = false; // the line still shows where a run that did not finish stopped
 };
 
 class ComminuteSession final : public RunSession

@@ -106,6 +106,8 @@ void CComminuteDlg::OnInitDialog()
     auto session = std::make_unique<core::ComminuteSession>(static_cast<core::RunPort&>(*this));
     m_session = session.get();
     InitRunDialog(std::move(session), m_progress, m_statusRoom);
+    for (QLineEdit* input : {m_editSource, m_editSize, m_editDest})
+        connect(input, &QLineEdit::textChanged, this, [this] { m_session->OnInputChanged(); });
     m_comboUnit->setAccessibleName(RunText(u"Unit Box", QStringLiteral("Unit")));
 
     // The template's size, grown where a language's texts need more room; the frame is fixed.

@@ -97,6 +97,8 @@ void CMergeDlg::OnInitDialog()
     auto session = std::make_unique<core::MergeSession>(static_cast<core::RunPort&>(*this));
     m_session = session.get();
     InitRunDialog(std::move(session), m_progress, m_statusRoom);
+    // The header's changes reach the session through OnHeaderChanged.
+    connect(m_editDest, &QLineEdit::textChanged, this, [this] { m_session->OnInputChanged(); });
     const DialogUnits du(fontMetrics());
     setFixedSize(QSize(du.X(277), du.Y(162)).expandedTo(sizeHint()));
     m_btnMerge->setFocus();

@@ -237,7 +237,7 @@ struct RunRow
     const char* name;
     // busy: an earlier worker still finishes; refuse: the start is refused; press; tN: the clock
     // at N ms; pN / dN: the worker posts a count / its outcome (the GUI then takes it); tick;
-    // close; msg: the double-click message; yes / no: the next question's answer;
+    // close; input: an input changed; msg: the double-click message; yes / no: the next question's answer;
     // inbox:STEP: STEP happens while the next box is open.
     const char* script;
     const char* log; // from the press on; <start> is a run's start, <fin> … the texts of the outcomes
@@ -269,6 +269,11 @@ const RunRow kRunRows[] = {
      "<start> | pos 8 | status 512.0 KB of 2.0 MB · 512.0 KB/s · 0:03 left | status 512.0 KB of 2.0 MB · "
      "256.0 KB/s · 0:06 left",
      RunState::Running},
+    {"an input changed after a cancel clears the run's line, once; before any run it shows nothing",
+     "input press p8 yes close d1 input input",
+     "<start> | pos 8 | ask[Yes] <ask> | status 512.0 KB of 2.0 MB | notice <cancelled> | show-stop <cancelled> | "
+     "inputs on | bar 0..32 | status ",
+     RunState::Ready},
     {"closed while ready", "close", "end cancel", RunState::Ended},
     {"a worker of an earlier run still finishes: the press is refused", "busy press", "show! <busy>", RunState::Ready},
     {"the start refused: the busy box, ready, no line", "refuse press",
@@ -322,6 +327,8 @@ void Session::RunScript(const RunRow& row)
             session.OnTick();
         } else if (what == "close") {
             session.OnClose();
+        } else if (what == "input") {
+            session.OnInputChanged();
         } else if (what == "msg") {
             session.Message("hello");
         } else if (what == "yes" || what == "no") {
