@@ -2,6 +2,7 @@
 
 #include "CWorkerDlg.h"
 
+#include <QAccessibleWidget>
 #include <QBoxLayout>
 #include <QDialog>
 #include <QGroupBox>
@@ -11,6 +12,89 @@
 #include <QRegularExpressionValidator>
 
 namespace zelvo::ui {
+namespace {
+
+// Qt's own interface of a line edit calls every one "editable", read-only or not, and a screen
+// reader then offers to type into a path field that only its "..." button fills. This one says
+// read-only, keeps the text readable, selectable and copyable, and has no editing interface.
+class ReadOnlyFieldAccessible final : public QAccessibleWidget, public QAccessibleTextInterface
+{
+public:
+    explicit ReadOnlyFieldAccessible(QLineEdit* field) : QAccessibleWidget(field, QAccessible::EditableText) {}
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.readOnly = Field()->isReadOnly();
+        state.editable = !state.readOnly;
+        state.selectableText = true;
+        return state;
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Value ? Field()->text() : QAccessibleWidget::text(t);
+    }
+    void* interface_cast(QAccessible::InterfaceType t) override
+    {
+        return t == QAccessible::TextInterface ? static_cast<QAccessibleTextInterface*>(this)
+                                               : QAccessibleWidget::interface_cast(t);
+    }
+
+    void selection(int index, int* start, int* end) const override
+    {
+        const bool any = index == 0 && Field()->hasSelectedText();
+        *start = any ? Field()->selectionStart() : 0;
+        *end = any ? Field()->selectionEnd() : 0;
+    }
+    int selectionCount() const override { return Field()->hasSelectedText() ? 1 : 0; }
+    void addSelection(int start, int end) override { setSelection(0, start, end); }
+    void removeSelection(int) override { Field()->deselect(); }
+    void setSelection(int, int start, int end) override { Field()->setSelection(start, end - start); }
+    int cursorPosition() const override { return Field()->cursorPosition(); }
+    void setCursorPosition(int position) override { Field()->setCursorPosition(position); }
+    QString text(int start, int end) const override { return Field()->text().mid(start, end - start); }
+    int characterCount() const override { return int(Field()->text().size()); }
+    QRect characterRect(int offset) const override
+    {
+        // Measured from the cursor, which stands in the middle of its rectangle and already holds
+        // the field's scrolling.
+        const QString text = Field()->text();
+        const QFontMetrics metrics = Field()->fontMetrics();
+        const QRect cursor = Field()->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        const int x = cursor.x() + cursor.width() / 2 + metrics.horizontalAdvance(text.left(offset)) -
+                      metrics.horizontalAdvance(text.left(Field()->cursorPosition()));
+        const QRect local(x, cursor.y(), metrics.horizontalAdvance(text.mid(offset, 1)), cursor.height());
+        return QRect(Field()->mapToGlobal(local.topLeft()), local.size());
+    }
+    int offsetAtPoint(const QPoint& point) const override
+    {
+        return Field()->cursorPositionAt(Field()->mapFromGlobal(point));
+    }
+    void scrollToSubstring(int start, int end) override
+    {
+        Field()->setCursorPosition(end);
+        Field()->setCursorPosition(start);
+    }
+    QString attributes(int, int* start, int* end) const override
+    {
+        *start = 0;
+        *end = characterCount();
+        return {};
+    }
+
+private:
+    QLineEdit* Field() const { return static_cast<QLineEdit*>(widget()); }
+};
+
+QAccessibleInterface* ReadOnlyFieldFactory(const QString& className, QObject* object)
+{
+    auto* field = qobject_cast<QLineEdit*>(object);
+    if (className != QLatin1String("QLineEdit") || !field || !field->isReadOnly())
+        return nullptr;
+    return new ReadOnlyFieldAccessible(field);
+}
+
+} // namespace
 
 QLabel* MakeLabel(QWidget* parent, int id, const QString& text)
 {
@@ -29,6 +113,8 @@ QGroupBox* MakeGroup(QWidget* parent, int id, const QString& title)
 
 QLineEdit* MakeReadOnlyField(QWidget* parent, int id, int minWidth)
 {
+    static const bool factory = (QAccessible::installFactory(ReadOnlyFieldFactory), true);
+    Q_UNUSED(factory);
     auto* field = new QLineEdit(parent);
     field->setObjectName(QString::number(id));
     field->setReadOnly(true);

@@ -11,6 +11,7 @@
 #include "StringTable.h"
 #include "TestFiles.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -195,19 +196,20 @@ private slots:
     void templateAndTexts()
     {
         // the dialog, the language → caption|the eight control texts|the "..." buttons' names|the
-        // double-click message. Without a language file, the template's texts.
+        // fields a screen reader calls editable|the double-click message. Without a language file,
+        // the template's texts.
         const std::tuple<int, int, QString> rows[] = {
             {0, lang::kNoLanguage,
              "File Comminute|Files Size:|Files Total:|Destination|Source|Saved into Folder:|Select Source File : "
-             "|Comminute|Close|Choose the source file|Choose the destination folder"
+             "|Comminute|Close|Choose the source file|Choose the destination folder|editable: Files Size"
              "|To split big file into several chip ones."},
             {1, lang::kNoLanguage,
              "File Merge|Destination|Source|Select Header Chip File(.DAV):|Saved into Folder:|File Name:"
-             "|Chip Total:|Merge|Close|Choose the header chip file|Choose the destination folder"
+             "|Chip Total:|Merge|Close|Choose the header chip file|Choose the destination folder|editable: "
              "|Unite all chip files into a big one."},
             {0, 3,
              "ファイルの分割|分割サイズ(&Z):|分割数(&T):|保存先|元ファイル|保存先フォルダー(&F):"
-             "|元ファイルを選択(&S):|分割|閉じる|元ファイルを選択|保存先フォルダーを選択"
+             "|元ファイルを選択(&S):|分割|閉じる|元ファイルを選択|保存先フォルダーを選択|editable: 分割サイズ"
              "|大きなファイルを複数の小さなファイルに分割します。"},
         };
         for (const auto& [kind, language, texts] : rows) {
@@ -221,6 +223,11 @@ private slots:
             for (QWidget* control : Controls(*dlg, k.textIds))
                 shown << control->property(qobject_cast<QGroupBox*>(control) ? "title" : "text").toString();
             shown << Control(*dlg, 1001)->accessibleName() << Control(*dlg, 1007)->accessibleName();
+            QStringList editable;
+            for (QLineEdit* field : dlg->findChildren<QLineEdit*>())
+                if (QAccessible::queryAccessibleInterface(field)->state().editable)
+                    editable << field->accessibleName();
+            shown << "editable: " + editable.join(',');
             // A double click on the dialog, here through a group box, shows its message; one on the bar does not.
             QTest::mouseDClick(Control(*dlg, k.destGroup), Qt::LeftButton, {}, QPoint(20, 3));
             QTest::mouseDClick(dlg->findChild<ui::CPercentProgressCtrl*>(), Qt::LeftButton);
