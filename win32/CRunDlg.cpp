@@ -121,6 +121,11 @@ bool CRunDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return true;
     case WM_COMMAND:
+        // The Merge dialog's header field has a handler of its own (CMergeDlg::OnMessage).
+        if (HIWORD(wParam) == EN_CHANGE &&
+            (LOWORD(wParam) == FieldId(core::Field::Source) || LOWORD(wParam) == FieldId(core::Field::Size) ||
+             LOWORD(wParam) == IDC_DEST_PATH))
+            Session().OnInputChanged();
         if (HIWORD(wParam) != BN_CLICKED)
             return false;
         switch (LOWORD(wParam)) {
