@@ -24,6 +24,8 @@ struct RunKind
     int confirmCancelId;
     // Which file failed and why, from the job's record: read after the done notification only.
     std::string (*failureText)();
+    // The count field shows the run's chip count (the split's), not the chosen set's (the merge's).
+    bool countIsTheRuns = false;
 };
 
 namespace {
@@ -35,7 +37,8 @@ const RunKind kComminute{&ComminuteJob.runState,
                          WM_COMMINUTE_DONE,
                          kComminuteOutcomeIds,
                          IDS_CONFIRM_CANCEL_COMMINUTE,
-                         [] { return FailureText(ComminuteJob); }};
+                         [] { return FailureText(ComminuteJob); },
+                         true};
 
 const RunKind kMerge{
     &MergeJob.runState, &MergeWorkerBusy, &StartMergeWorker,        WM_MERGE_PROGRESS,
@@ -169,6 +172,8 @@ void RunSession::Step(Event event, uint64_t value)
             return;
         m_lineKept = false;
         m_port.SetStatus({});
+        if (m_kind.countIsTheRuns)
+            m_port.SetText(Field::Count, {});
         return;
     case Event::BoxClosed:
         if (m_nBoxDepth == 0 && was == RunState::EndPending)

@@ -269,10 +269,10 @@ const RunRow kRunRows[] = {
      "<start> | pos 8 | status 512.0 KB of 2.0 MB · 512.0 KB/s · 0:03 left | status 512.0 KB of 2.0 MB · "
      "256.0 KB/s · 0:06 left",
      RunState::Running},
-    {"an input changed after a cancel clears the run's line, once; before any run it shows nothing",
+    {"an input changed after a cancel clears the run's line and count, once; before any run it shows nothing",
      "input press p8 yes close d1 input input",
      "<start> | pos 8 | ask[Yes] <ask> | status 512.0 KB of 2.0 MB | notice <cancelled> | show-stop <cancelled> | "
-     "inputs on | bar 0..32 | status ",
+     "inputs on | bar 0..32 | status  | text Count ",
      RunState::Ready},
     {"closed while ready", "close", "end cancel", RunState::Ended},
     {"a worker of an earlier run still finishes: the press is refused", "busy press", "show! <busy>", RunState::Ready},
