@@ -487,6 +487,7 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
         };
     };
     const auto olderSet = [&] { MakeSet(base, RandomBytes(6 * MB, 6), MB); };
+    const auto countOf3 = [&] { WriteFile(header, Bytes{3, 0, 0, 0}); };
     const auto noLinks = [&] {
         g_noLinks = true;
         held = std::shared_ptr<void>(nullptr, [](void*) { g_noLinks = false; });
@@ -534,11 +535,8 @@ TEST_F(Runs, MeetingHostileTargetsWriteNothingThrough)
          File, "", None, 64, 5, 0, true, ""},
         {"merge: a link at chip 2, to a file elsewhere", true, link(ChipName(base, 2)), kOutcomeOpenFailed, File,
          "set/report.doc.D02", AccessDenied, 16, 0, 0, true, "set/report.doc.D02", Refusal::NotRegular},
-        {"merge: a header count below the chips", true,
-         [&] {
-             WriteFile(header, Bytes{3, 0, 0, 0});
-         },
-         Finished, File, "", None, 64, 0, 0, true, "set/report.doc.D04", Refusal::BeyondCount},
+        {"merge: a header count below the chips", true, countOf3, Finished, File, "", None, 64, 0, 0, true,
+         "set/report.doc.D04", Refusal::BeyondCount},
         {"merge: a link at the output", true, link(dest), Finished, File, "", None, 64, 0, 0, true, "joined/report.doc",
          Refusal::NotRegular},
         // Of the header chip: a new name of a chip changes the chip's change time, which a run takes

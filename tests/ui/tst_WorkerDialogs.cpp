@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,16 +54,9 @@ QString Text(int id, const QString& path = {})
     return QString::fromStdString(path.isEmpty() ? LoadString(id) : FormatString1(LoadString(id), path.toStdString()));
 }
 
-bool WriteBytes(const QString& path, const QByteArray& bytes)
+test::Bytes Read(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-QByteArray ReadBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return test::ReadFile(ToPathString(path));
 }
 
 struct Kind
@@ -111,7 +103,7 @@ class TestWorkerDialogs final : public QObject
     CIniFile m_langFile;
     std::unique_ptr<QTemporaryDir> m_dir;
     BoxRecorder m_boxes;
-    QByteArray m_data;
+    const test::Bytes m_data = test::RandomBytes(2 * MB + 1000, 1);
 
     QString Out() const { return m_dir->path() + "/out"; }
     // The file only a finished run leaves: the joined file, or the set's header chip.
@@ -133,10 +125,8 @@ class TestWorkerDialogs final : public QObject
     QString Prepare(const Kind& k)
     {
         const QString folder = m_dir->path();
-        m_data.resize(2 * MB + 1000);
-        QRandomGenerator(1).fillRange(reinterpret_cast<quint32*>(m_data.data()), m_data.size() / 4);
         QDir().mkpath(folder + "/chips");
-        WriteBytes(folder + "/data.bin", m_data);
+        test::WriteFile(ToPathString(folder + "/data.bin"), m_data);
         if (!k.merge)
             return folder + "/data.bin";
         LoadComminuteJob(PlanSplit(ToPathString(folder + "/data.bin"), 1, ToPathString(folder + "/chips")), false);
@@ -165,12 +155,14 @@ class TestWorkerDialogs final : public QObject
         QVERIFY(!dlg.findChild<ui::CPercentProgressCtrl*>()->IsLabelShown());
     }
 
-    QByteArray Output(const Kind& k) const
+    // What the run wrote: the joined file, or the chips one after another.
+    test::Bytes Output(const Kind& k) const
     {
-        if (k.merge)
-            return ReadBytes(Out() + "/data.bin");
-        return ReadBytes(Out() + "/data.bin.D01") + ReadBytes(Out() + "/data.bin.D02") +
-               ReadBytes(Out() + "/data.bin.D03");
+        test::Bytes bytes;
+        for (const QString& name :
+             k.merge ? QStringList{"data.bin"} : QStringList{"data.bin.D01", "data.bin.D02", "data.bin.D03"})
+            std::ranges::copy(Read(Out() + "/" + name), std::back_inserter(bytes));
+        return bytes;
     }
 
 private slots:
@@ -211,7 +203,7 @@ private slots:
              "|大きなファイルを複数の小さなファイルに分割します。"},
         };
         for (const auto& [kind, language, texts] : rows) {
-            m_boxes.boxes.clear();
+            m_boxes.texts.clear();
             const Kind& k = kKinds[kind];
             LoadLanguage(language);
             const auto dlg = Make(k, {m_language, m_langFile});
@@ -224,7 +216,7 @@ private slots:
             // A double click on the dialog, here through a group box, shows its message; one on the bar does not.
             QTest::mouseDClick(Control(*dlg, k.destGroup), Qt::LeftButton, {}, QPoint(20, 3));
             QTest::mouseDClick(dlg->findChild<ui::CPercentProgressCtrl*>(), Qt::LeftButton);
-            QCOMPARE((shown << m_boxes.Texts()).join('|'), texts);
+            QCOMPARE((shown << m_boxes.texts).join('|'), texts);
         }
     }
 
@@ -252,7 +244,7 @@ private slots:
         Click(*dlg, 1);
         for (QWidget* control : Controls(*dlg, k.inputs))
             QVERIFY(!control->isEnabled());
-        QTRY_VERIFY(gate->Reached());
+        QTRY_VERIFY(gate->reached);
         QVERIFY(dlg->findChild<QLabel*>("runStatus")->isVisible());
         if (answer == "destroy") {
             dlg.reset();
@@ -260,28 +252,28 @@ private slots:
             gate->Release();
             QTRY_VERIFY_WITH_TIMEOUT(!ComminuteWorkerBusy() && !MergeWorkerBusy(), 20000);
             QCoreApplication::processEvents();
-            QVERIFY(m_boxes.boxes.empty());
+            QVERIFY(m_boxes.texts.isEmpty());
             QVERIFY(QFile::exists(Result(k)));
             return;
         }
         m_boxes.questionAnswer = answer == "no" ? MsgAnswer::No : MsgAnswer::Yes;
         Click(*dlg, 2);
-        QCOMPARE(m_boxes.Texts().first(), Text(k.confirmCancel));
+        QCOMPARE(m_boxes.texts.first(), Text(k.confirmCancel));
         gate->Release();
         if (answer == "yes") {
-            QTRY_COMPARE_WITH_TIMEOUT(m_boxes.boxes.size(), size_t(2), 20000);
-            QCOMPARE(m_boxes.boxes.back().icon, MsgIcon::Stop);
+            QTRY_COMPARE_WITH_TIMEOUT(m_boxes.texts.size(), 2, 20000);
+            QCOMPARE(m_boxes.icons.back(), MsgIcon::Stop);
             VerifyReady(*dlg, k);
             // No part of the join, under any name.
             QCOMPARE(QDir(Out()).entryList(QDir::Files | QDir::Hidden), QStringList());
-            m_boxes.boxes.clear();
+            m_boxes.texts.clear();
             Click(*dlg, 1);
         }
         QTRY_VERIFY_WITH_TIMEOUT(!dlg->isVisible(), 20000);
         QCOMPARE(dlg->result(), int(QDialog::Accepted));
-        QCOMPARE(m_boxes.boxes.back().icon, MsgIcon::Exclamation);
+        QCOMPARE(m_boxes.icons.back(), MsgIcon::Exclamation);
         QCOMPARE(k.runState->load(), kRunIdle);
-        QCOMPARE(Output(k), m_data);
+        QVERIFY(Output(k) == m_data);
         // The bar ends full, and the status line on the whole size however soon the last block follows.
         const auto* bar = dlg->findChild<ui::CPercentProgressCtrl*>();
         QCOMPARE(bar->GetPos(), bar->GetUpper());
@@ -300,7 +292,7 @@ private slots:
             {"dest", "1a2-3 4", IDS_SELECT_DEST_FOLDER, 1006}, // 1234 MB
         };
         for (const auto& [without, typed, message, focused] : rows) {
-            m_boxes.boxes.clear();
+            m_boxes.texts.clear();
             CComminuteDlg dlg;
             dlg.show();
             QVERIFY(QTest::qWaitForWindowActive(&dlg));
@@ -310,32 +302,28 @@ private slots:
             if (without != "dest")
                 Browse(dlg, 1007, Out());
             Click(dlg, 1);
-            QCOMPARE(m_boxes.Texts(), QStringList{Text(message)});
+            QCOMPARE(m_boxes.texts, QStringList{Text(message)});
             QCOMPARE(Control<QLineEdit>(dlg, 1002)->text(), QString(typed).remove(QRegularExpression("\\D")));
             QCOMPARE(QApplication::focusWidget(), Control(dlg, focused));
         }
     }
 
     // Choosing a header chip fills the chip total and the file name, again when the same file is
-    // chosen again; a set of one chip ends the dialog.
-    void mergeHeaderChosenThenASetOfOne()
+    // chosen again (what a bad count leads to is the core's).
+    void mergeHeaderChosenTwice()
     {
         const QString dir = m_dir->path();
-        QVERIFY(WriteBytes(dir + "/report.doc.DAV", QByteArray("\7\0\0\0", 4)) &&
-                WriteBytes(dir + "/report.doc.D07", "c"));
+        const PathString header = ToPathString(dir + "/report.doc.DAV");
+        test::WriteFile(header, {7, 0, 0, 0});
+        test::WriteFile(ToPathString(dir + "/report.doc.D07"), {'c'});
         CMergeDlg dlg;
         dlg.show();
         Browse(dlg, 1001, dir + "/report.doc.D07");
         QCOMPARE(Control<QLineEdit>(dlg, 1011)->text(), QDir::toNativeSeparators(dir + "/report.doc.D07"));
         QCOMPARE(Control<QLineEdit>(dlg, 1012)->text() + Control<QLineEdit>(dlg, 1009)->text(), "7report.doc");
-        QVERIFY(WriteBytes(dir + "/report.doc.DAV", QByteArray("\1\0\0\0", 4)));
+        test::WriteFile(header, {1, 0, 0, 0});
         Browse(dlg, 1001, dir + "/report.doc.D07");
         QCOMPARE(Control<QLineEdit>(dlg, 1012)->text(), "1");
-        Browse(dlg, 1007, Out());
-        Click(dlg, 1);
-        QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_BAD_HEADER)});
-        QVERIFY(!dlg.isVisible());
-        QCOMPARE(dlg.result(), int(QDialog::Accepted));
     }
 
     // A run that fails while another window is in front: the box, and a desktop notice.
@@ -353,11 +341,11 @@ private slots:
         {
             test::FileSizeLimit limit(MB / 2);
             Click(*dlg, 1);
-            QTRY_VERIFY_WITH_TIMEOUT(!m_boxes.boxes.empty(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(!m_boxes.texts.isEmpty(), 20000);
         }
         const QString expected =
             Text(IDS_COMMINUTE_IO_ERROR) + "\n" + Text(IDS_FILE_TOO_LARGE, Out() + "/data.bin.D01");
-        QCOMPARE(m_boxes.Texts(), QStringList{expected});
+        QCOMPARE(m_boxes.texts, QStringList{expected});
         QCOMPARE(m_boxes.notices, QStringList{dlg->windowTitle() + ": " + expected});
         VerifyReady(*dlg, k);
         QVERIFY(!QFile::exists(Result(k)));
