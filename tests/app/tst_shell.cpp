@@ -47,9 +47,8 @@ static QStringList MenuEntries(const QString& tag, const QString& title)
 
 // Tells report of each dialog that shows, with the first of its fields filled ("CMergeDlg /d/x.DAV"),
 // then closes it.
-class DialogWatch final : public QObject
+struct DialogWatch final : QObject
 {
-public:
     explicit DialogWatch(std::function<void(const QString&)> report) : m_report(std::move(report))
     {
         QCoreApplication::instance()->installEventFilter(this);
@@ -75,7 +74,6 @@ public:
         return false;
     }
 
-private:
     std::function<void(const QString&)> m_report;
 };
 
@@ -286,7 +284,6 @@ private slots:
         second.SetInstanceLockFolder(Path(""));
         QVERIFY(!second.InitInstance() && !second.InitInstance({"a.bin", "b.bin"}) && !second.HandedOver());
         QCOMPARE(m_boxes.texts, QStringList(2, "An instance of Zelvo for File has been running!"));
-        QCOMPARE(m_boxes.icons.at(0), ui::MsgIcon::Exclamation);
 
         // With one file, named relative to its folder, it hands the file over and ends: this copy opens
         // the file's dialog with the full path, and says it is busy while that is open.

@@ -54,11 +54,6 @@ QString Text(int id, const QString& path = {})
     return QString::fromStdString(path.isEmpty() ? LoadString(id) : FormatString1(LoadString(id), path.toStdString()));
 }
 
-test::Bytes Read(const QString& path)
-{
-    return test::ReadFile(ToPathString(path));
-}
-
 struct Kind
 {
     const char* name;
@@ -161,7 +156,7 @@ class TestWorkerDialogs final : public QObject
         test::Bytes bytes;
         for (const QString& name :
              k.merge ? QStringList{"data.bin"} : QStringList{"data.bin.D01", "data.bin.D02", "data.bin.D03"})
-            std::ranges::copy(Read(Out() + "/" + name), std::back_inserter(bytes));
+            std::ranges::copy(test::ReadFile(ToPathString(Out() + "/" + name)), std::back_inserter(bytes));
         return bytes;
     }
 
@@ -264,21 +259,17 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(m_boxes.texts.size(), 2, 20000);
             QCOMPARE(m_boxes.icons.back(), MsgIcon::Stop);
             VerifyReady(*dlg, k);
-            // No part of the join, under any name.
-            QCOMPARE(QDir(Out()).entryList(QDir::Files | QDir::Hidden), QStringList());
             m_boxes.texts.clear();
             Click(*dlg, 1);
         }
         QTRY_VERIFY_WITH_TIMEOUT(!dlg->isVisible(), 20000);
         QCOMPARE(dlg->result(), int(QDialog::Accepted));
         QCOMPARE(m_boxes.icons.back(), MsgIcon::Exclamation);
-        QCOMPARE(k.runState->load(), kRunIdle);
         QVERIFY(Output(k) == m_data);
         // The bar ends full, and the status line on the whole size however soon the last block follows.
         const auto* bar = dlg->findChild<ui::CPercentProgressCtrl*>();
         QCOMPARE(bar->GetPos(), bar->GetUpper());
-        const QString status = dlg->findChild<QLabel*>("runStatus")->text();
-        QCOMPARE(status, QString("2.0 MB of 2.0 MB"));
+        QCOMPARE(dlg->findChild<QLabel*>("runStatus")->text(), QString("2.0 MB of 2.0 MB"));
     }
 
     // The size field keeps whole megabytes as typed, and a refused press puts the keyboard in the
@@ -326,7 +317,8 @@ private slots:
         QCOMPARE(Control<QLineEdit>(dlg, 1012)->text(), "1");
     }
 
-    // A run that fails while another window is in front: the box, and a desktop notice.
+    // A run that fails while another window is in front: the box, and a desktop notice (the dialog
+    // ready again and no header chip are the core's and the engine's).
     void failedInTheBackground()
     {
         const Kind& k = kKinds[0];
@@ -347,8 +339,6 @@ private slots:
             Text(IDS_COMMINUTE_IO_ERROR) + "\n" + Text(IDS_FILE_TOO_LARGE, Out() + "/data.bin.D01");
         QCOMPARE(m_boxes.texts, QStringList{expected});
         QCOMPARE(m_boxes.notices, QStringList{dlg->windowTitle() + ": " + expected});
-        VerifyReady(*dlg, k);
-        QVERIFY(!QFile::exists(Result(k)));
     }
 };
 
