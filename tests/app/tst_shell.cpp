@@ -87,9 +87,11 @@ class TestShell : public QObject
     BoxRecorder m_boxes;
 
     QString Path(const QString& name) const { return m_dir->filePath(name); }
-    // The system's language is Traditional Chinese.
+    // The system's language is Traditional Chinese. A copy started before ends first.
     CSplitterApp& NewApp()
     {
+        if (m_app)
+            m_app->ExitInstance();
         m_app = std::make_unique<CSplitterApp>();
         m_app->SetProgramFolder(m_dir->path());
         m_app->SetSystemLanguageId(0x0404);
@@ -216,7 +218,6 @@ private slots:
         QCOMPARE(DescribeWindow(app), japanese);
         QCOMPARE(StoredLanguage(), QString("JAP"));
         // The next start takes the stored language.
-        app.ExitInstance();
         QVERIFY(NewApp().InitInstance());
         QCOMPARE(m_app->MainWnd()->windowTitle(), QString("JAP title"));
     }
@@ -256,8 +257,6 @@ private slots:
             QStringList paths;
             for (const QString& file : files)
                 paths << Path(file);
-            if (m_app)
-                m_app->ExitInstance();
             CSplitterApp& app = NewApp();
             QString opened = Opened([&, start = atStart, taken = !dialog.isEmpty()] {
                 if (start)

@@ -73,7 +73,7 @@ const Kind kKinds[] = {
      &MergeJob.runState, IDS_CONFIRM_CANCEL_MERGE},
 };
 
-std::unique_ptr<ui::CWorkerDlg> Make(const Kind& k, const lang::LanguageTexts& language)
+std::unique_ptr<ui::CWorkerDlg> Make(const Kind& k, const lang::LanguageTexts& language = {})
 {
     if (k.merge)
         return std::make_unique<CMergeDlg>(language);
@@ -94,8 +94,6 @@ class TestWorkerDialogs final : public QObject
 {
     Q_OBJECT
 
-    int m_language = lang::kNoLanguage;
-    CIniFile m_langFile;
     std::unique_ptr<QTemporaryDir> m_dir;
     BoxRecorder m_boxes;
     const test::Bytes m_data = test::RandomBytes(2 * MB + 1000, 1);
@@ -103,17 +101,6 @@ class TestWorkerDialogs final : public QObject
     QString Out() const { return m_dir->path() + "/out"; }
     // The file only a finished run leaves: the joined file, or the set's header chip.
     QString Result(const Kind& k) const { return Out() + (k.merge ? "/data.bin" : "/data.bin.DAV"); }
-
-    void LoadLanguage(int language)
-    {
-        m_language = language;
-        m_langFile = CIniFile();
-        if (language == lang::kNoLanguage)
-            return;
-        const QString name = QString::fromStdU16String(std::u16string(theLanguageTable[language].name));
-        m_langFile.SetPath((QCoreApplication::applicationDirPath() + "/Lang/" + name + ".lang").toStdU16String());
-        QVERIFY(m_langFile.Load());
-    }
 
     // Writes data.bin and, for a merge, its set in chips/ as the split worker writes it. Returns
     // what the dialog is given: the source, or the header chip.
@@ -165,7 +152,6 @@ private slots:
     // box recorded instead of shown.
     void init()
     {
-        LoadLanguage(lang::kNoLanguage);
         m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/zelvo dlg 分割 ファイル-XXXXXX");
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir->filePath("settings"));
         m_boxes = BoxRecorder();
@@ -200,8 +186,15 @@ private slots:
         for (const auto& [kind, language, texts] : rows) {
             m_boxes.texts.clear();
             const Kind& k = kKinds[kind];
-            LoadLanguage(language);
-            const auto dlg = Make(k, {m_language, m_langFile});
+            // The texts the application hands over: none, or the language's file beside the program.
+            lang::LanguageTexts given{language, {}};
+            if (language != lang::kNoLanguage) {
+                const QString name = lang::ToQString(theLanguageTable[language].name);
+                given.file.SetPath(
+                    (QCoreApplication::applicationDirPath() + "/Lang/" + name + ".lang").toStdU16String());
+                QVERIFY(given.file.Load());
+            }
+            const auto dlg = Make(k, given);
             dlg->show();
             QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
             QStringList shown{dlg->windowTitle()};
@@ -233,7 +226,7 @@ private slots:
         QFETCH(QString, answer);
         const Kind& k = kKinds[kind];
         const auto gate = WorkerGate::HoldAt(k.progressMessage, 1);
-        auto dlg = Make(k, {m_language, m_langFile});
+        auto dlg = Make(k);
         dlg->show();
         Fill(*dlg, k, Prepare(k), true);
         Click(*dlg, 1);
@@ -323,7 +316,7 @@ private slots:
     {
         const Kind& k = kKinds[0];
         const QString input = Prepare(k);
-        const auto dlg = Make(k, {m_language, m_langFile});
+        const auto dlg = Make(k);
         QWidget other;
         dlg->show();
         Fill(*dlg, k, input);
