@@ -62,15 +62,14 @@ struct Kind
     const char* inputs;  // what a run disables
     const char* textIds; // where the language texts go, in their order
     uint32_t progressMessage;
-    std::atomic<int32_t>* runState;
     int confirmCancel;
 };
 
 const Kind kKinds[] = {
     {"comminute", false, 1000, 1017, "1 1001 1002 1007", "1019 1020 1017 1016 1021 1018 1 2", WM_COMMINUTE_PROGRESS,
-     &ComminuteJob.runState, IDS_CONFIRM_CANCEL_COMMINUTE},
+     IDS_CONFIRM_CANCEL_COMMINUTE},
     {"merge", true, 1011, 1026, "1 1001 1007", "1026 1027 1022 1024 1025 1023 1 2", WM_MERGE_PROGRESS,
-     &MergeJob.runState, IDS_CONFIRM_CANCEL_MERGE},
+     IDS_CONFIRM_CANCEL_MERGE},
 };
 
 std::unique_ptr<ui::CWorkerDlg> Make(const Kind& k, const lang::LanguageTexts& language = {})
@@ -99,8 +98,6 @@ class TestWorkerDialogs final : public QObject
     const test::Bytes m_data = test::RandomBytes(2 * MB + 1000, 1);
 
     QString Out() const { return m_dir->path() + "/out"; }
-    // The file only a finished run leaves: the joined file, or the set's header chip.
-    QString Result(const Kind& k) const { return Out() + (k.merge ? "/data.bin" : "/data.bin.DAV"); }
 
     // Writes data.bin and, for a merge, its set in chips/ as the split worker writes it. Returns
     // what the dialog is given: the source, or the header chip.
@@ -126,15 +123,6 @@ class TestWorkerDialogs final : public QObject
         if (!k.merge)
             Control<QLineEdit>(dlg, 1002)->setText("1");
         Browse(dlg, 1007, Out());
-    }
-
-    // The dialog back to ready after a run that did not finish.
-    void VerifyReady(QWidget& dlg, const Kind& k)
-    {
-        QVERIFY(dlg.isVisible());
-        for (QWidget* control : Controls(dlg, k.inputs))
-            QVERIFY(control->isEnabled());
-        QVERIFY(!dlg.findChild<ui::CPercentProgressCtrl*>()->IsLabelShown());
     }
 
     // What the run wrote: the joined file, or the chips one after another.
@@ -236,12 +224,13 @@ private slots:
         QVERIFY(dlg->findChild<QLabel*>("runStatus")->isVisible());
         if (answer == "destroy") {
             dlg.reset();
-            // The worker reaches nothing of the dialog that is gone, and finishes its set.
+            // The worker reaches nothing of the dialog that is gone, and finishes its set (the joined
+            // file, or the header chip, is what only a finished run leaves).
             gate->Release();
             QTRY_VERIFY_WITH_TIMEOUT(!ComminuteWorkerBusy() && !MergeWorkerBusy(), 20000);
             QCoreApplication::processEvents();
             QVERIFY(m_boxes.texts.isEmpty());
-            QVERIFY(QFile::exists(Result(k)));
+            QVERIFY(QFile::exists(Out() + (k.merge ? "/data.bin" : "/data.bin.DAV")));
             return;
         }
         m_boxes.questionAnswer = answer == "no" ? MsgAnswer::No : MsgAnswer::Yes;
@@ -251,7 +240,10 @@ private slots:
         if (answer == "yes") {
             QTRY_COMPARE_WITH_TIMEOUT(m_boxes.texts.size(), 2, 20000);
             QCOMPARE(m_boxes.icons.back(), MsgIcon::Stop);
-            VerifyReady(*dlg, k);
+            // Ready again: the inputs back, the bar without its percent.
+            QVERIFY(dlg->isVisible() && !dlg->findChild<ui::CPercentProgressCtrl*>()->IsLabelShown());
+            for (QWidget* control : Controls(*dlg, k.inputs))
+                QVERIFY(control->isEnabled());
             m_boxes.texts.clear();
             Click(*dlg, 1);
         }
