@@ -41,7 +41,6 @@ t 64 "" split "$src"
 t 64 "zelvo-cli: unknown command: chop" chop "$src" out
 t 64 "zelvo-cli: --no-checksum belongs to split" merge "$src" out --no-checksum
 t 0 "--force" --help
-[[ $out != *help-all* ]] || fail "--help lists Qt's own options: $out"
 
 # --size takes whole megabytes from 1 to 4095, bare or with M, or whole gigabytes with G; sizes that
 # pass meet the next check, as this source is smaller than one chip of them.
@@ -108,7 +107,6 @@ damage 'sed -i "\$s/^0/1/;t;\$s/^./0/" "$d.sha256"' 3 "does not match the source
 damage 'printf XXXXXXXX | dd of="$d.D02" bs=1 seek=1000 conv=notrunc status=none' 3 \
     "Chip 2 of 4 is damaged: $d.D02 does not match its checksum!" "OK,DAMAGED,OK,OK,NOT CHECKED" 0 "match the set"
 [[ -z $(ls -A empty) ]] || fail "a failed merge left files: $(ls -A empty)"
-(cd dmg && ! sha256sum --quiet -c --ignore-missing "$src.sha256" >/dev/null 2>&1) || fail "sha256sum -c: a damaged chip"
 # A link in a set is not followed, not even to a file of the same set: the message names the link
 # (the engine's tests show the same of a link where split writes).
 for f in D02 DAV sha256; do

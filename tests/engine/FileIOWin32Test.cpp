@@ -2,30 +2,16 @@
 // a name that is taken, and a checksummed set on CJK paths through both workers (BCrypt's SHA-256,
 // UTF-8 names in the checksum file). Wine shows no reparse points, so links are not among them.
 #include "Plan.h"
-#include "Workers.h"
+#include "TestFiles.h"
 
-#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <windows.h>
 
 using namespace zelvo;
+using namespace zelvo::test;
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
-
-void Put(const PathString& path, const Bytes& bytes)
-{
-    std::ofstream(std::filesystem::path(path), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::ssize(bytes));
-}
-
-Bytes Get(const PathString& path)
-{
-    return Bytes(std::istreambuf_iterator<char>(std::ifstream(std::filesystem::path(path), std::ios::binary).rdbuf()),
-                 {});
-}
 
 // A folder of the test's own with a CJK name, also its TMP so that the set locks go there.
 class Win32Files : public testing::Test
@@ -69,11 +55,11 @@ TEST_F(Win32Files, WhatTheFileLayerRefusesOrDoes)
         ::CreateHardLinkW(other.c_str(), name.c_str(), nullptr);
         File file = File::CreateTruncate(name, &error);
         file.Write(fresh.data(), fresh.size(), &error);
-        EXPECT_EQ(Get(other), old) << "the other name keeps its bytes";
+        EXPECT_EQ(ReadFile(other), old) << "the other name keeps its bytes";
         return opened(file);
     };
     const auto renameOnto = [&](FileError (*rename)(const PathString&, const PathString&)) {
-        Put(other, fresh);
+        WriteFile(other, fresh);
         return rename(other, name);
     };
     const auto secondLock = [&](LockMode held, LockMode taken) {
@@ -107,11 +93,11 @@ TEST_F(Win32Files, WhatTheFileLayerRefusesOrDoes)
     for (const auto& [what, access, act, result, after] : rows) {
         SCOPED_TRACE(what);
         std::filesystem::remove(other);
-        Put(name, old);
+        WriteFile(name, old);
         const HANDLE handle = access ? shared(access) : INVALID_HANDLE_VALUE;
         EXPECT_EQ(act(), result);
         ::CloseHandle(handle);
-        EXPECT_EQ(Get(name), after);
+        EXPECT_EQ(ReadFile(name), after);
     }
 }
 
@@ -124,7 +110,7 @@ TEST_F(Win32Files, NamesTemporariesAndLengths)
     EXPECT_EQ(fallback.substr(0, fallback.size() - 6), At(L"zelvo-partial-")) << "too long a name gives way";
 
     const int64_t large = (int64_t(5) << 30) + 1; // a length past 32 bits, which costs no disk
-    Put(At(L"large.iso"), {});
+    WriteFile(At(L"large.iso"), {});
     std::filesystem::resize_file(At(L"large.iso"), uint64_t(large));
     int64_t length = 0;
     EXPECT_EQ(QueryLength(At(L"large.iso"), &length), FileError::None);
@@ -144,32 +130,28 @@ TEST_F(Win32Files, ChecksummedSetOnCjkPaths)
     const std::string name = "\xe5\xa0\xb1\xe5\x91\x8a \xe6\x9b\xb8\xf0\xa0\xae\xb7.bin";
     const std::string text = std::string(kMegabyte + 1, 'a') + "bc";
     const Bytes data(text.begin(), text.end());
-    Put(source, data);
+    WriteFile(source, data);
     std::filesystem::create_directory(joined);
     LoadComminuteJob(PlanSplit(source, 1, chips), false);
-    uint64_t outcome = 99;
-    const Poster poster = [&](uint32_t message, uint64_t wParam) {
-        if (message == WM_COMMINUTE_DONE || message == WM_MERGE_DONE)
-            outcome = wParam;
-    };
-    ComminuteWorker(poster);
-    ASSERT_EQ(outcome, kOutcomeFinished);
-    const Bytes sums = Get(chips + L"報告 書𠮷.bin.sha256");
+    Recorder split, merge, damaged;
+    ComminuteWorker(split.poster());
+    ASSERT_EQ(split.outcome(), kOutcomeFinished);
+    const Bytes sums = ReadFile(chips + L"報告 書𠮷.bin.sha256");
     EXPECT_EQ(std::string(sums.begin(), sums.end()),
               "9bc1b2a288b26af7257a36277ae3816a7d4f16e89c1e7e77d0a5c48bad62b360  " + name + ".D01\n" +
                   "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad  " + name + ".D02\n" +
                   "4e40ea6aac7cd20a55f6e0f18a26b83f2b9ea361b0b6c893e0f69f42e7b11da8  " + name + "\n");
 
     LoadMergeJob(PlanMerge(chips + L"報告 書𠮷.bin.DAV", joined), false);
-    MergeWorker(poster);
-    EXPECT_EQ(outcome, kOutcomeFinished);
-    EXPECT_EQ(Get(joined + L"\\報告 書𠮷.bin"), data);
+    MergeWorker(merge.poster());
+    EXPECT_EQ(merge.outcome(), kOutcomeFinished);
+    EXPECT_EQ(ReadFile(joined + L"\\報告 書𠮷.bin"), data);
     // A failed join closes its temporary before it removes it: share mode 0 refuses the removal of an open file.
-    Put(chips + L"報告 書𠮷.bin.D02", {'a', 'b', 'd'});
+    WriteFile(chips + L"報告 書𠮷.bin.D02", {'a', 'b', 'd'});
     LoadMergeJob(PlanMerge(chips + L"報告 書𠮷.bin.DAV", joined), true);
-    MergeWorker(poster);
-    EXPECT_EQ(outcome, kOutcomeIoFailed);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(joined), {}), 1) << "no temporary is left";
+    MergeWorker(damaged.poster());
+    EXPECT_EQ(damaged.outcome(), kOutcomeIoFailed);
+    EXPECT_EQ(FileCount(joined), 1u) << "no temporary is left";
 }
 
 } // namespace

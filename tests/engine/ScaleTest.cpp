@@ -18,8 +18,7 @@ constexpr int64_t MiB = kMegabyte, GiB = 1024 * MiB;
 // name, source length, chip size in MB, chips, full scale only
 using Row = std::tuple<std::string, int64_t, int64_t, uint32_t, bool>;
 
-class SparseSource : public testing::TestWithParam<Row>
-{};
+using SparseSource = testing::TestWithParam<Row>;
 
 TEST_P(SparseSource, SplitsAndJoinsBack)
 {

@@ -16,19 +16,12 @@
 #include <QStringList>
 #include <atomic>
 
-struct ShownBox
-{
-    QString text;
-    zelvo::ui::MsgIcon icon;
-};
-
 // Records every box and answers it: questions with questionAnswer, the rest with OK. Desktop
 // notices are recorded as "summary: body", never sent.
-class BoxRecorder
+struct BoxRecorder
 {
-public:
-    std::vector<ShownBox> boxes;
-    QStringList notices;
+    QStringList texts, notices;
+    QList<zelvo::ui::MsgIcon> icons;
     zelvo::ui::MsgAnswer questionAnswer = zelvo::ui::MsgAnswer::Yes;
 
     void Install()
@@ -37,45 +30,36 @@ public:
         SetDesktopNoticeSender(
             [this](const QString& summary, const QString& body) { notices << summary + QStringLiteral(": ") + body; });
         SetMessageBoxAnswerer([this](const QString& text, MsgButtons buttons, MsgIcon icon) {
-            boxes.push_back({text, icon});
+            texts << text;
+            icons << icon;
             return buttons == MsgButtons::YesNo ? questionAnswer : MsgAnswer::Ok;
         });
-    }
-    QStringList Texts() const
-    {
-        QStringList texts;
-        for (const ShownBox& box : boxes)
-            texts << box.text;
-        return texts;
     }
 };
 
 // Holds the worker inside its notification of block `block` until Release(), so its state stays
 // fixed for as long as a test needs. The hook shares the gate, so it outlives any worker it holds;
 // it opens when the test's handle goes, so that a failed check leaves no worker stuck.
-class WorkerGate
+struct WorkerGate
 {
-public:
+    std::atomic<bool> open{false}, reached{false};
+
     static std::shared_ptr<WorkerGate> HoldAt(uint32_t progressMessage, uint64_t block)
     {
         auto gate = std::make_shared<WorkerGate>();
         zelvo::core::SetPostHook([gate, progressMessage, block](uint32_t message, uint64_t wParam) {
             if (message != progressMessage || wParam != block)
                 return;
-            gate->m_reached = true;
-            gate->m_open.wait(false);
+            gate->reached = true;
+            gate->open.wait(false);
         });
         return std::shared_ptr<WorkerGate>(gate.get(), [gate](WorkerGate*) { gate->Release(); });
     }
     void Release()
     {
-        m_open = true;
-        m_open.notify_all();
+        open = true;
+        open.notify_all();
     }
-    bool Reached() const { return m_reached; }
-
-private:
-    std::atomic<bool> m_open{false}, m_reached{false};
 };
 
 // Every Set…Answerer/Hook/Seam/Sender/Beeper of ui/ and core/ back to the real thing: call it in each cleanup.

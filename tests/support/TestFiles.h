@@ -1,6 +1,6 @@
-// What several test programs share, without Qt (POSIX only): private folders, sets written as a
-// split writes them, one recorder of what a run posts, and a limit on file sizes (the widget tests
-// take that one too).
+// What several test programs share, without Qt: files and sets written as a split writes them, one
+// recorder of what a run posts; on POSIX also private folders, a limit on file sizes (the widget
+// tests take that one too) and a second user.
 #pragma once
 
 #include "ChipSet.h"
@@ -11,36 +11,18 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <pwd.h>
 #include <random>
 #include <string>
+#ifndef _WIN32
+#include <pwd.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 namespace zelvo::test {
 
 using Bytes = std::vector<unsigned char>;
 inline constexpr std::size_t MB = kMegabyte;
-
-// A new private folder. All of a program's folders lie in one root that goes when the program
-// ends; it is also the program's TMPDIR, and no runtime folder is set, so that the locks the engine
-// takes on sets go there too.
-inline std::filesystem::path NewFolder()
-{
-    struct Root
-    {
-        std::filesystem::path path =
-            std::filesystem::temp_directory_path() / ("zelvo-test-" + std::to_string(std::random_device()()));
-        std::error_code ignored;
-        ~Root() { std::filesystem::remove_all(path, ignored); }
-    };
-    static Root root;
-    static int count = 0;
-    ::setenv("TMPDIR", root.path.c_str(), 1);
-    ::unsetenv("XDG_RUNTIME_DIR");
-    std::filesystem::create_directories(root.path / std::to_string(++count));
-    return root.path / std::to_string(count);
-}
 
 inline Bytes RandomBytes(std::size_t size, uint32_t seed)
 {
@@ -49,12 +31,12 @@ inline Bytes RandomBytes(std::size_t size, uint32_t seed)
     return bytes;
 }
 
-inline void WriteFile(const PathString& path, const Bytes& bytes)
+inline void WriteFile(const std::filesystem::path& path, const Bytes& bytes)
 {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::ssize(bytes));
 }
 
-inline Bytes ReadFile(const PathString& path)
+inline Bytes ReadFile(const std::filesystem::path& path)
 {
     return Bytes(std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {});
 }
@@ -96,6 +78,27 @@ struct Recorder
     uint64_t outcome() const { return steady ? done : 999; }
 };
 
+#ifndef _WIN32
+// A new private folder. All of a program's folders lie in one root that goes when the program
+// ends; it is also the program's TMPDIR, and no runtime folder is set, so that the locks the engine
+// takes on sets go there too.
+inline std::filesystem::path NewFolder()
+{
+    struct Root
+    {
+        std::filesystem::path path =
+            std::filesystem::temp_directory_path() / ("zelvo-test-" + std::to_string(std::random_device()()));
+        std::error_code ignored;
+        ~Root() { std::filesystem::remove_all(path, ignored); }
+    };
+    static Root root;
+    static int count = 0;
+    ::setenv("TMPDIR", root.path.c_str(), 1);
+    ::unsetenv("XDG_RUNTIME_DIR");
+    std::filesystem::create_directories(root.path / std::to_string(++count));
+    return root.path / std::to_string(count);
+}
+
 // Files may not grow past `limit` bytes while this lives; SIGXFSZ is ignored so that a write fails
 // with EFBIG (a file too large for its file system) instead of ending the process.
 class FileSizeLimit
@@ -128,5 +131,6 @@ inline uid_t OtherUser()
     const passwd* user = ::getpwnam("zelvo-other");
     return user ? user->pw_uid : 0;
 }
+#endif
 
 } // namespace zelvo::test

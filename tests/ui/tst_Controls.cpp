@@ -27,11 +27,6 @@ namespace {
 
 const QString kSite = QStringLiteral("https://www.quorvex.example/");
 
-QRgb TextColour(const QLabel& label)
-{
-    return label.palette().color(QPalette::WindowText).rgb();
-}
-
 } // namespace
 
 class TestControls final : public QObject
@@ -118,13 +113,13 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             CStaticLink link(target);
             QVERIFY(link.SubclassDlgItem(1030, &window));
-            QCOMPARE(TextColour(*label), CStaticLink::unvisitedColor); // a new link is blue, whatever came before
+            const auto colour = [label] { return label->palette().color(QPalette::WindowText).rgb(); };
+            QCOMPARE(colour(), CStaticLink::unvisitedColor); // a new link is blue, whatever came before
             QTest::mousePress(label, button, {}, at);
             QTest::mouseRelease(label, button, {}, release);
             QCOMPARE(m_opened, outcome == QString("opens") ? QStringList{target} : QStringList());
             QCOMPARE(m_beeps, outcome == QString("beep") ? 1 : 0);
-            QCOMPARE(TextColour(*label),
-                     outcome == QString("opens") ? CStaticLink::visitedColor : CStaticLink::unvisitedColor);
+            QCOMPARE(colour(), outcome == QString("opens") ? CStaticLink::visitedColor : CStaticLink::unvisitedColor);
         }
     }
 

@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -56,18 +55,6 @@ QString Text(int id, const QString& path = {})
     return QString::fromStdString(path.isEmpty() ? LoadString(id) : FormatString1(LoadString(id), path.toStdString()));
 }
 
-bool WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-QByteArray ReadBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 struct Kind
 {
     const char* name;
@@ -76,18 +63,17 @@ struct Kind
     const char* inputs;  // what a run disables
     const char* textIds; // where the language texts go, in their order
     uint32_t progressMessage;
-    std::atomic<int32_t>* runState;
     int confirmCancel;
 };
 
 const Kind kKinds[] = {
     {"comminute", false, 1000, 1017, "1 1001 1002 1007", "1019 1020 1017 1016 1021 1018 1 2", WM_COMMINUTE_PROGRESS,
-     &ComminuteJob.runState, IDS_CONFIRM_CANCEL_COMMINUTE},
+     IDS_CONFIRM_CANCEL_COMMINUTE},
     {"merge", true, 1011, 1026, "1 1001 1007", "1026 1027 1022 1024 1025 1023 1 2", WM_MERGE_PROGRESS,
-     &MergeJob.runState, IDS_CONFIRM_CANCEL_MERGE},
+     IDS_CONFIRM_CANCEL_MERGE},
 };
 
-std::unique_ptr<ui::CWorkerDlg> Make(const Kind& k, const lang::LanguageTexts& language)
+std::unique_ptr<ui::CWorkerDlg> Make(const Kind& k, const lang::LanguageTexts& language = {})
 {
     if (k.merge)
         return std::make_unique<CMergeDlg>(language);
@@ -108,36 +94,19 @@ class TestWorkerDialogs final : public QObject
 {
     Q_OBJECT
 
-    int m_language = lang::kNoLanguage;
-    CIniFile m_langFile;
     std::unique_ptr<QTemporaryDir> m_dir;
     BoxRecorder m_boxes;
-    QByteArray m_data;
+    const test::Bytes m_data = test::RandomBytes(2 * MB + 1000, 1);
 
     QString Out() const { return m_dir->path() + "/out"; }
-    // The file only a finished run leaves: the joined file, or the set's header chip.
-    QString Result(const Kind& k) const { return Out() + (k.merge ? "/data.bin" : "/data.bin.DAV"); }
-
-    void LoadLanguage(int language)
-    {
-        m_language = language;
-        m_langFile = CIniFile();
-        if (language == lang::kNoLanguage)
-            return;
-        const QString name = QString::fromStdU16String(std::u16string(theLanguageTable[language].name));
-        m_langFile.SetPath((QCoreApplication::applicationDirPath() + "/Lang/" + name + ".lang").toStdU16String());
-        QVERIFY(m_langFile.Load());
-    }
 
     // Writes data.bin and, for a merge, its set in chips/ as the split worker writes it. Returns
     // what the dialog is given: the source, or the header chip.
     QString Prepare(const Kind& k)
     {
         const QString folder = m_dir->path();
-        m_data.resize(2 * MB + 1000);
-        QRandomGenerator(1).fillRange(reinterpret_cast<quint32*>(m_data.data()), m_data.size() / 4);
         QDir().mkpath(folder + "/chips");
-        WriteBytes(folder + "/data.bin", m_data);
+        test::WriteFile(ToPathString(folder + "/data.bin"), m_data);
         if (!k.merge)
             return folder + "/data.bin";
         LoadComminuteJob(PlanSplit(ToPathString(folder + "/data.bin"), 1, ToPathString(folder + "/chips")), false);
@@ -157,21 +126,14 @@ class TestWorkerDialogs final : public QObject
         Browse(dlg, 1007, Out());
     }
 
-    // The dialog back to ready after a run that did not finish.
-    void VerifyReady(QWidget& dlg, const Kind& k)
+    // What the run wrote: the joined file, or the chips one after another.
+    test::Bytes Output(const Kind& k) const
     {
-        QVERIFY(dlg.isVisible());
-        for (QWidget* control : Controls(dlg, k.inputs))
-            QVERIFY(control->isEnabled());
-        QVERIFY(!dlg.findChild<ui::CPercentProgressCtrl*>()->IsLabelShown());
-    }
-
-    QByteArray Output(const Kind& k) const
-    {
-        if (k.merge)
-            return ReadBytes(Out() + "/data.bin");
-        return ReadBytes(Out() + "/data.bin.D01") + ReadBytes(Out() + "/data.bin.D02") +
-               ReadBytes(Out() + "/data.bin.D03");
+        test::Bytes bytes;
+        for (const QString& name :
+             k.merge ? QStringList{"data.bin"} : QStringList{"data.bin.D01", "data.bin.D02", "data.bin.D03"})
+            std::ranges::copy(test::ReadFile(ToPathString(Out() + "/" + name)), std::back_inserter(bytes));
+        return bytes;
     }
 
 private slots:
@@ -179,7 +141,6 @@ private slots:
     // box recorded instead of shown.
     void init()
     {
-        LoadLanguage(lang::kNoLanguage);
         m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/zelvo dlg 分割 ファイル-XXXXXX");
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir->filePath("settings"));
         m_boxes = BoxRecorder();
@@ -213,10 +174,17 @@ private slots:
              "|大きなファイルを複数の小さなファイルに分割します。"},
         };
         for (const auto& [kind, language, texts] : rows) {
-            m_boxes.boxes.clear();
+            m_boxes.texts.clear();
             const Kind& k = kKinds[kind];
-            LoadLanguage(language);
-            const auto dlg = Make(k, {m_language, m_langFile});
+            // The texts the application hands over: none, or the language's file beside the program.
+            lang::LanguageTexts given{language, {}};
+            if (language != lang::kNoLanguage) {
+                const QString name = lang::ToQString(theLanguageTable[language].name);
+                given.file.SetPath(
+                    (QCoreApplication::applicationDirPath() + "/Lang/" + name + ".lang").toStdU16String());
+                QVERIFY(given.file.Load());
+            }
+            const auto dlg = Make(k, given);
             dlg->show();
             QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
             QStringList shown{dlg->windowTitle()};
@@ -231,7 +199,7 @@ private slots:
             // A double click on the dialog, here through a group box, shows its message; one on the bar does not.
             QTest::mouseDClick(Control(*dlg, k.destGroup), Qt::LeftButton, {}, QPoint(20, 3));
             QTest::mouseDClick(dlg->findChild<ui::CPercentProgressCtrl*>(), Qt::LeftButton);
-            QCOMPARE((shown << m_boxes.Texts()).join('|'), texts);
+            QCOMPARE((shown << m_boxes.texts).join('|'), texts);
         }
     }
 
@@ -253,47 +221,47 @@ private slots:
         QFETCH(QString, answer);
         const Kind& k = kKinds[kind];
         const auto gate = WorkerGate::HoldAt(k.progressMessage, 1);
-        auto dlg = Make(k, {m_language, m_langFile});
+        auto dlg = Make(k);
         dlg->show();
         Fill(*dlg, k, Prepare(k), true);
         Click(*dlg, 1);
         for (QWidget* control : Controls(*dlg, k.inputs))
             QVERIFY(!control->isEnabled());
-        QTRY_VERIFY(gate->Reached());
+        QTRY_VERIFY(gate->reached);
         QVERIFY(dlg->findChild<QLabel*>("runStatus")->isVisible());
         if (answer == "destroy") {
             dlg.reset();
-            // The worker reaches nothing of the dialog that is gone, and finishes its set.
+            // The worker reaches nothing of the dialog that is gone, and finishes its set (the joined
+            // file, or the header chip, is what only a finished run leaves).
             gate->Release();
             QTRY_VERIFY_WITH_TIMEOUT(!ComminuteWorkerBusy() && !MergeWorkerBusy(), 20000);
             QCoreApplication::processEvents();
-            QVERIFY(m_boxes.boxes.empty());
-            QVERIFY(QFile::exists(Result(k)));
+            QVERIFY(m_boxes.texts.isEmpty());
+            QVERIFY(QFile::exists(Out() + (k.merge ? "/data.bin" : "/data.bin.DAV")));
             return;
         }
         m_boxes.questionAnswer = answer == "no" ? MsgAnswer::No : MsgAnswer::Yes;
         Click(*dlg, 2);
-        QCOMPARE(m_boxes.Texts().first(), Text(k.confirmCancel));
+        QCOMPARE(m_boxes.texts.first(), Text(k.confirmCancel));
         gate->Release();
         if (answer == "yes") {
-            QTRY_COMPARE_WITH_TIMEOUT(m_boxes.boxes.size(), size_t(2), 20000);
-            QCOMPARE(m_boxes.boxes.back().icon, MsgIcon::Stop);
-            VerifyReady(*dlg, k);
-            // No part of the join, under any name.
-            QCOMPARE(QDir(Out()).entryList(QDir::Files | QDir::Hidden), QStringList());
-            m_boxes.boxes.clear();
+            QTRY_COMPARE_WITH_TIMEOUT(m_boxes.texts.size(), 2, 20000);
+            QCOMPARE(m_boxes.icons.back(), MsgIcon::Stop);
+            // Ready again: the inputs back, the bar without its percent.
+            QVERIFY(dlg->isVisible() && !dlg->findChild<ui::CPercentProgressCtrl*>()->IsLabelShown());
+            for (QWidget* control : Controls(*dlg, k.inputs))
+                QVERIFY(control->isEnabled());
+            m_boxes.texts.clear();
             Click(*dlg, 1);
         }
         QTRY_VERIFY_WITH_TIMEOUT(!dlg->isVisible(), 20000);
         QCOMPARE(dlg->result(), int(QDialog::Accepted));
-        QCOMPARE(m_boxes.boxes.back().icon, MsgIcon::Exclamation);
-        QCOMPARE(k.runState->load(), kRunIdle);
-        QCOMPARE(Output(k), m_data);
+        QCOMPARE(m_boxes.icons.back(), MsgIcon::Exclamation);
+        QVERIFY(Output(k) == m_data);
         // The bar ends full, and the status line on the whole size however soon the last block follows.
         const auto* bar = dlg->findChild<ui::CPercentProgressCtrl*>();
         QCOMPARE(bar->GetPos(), bar->GetUpper());
-        const QString status = dlg->findChild<QLabel*>("runStatus")->text();
-        QCOMPARE(status, QString("2.0 MB of 2.0 MB"));
+        QCOMPARE(dlg->findChild<QLabel*>("runStatus")->text(), QString("2.0 MB of 2.0 MB"));
     }
 
     // The size field keeps whole megabytes as typed, and a refused press puts the keyboard in the
@@ -307,7 +275,7 @@ private slots:
             {"dest", "1a2-3 4", IDS_SELECT_DEST_FOLDER, 1006}, // 1234 MB
         };
         for (const auto& [without, typed, message, focused] : rows) {
-            m_boxes.boxes.clear();
+            m_boxes.texts.clear();
             CComminuteDlg dlg;
             dlg.show();
             QVERIFY(QTest::qWaitForWindowActive(&dlg));
@@ -317,40 +285,37 @@ private slots:
             if (without != "dest")
                 Browse(dlg, 1007, Out());
             Click(dlg, 1);
-            QCOMPARE(m_boxes.Texts(), QStringList{Text(message)});
+            QCOMPARE(m_boxes.texts, QStringList{Text(message)});
             QCOMPARE(Control<QLineEdit>(dlg, 1002)->text(), QString(typed).remove(QRegularExpression("\\D")));
             QCOMPARE(QApplication::focusWidget(), Control(dlg, focused));
         }
     }
 
     // Choosing a header chip fills the chip total and the file name, again when the same file is
-    // chosen again; a set of one chip ends the dialog.
-    void mergeHeaderChosenThenASetOfOne()
+    // chosen again (what a bad count leads to is the core's).
+    void mergeHeaderChosenTwice()
     {
         const QString dir = m_dir->path();
-        QVERIFY(WriteBytes(dir + "/report.doc.DAV", QByteArray("\7\0\0\0", 4)) &&
-                WriteBytes(dir + "/report.doc.D07", "c"));
+        const PathString header = ToPathString(dir + "/report.doc.DAV");
+        test::WriteFile(header, {7, 0, 0, 0});
+        test::WriteFile(ToPathString(dir + "/report.doc.D07"), {'c'});
         CMergeDlg dlg;
         dlg.show();
         Browse(dlg, 1001, dir + "/report.doc.D07");
         QCOMPARE(Control<QLineEdit>(dlg, 1011)->text(), QDir::toNativeSeparators(dir + "/report.doc.D07"));
         QCOMPARE(Control<QLineEdit>(dlg, 1012)->text() + Control<QLineEdit>(dlg, 1009)->text(), "7report.doc");
-        QVERIFY(WriteBytes(dir + "/report.doc.DAV", QByteArray("\1\0\0\0", 4)));
+        test::WriteFile(header, {1, 0, 0, 0});
         Browse(dlg, 1001, dir + "/report.doc.D07");
         QCOMPARE(Control<QLineEdit>(dlg, 1012)->text(), "1");
-        Browse(dlg, 1007, Out());
-        Click(dlg, 1);
-        QCOMPARE(m_boxes.Texts(), QStringList{Text(IDS_BAD_HEADER)});
-        QVERIFY(!dlg.isVisible());
-        QCOMPARE(dlg.result(), int(QDialog::Accepted));
     }
 
-    // A run that fails while another window is in front: the box, and a desktop notice.
+    // A run that fails while another window is in front: the box, and a desktop notice (the dialog
+    // ready again and no header chip are the core's and the engine's).
     void failedInTheBackground()
     {
         const Kind& k = kKinds[0];
         const QString input = Prepare(k);
-        const auto dlg = Make(k, {m_language, m_langFile});
+        const auto dlg = Make(k);
         QWidget other;
         dlg->show();
         Fill(*dlg, k, input);
@@ -360,14 +325,12 @@ private slots:
         {
             test::FileSizeLimit limit(MB / 2);
             Click(*dlg, 1);
-            QTRY_VERIFY_WITH_TIMEOUT(!m_boxes.boxes.empty(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(!m_boxes.texts.isEmpty(), 20000);
         }
         const QString expected =
             Text(IDS_COMMINUTE_IO_ERROR) + "\n" + Text(IDS_FILE_TOO_LARGE, Out() + "/data.bin.D01");
-        QCOMPARE(m_boxes.Texts(), QStringList{expected});
+        QCOMPARE(m_boxes.texts, QStringList{expected});
         QCOMPARE(m_boxes.notices, QStringList{dlg->windowTitle() + ": " + expected});
-        VerifyReady(*dlg, k);
-        QVERIFY(!QFile::exists(Result(k)));
     }
 };
 

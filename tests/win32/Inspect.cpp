@@ -9,6 +9,8 @@
 //   focus HWND                      the id of the control with the keyboard focus in HWND's thread
 //   centred HWND                    "centred" where HWND is over the middle of its owner, else the offset
 //   gone HWND [MS]                  waits until the window no longer exists
+#include "Text.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -21,11 +23,7 @@ namespace {
 
 void Print(const std::wstring& line)
 {
-    const std::wstring text = line + L"\n";
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(std::size_t(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(), size, nullptr, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fputs(zelvo::win::Utf8(line + L"\n").c_str(), stdout);
     std::fflush(stdout);
 }
 

@@ -27,21 +27,12 @@ public:
     {
         static INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
         [[maybe_unused]] static const bool registered = InitCommonControlsEx(&controls);
-        m_hWnd = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), nullptr, &Proc, 0);
+        const DLGPROC none = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; };
+        m_hWnd = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), nullptr, none, 0);
     }
     ~Dialog() { DestroyWindow(m_hWnd); }
     HWND m_hWnd;
-
-private:
-    static INT_PTR CALLBACK Proc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 };
-
-std::wstring ClassOf(HWND window)
-{
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
 
 struct ControlRow
 {
@@ -98,7 +89,9 @@ TEST(Templates, EveryControlHasItsIdClassPlaceAndStyle)
         ASSERT_TRUE(dialog.m_hWnd);
         HWND control = GetDlgItem(dialog.m_hWnd, row.id);
         ASSERT_TRUE(control);
-        EXPECT_EQ(_wcsicmp(ClassOf(control).c_str(), row.cls), 0) << Utf8(ClassOf(control));
+        wchar_t cls[64] = {};
+        GetClassNameW(control, cls, 64);
+        EXPECT_EQ(_wcsicmp(cls, row.cls), 0) << Utf8(cls);
         EXPECT_EQ(GetWindowLongW(control, GWL_STYLE) & row.style, row.style);
         // The dialog manager scales the position and the size each on its own.
         RECT scaled = row.dlu;

@@ -94,8 +94,6 @@ b=$(I find '#32770' "The File Comminuting is Finished!" 60000) || fail "split di
 expect "chip count" "$(I text "$dlg" 1005)" 3
 I press "$b" 1
 I gone "$dlg" 10000 || fail "Comminute dialog stayed after finishing"
-expect "header chip" "$(od -An -tx1 "chips/$src.DAV" | tr -d ' \n')" 03000000
-(cd chips && sha256sum -c --quiet --ignore-missing "$src.sha256" >/dev/null) || fail "the chips do not match their checksum file"
 
 # Merge: the header chip gives the total and the name; the join equals the source.
 I command "$main" 32772
@@ -114,11 +112,11 @@ expect "joined file" "$(sha256sum <"joined/$src")" "$(sha256sum <"$src")"
 expect "handing over's status" $? 0
 dlg=$(I find '#32770' "File Merge") || fail "the handed-over chip opened no Merge dialog"
 expect "handed-over header chip" "$(I text "$dlg" 1011)" "$(win "$work/chips/$src.DAV")"
-expect "handed-over chip total" "$(I text "$dlg" 1012)" 3
 I press "$dlg" 2
 I gone "$dlg" 10000 || fail "Merge dialog stayed after Close"
 
-# A confirmed cancel: No lets the run go on, Yes stops it; no header chip, the dialog ready again.
+# Close while a run goes on asks, and Yes cancels it; the dialog is ready again (what No does, and
+# what a cancelled split leaves, the core's and the engine's tests show).
 truncate -s 4G sparse.bin
 I command "$main" 32771
 dlg=$(I find '#32770' "File Comminute") || fail "no Comminute dialog"
@@ -126,14 +124,11 @@ I set "$dlg" 1000 "$(win "$work/sparse.bin")"
 I set "$dlg" 1002 100
 I set "$dlg" 1006 "$(win "$work/chips")"
 I press "$dlg" 1
-for answer in 7 6; do # No, then Yes
-    for _ in $(seq 100); do [[ $(I controls "$dlg" | awk -F'\t' '$1 == 1 {print $3}') == disabled ]] && break; sleep 0.05; done
-    I press "$dlg" 2
-    box "Are you sure to cancel this File Comminuting?" $answer
-done
+for _ in $(seq 100); do [[ $(I controls "$dlg" | awk -F'\t' '$1 == 1 {print $3}') == disabled ]] && break; sleep 0.05; done
+I press "$dlg" 2
+box "Are you sure to cancel this File Comminuting?" 6
 box "The File Comminuting is canceled!"
 expect "after the cancel" "$(I controls "$dlg" | awk -F'\t' '$1 == 1 || $1 == 1002 {print $3}' | paste -sd' ')" "enabled enabled"
-[[ ! -e chips/sparse.bin.DAV ]] || fail "a cancelled split wrote its header chip"
 I press "$dlg" 2
 I gone "$dlg" 10000 || fail "Comminute dialog stayed after Close"
 rm -f sparse.bin chips/sparse.bin.*
@@ -176,14 +171,11 @@ I close "$main"
 wait $bare
 expect "status at exit without Lang" $? 0
 
-# The command line: the same verbs and statuses, UTF-16 names.
-"$wine" "$cli" split "$src" . --size 0 >/dev/null 2>&1
-expect "cli refused size" $? 4
+# The command line with UTF-16 names (its statuses and messages are the same source's as on Linux,
+# tested there).
 mkdir cli && "$wine" "$cli" split "$src" cli --size 1 >/dev/null 2>&1 && "$wine" "$cli" merge "cli/$src.DAV" cli >/dev/null 2>&1 ||
     fail "cli round trip"
 expect "cli joined file" "$(sha256sum <"cli/$src")" "$(sha256sum <"$src")"
-"$wine" "$cli" chop >/dev/null 2>&1
-expect "cli usage status" $? 64
 
 # The installer, silent: per user, the Start-menu shortcut, the .DAV type and "Split with Zelvo";
 # its uninstaller takes all of it away again.
