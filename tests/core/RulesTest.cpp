@@ -20,7 +20,8 @@ namespace {
 
 constexpr uint64_t MB = 1048576;
 
-// The line at the start, in the middle, at the end without rate and after a failure: the sessions' rows.
+// The line at the start, in the middle and after a failure is in the sessions' rows; here the hours,
+// the end with its rate, and another language's order.
 TEST(StatusLine, HoursAndTheEnd)
 {
     const std::tuple<uint64_t, uint64_t, int64_t, const char*> rows[] = {
@@ -59,12 +60,10 @@ TEST(Bar, ColoursReadOnTheirBackground)
     EXPECT_EQ(std::lround(ContrastRatio(blue, white) * 100), 859);
     EXPECT_EQ(ReadableOn(blue, white), blue);
     const Rgb lightened = ReadableOn(blue, dark);
-    EXPECT_GE(ContrastRatio(lightened, dark), 4.5);
-    EXPECT_EQ(lightened.r, lightened.g); // still blue: only mixed towards white
-    EXPECT_GT(lightened.b, lightened.r);
+    EXPECT_TRUE(lightened.r == lightened.g && lightened.b > lightened.r); // still blue: only mixed towards white
     // The percent text over both parts of the bar, on a light and on a dark palette.
     const std::pair<Rgb, Rgb> bars[] = {
-        {{48, 140, 198}, white}, {{48, 140, 198}, {42, 42, 42}}, {{0, 120, 215}, white}};
+        {{48, 140, 198}, white}, {{48, 140, 198}, {42, 42, 42}}, {{0, 120, 215}, white}, {blue, dark}};
     for (const auto& [fill, empty] : bars) {
         const BarTextColours text = PercentTextColours(fill, empty);
         EXPECT_GE(ContrastRatio(text.onFill, fill), 4.5);

@@ -109,20 +109,14 @@ protected:
     }
 };
 
-// ---- The press: each refusal's box, where the keyboard goes, and that nothing starts or changes.
+// ---- The press: each refusal's box, where the keyboard goes, and that nothing starts or changes;
+// and what the Merge dialog shows of a header chip chosen.
 // Comminute: the size field and the source's length (folder: the source is a folder; none: no
 // source chosen), then "set" (out holds an older set) or "nodest". Merge ("merge" first) of the set
-// s.D01-s.D03, s.DAV: none, nodest, or count N / remove / shorten / write NAME.
-struct PressRow
-{
-    const char* name;
-    const char* setup;
-    int message;
-    const char* named; // the file the message names, under the test folder
-    const char* log;   // % is the message; a question is answered No
-};
-
-const PressRow kPressRows[] = {
+// s.D01-s.D03, s.DAV: none, nodest, or count N / remove / shorten / write / cut (to 2 bytes) NAME,
+// then "chose NAME" instead of the press. Then the message, the file it names (under the test
+// folder) and the log, % standing for the message; questions are answered No.
+const std::tuple<const char*, const char*, int, const char*, const char*> kPressRows[] = {
     {"no source", "1 none", IDS_SELECT_SOURCE, "", "show! % | focus Source"},
     {"no destination", "1 1048576 nodest", IDS_SELECT_DEST_FOLDER, "", "show! % | focus Dest"},
     {"size 0", "0 1048576", IDS_INVALID_SIZE, "", "show! % | focus Size"},
@@ -138,21 +132,25 @@ const PressRow kPressRows[] = {
     {"merge: a chip missing, before the run", "merge remove s.D02", AFX_IDP_FILE_NOT_FOUND, "s.D02", "show-stop %"},
     {"merge: middle chip one byte short", "merge shorten s.D02", IDS_CHIP_WRONG_LENGTH, "s.D02", "show-stop %"},
     {"merge: an existing output, No by default", "merge write out/s", IDS_CONFIRM_REPLACE_FILE, "out/s", "ask[No] %"},
-    {"merge: a set of one chip, the box, then the dialog ends", "merge count 1", IDS_BAD_HEADER, "",
-     "show! % | end ok"},
+    {"merge: one chip: the box, then the end", "merge count 1", IDS_BAD_HEADER, "", "show! % | end ok"},
     {"merge: a count of 0 as well", "merge count 0", IDS_BAD_HEADER, "", "show! % | end ok"},
-    {"merge: FF FF FF FF reads as -1, whose chip is not there", "merge count -1", AFX_IDP_FILE_NOT_FOUND, "s.D-1",
+    {"merge: FF FF FF FF is -1: no such chip", "merge count -1", AFX_IDP_FILE_NOT_FOUND, "s.D-1", "show-stop %"},
+    {"merge: header chosen: count, name", "merge count 7 chose s.DAV", 0, "", "text Count 7 | text Name s"},
+    {"merge: a chip chosen: its set's count", "merge count 12 chose s.D02", 0, "", "text Count 12 | text Name s"},
+    {"merge: a header of 2 bytes holds no count", "merge cut s.DAV chose s.DAV", 0, "", "text Count 0 | text Name s"},
+    {"merge: a chip chosen, not there", "merge count 3 chose s.D05", AFX_IDP_FILE_NOT_FOUND, "s.D05", "show-stop %"},
+    {"merge: chip chosen, header gone", "merge remove s.DAV chose s.D02", AFX_IDP_FILE_NOT_FOUND, "s.DAV",
      "show-stop %"},
 };
 
-TEST_F(Session, PressRefusedStartsNothing)
+TEST_F(Session, PressRefusedOrHeaderChosenStartsNothing)
 {
-    for (const PressRow& row : kPressRows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, setup, message, named, expected] : kPressRows) {
+        SCOPED_TRACE(name);
         TearDown();
         SetUp();
-        std::string first, second, third;
-        std::istringstream(row.setup) >> first >> second >> third;
+        std::string first, second, third, fourth, fifth;
+        std::istringstream(setup) >> first >> second >> third >> fourth >> fifth;
         const fs::path source = dir / Utf8Path("源 file.bin");
         ComminuteSession comminute(port);
         MergeSession merge(port);
@@ -176,39 +174,21 @@ TEST_F(Session, PressRefusedStartsNothing)
                 fs::remove(dir / third);
             else if (second == "shorten" || second == "write")
                 Plant(dir / Utf8Path(third), second == "write" ? 8 : MB - 1, "precious");
-            merge.OnPress(second == "none" ? PathString() : (dir / "s.DAV").native(),
-                          second == "nodest" ? PathString() : out.native());
+            else if (second == "cut")
+                fs::resize_file(dir / third, 2);
+            if (fourth == "chose")
+                merge.OnHeaderChanged((dir / fifth).native());
+            else
+                merge.OnPress(second == "none" ? PathString() : (dir / "s.DAV").native(),
+                              second == "nodest" ? PathString() : out.native());
         }
-        std::string log = row.log;
-        log.replace(log.find('%'), 1, FormatString1(LoadString(row.message), Utf8(dir / Utf8Path(row.named))));
+        std::string log = expected;
+        if (const std::size_t at = log.find('%'); at != std::string::npos)
+            log.replace(at, 1, FormatString1(LoadString(message), Utf8(dir / Utf8Path(named))));
         EXPECT_EQ(port.log, log);
         EXPECT_EQ((first == "merge" ? merge : static_cast<RunSession&>(comminute)).State(),
                   log.ends_with("end ok") ? RunState::Ended : RunState::Ready);
         EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), third == "set" ? 3 : log.starts_with("ask") ? 1 : 0);
-    }
-}
-
-TEST_F(Session, MergeHeaderChosen)
-{
-    const auto notFound = [&](const char* name) {
-        return "show-stop " + FormatString1(LoadString(AFX_IDP_FILE_NOT_FOUND), Utf8(dir / name));
-    };
-    // chosen, what report.doc.DAV holds ("none": no such file) → what the dialog shows
-    const std::tuple<const char*, std::string, std::string> rows[] = {
-        {"report.doc.DAV", std::string("\7\0\0\0", 4), "text Count 7 | text Name report.doc"},
-        {"report.doc.DAV", std::string("\5\0", 2), "text Count 0 | text Name report.doc"}, // 2 bytes hold no count
-        {"report.doc.D07", std::string("\14\0\0\0", 4), "text Count 12 | text Name report.doc"},
-        {"report.doc.D05", "", notFound("report.doc.D05")},
-        {"report.doc.D07", "none", notFound("report.doc.DAV")},
-    };
-    for (const auto& [chosen, header, shown] : rows) {
-        fs::remove(dir / "report.doc.DAV");
-        if (header != "none")
-            std::ofstream(dir / "report.doc.DAV", std::ios::binary) << header;
-        Plant(dir / "report.doc.D07", 4, "chip");
-        port.log.clear();
-        MergeSession(port).OnHeaderChanged((dir / chosen).native());
-        EXPECT_EQ(port.log, shown) << chosen;
     }
 }
 
@@ -226,32 +206,25 @@ TEST(SizeEntry, WholeMegabytesOrZero)
 // pump between them asks for a wake at most once a frame (16 ms), always for the done, and never
 // once the run is over.
 
-struct RunRow
-{
-    const char* name;
-    // busy: an earlier worker still finishes; refuse: the start is refused; press; tN: the clock
-    // at N ms; pN / dN: the worker posts a count / its outcome; w: the GUI takes what the wake
-    // brought; tick; close; msg: the double-click message; yes / no: the next question's answer;
-    // inbox:STEP,STEP…: the steps happen while the next box is open.
-    const char* script;
-    const char* log; // from the press on; <start> is a run's start, <fin> … the texts of the outcomes
-    RunState state;
-};
-
-const RunRow kRunRows[] = {
+// name, script, log from the press on, state. The script's steps: busy: an earlier worker still
+// finishes; refuse: the start is refused; press; tN: the clock at N ms; pN / dN: the worker posts a
+// count / its outcome; w: the GUI takes what the wake brought; tick; close; msg: the double-click
+// message; yes / no: the next question's answer; inbox:STEP,STEP…: the steps happen while the next
+// box is open. In the log, <start> is a run's start, <fin> … the texts of the outcomes.
+const std::tuple<const char*, const char*, const char*, RunState> kRunRows[] = {
     {"finished: a burst wakes once; the last count comes with the done", "press t1000 p8 p16 w p24 p32 d0 w",
      "<start> | wake | pos 16 | wake | pos 32 | <end ok>", RunState::Ended},
-    {"a close asks and No goes on; a frame after a take a count wakes again", "press no close t484 p4 w t500 p8 tick",
+    {"close asks, No goes on; a count wakes again a frame on", "press no close t484 p4 w t500 p8 tick",
      "<start> | ask[Yes] <ask> | wake | pos 4 | wake | pos 8 | status 512.0 KB of 2.0 MB · 1.0 MB/s · 0:02 left",
      RunState::Running},
-    {"Yes cancels: the stop box, ready, the line keeps the bytes reached; nothing after the done",
+    {"Yes cancels: stop box, ready, the line keeps the bytes; nothing after the done",
      "press p8 w yes close d1 w p9 d0",
      "<start> | wake | pos 8 | ask[Yes] <ask> | cancel seen | wake | status 512.0 KB of 2.0 MB | <cancel box>",
      RunState::Ready},
-    {"a second close while the cancel goes on ends the dialog; the outcome reaches nothing", "press yes close close d1",
+    {"a second close while cancelling ends the dialog; the outcome reaches nothing", "press yes close close d1",
      "<start> | ask[Yes] <ask> | end cancel | cancel seen", RunState::Ended},
-    {"Yes after the run ended under the question cancels nothing; the end waits for the question",
-     "press p32 w inbox:d0,w yes close", "<start> | wake | pos 32 | ask[Yes] <ask> | wake | <end ok>", RunState::Ended},
+    {"Yes after the run ended under the question: no cancel, the end waits for it", "press p32 w inbox:d0,w yes close",
+     "<start> | wake | pos 32 | ask[Yes] <ask> | wake | <end ok>", RunState::Ended},
     {"a run that ends under the double-click message ends the dialog after it", "press p32 w inbox:d0,w msg",
      "<start> | wake | pos 32 | show! hello | wake | <end ok>", RunState::Ended},
     {"the source could not be opened: the stop box, ready again", "press d2 w",
@@ -264,15 +237,14 @@ const RunRow kRunRows[] = {
     {"closed while ready", "close", "end cancel", RunState::Ended},
     {"a worker of an earlier run still finishes: the press is refused", "busy press", "show! <busy>", RunState::Ready},
     {"the start refused: the busy box, ready, no line", "refuse press",
-     "text Count 2 | bar 0..32 % | inputs off | status 0 B of 2.0 MB | show! <busy> | inputs on | bar 0..32 | status ",
-     RunState::Ready},
+     "<start> | show! <busy> | inputs on | bar 0..32 | status ", RunState::Ready},
 };
 
 // Each row against a comminute session over a 2 MB source, in 1 MB chips.
 TEST_F(Session, RunStepByStep)
 {
-    for (const RunRow& row : kRunRows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, script, log, state] : kRunRows) {
+        SCOPED_TRACE(name);
         TearDown();
         SetUp();
         const fs::path source = dir / "a.bin";
@@ -285,46 +257,42 @@ TEST_F(Session, RunStepByStep)
                            return !refuse;
                        },
                        [&] { return busy; }});
-        ComminuteJob.runState = kRunIdle;
         ComminuteSession session(port);
-        const std::map<std::string, std::function<void()>> actions{
-            {"press", [&] { session.OnPress(source.native(), "1", out.native()); }},
-            {"w", [&] { session.OnWake(); }},
-            {"tick", [&] { session.OnTick(); }},
-            {"close", [&] { session.OnClose(); }},
-            {"msg", [&] { session.Message("hello"); }},
-            {"yes", [&] { port.answers.push_back(true); }},
-            {"no", [&] { port.answers.push_back(false); }},
-            {"busy", [&] { busy = true; }},
-            {"refuse", [&] { refuse = true; }},
+        // Each step is a name and, for t, p and d, a number.
+        const std::map<std::string, std::function<void(uint64_t)>> actions{
+            {"press", [&](uint64_t) { session.OnPress(source.native(), "1", out.native()); }},
+            {"w", [&](uint64_t) { session.OnWake(); }},
+            {"tick", [&](uint64_t) { session.OnTick(); }},
+            {"close", [&](uint64_t) { session.OnClose(); }},
+            {"msg", [&](uint64_t) { session.Message("hello"); }},
+            {"yes", [&](uint64_t) { port.answers.push_back(true); }},
+            {"no", [&](uint64_t) { port.answers.push_back(false); }},
+            {"busy", [&](uint64_t) { busy = true; }},
+            {"refuse", [&](uint64_t) { refuse = true; }},
+            {"t", [&](uint64_t ms) { port.now = int64_t(ms); }},
+            {"p", [&](uint64_t blocks) { poster(WM_COMMINUTE_PROGRESS, blocks); }},
+            {"d",
+             [&](uint64_t outcome) {
+                 // The worker leaves its job idle; it stops early only when the job says cancel.
+                 port.log += ComminuteJob.runState.exchange(kRunIdle) == kRunCancel ? " | cancel seen" : "";
+                 poster(WM_COMMINUTE_DONE, outcome);
+             }},
         };
         std::function<void(const std::string&)> step = [&](const std::string& what) {
-            const uint64_t n = std::strtoull(what.c_str() + 1, nullptr, 10);
-            if (actions.count(what)) {
-                actions.at(what)();
-            } else if (what.starts_with("inbox:")) {
-                port.inBox = [&step, steps = what.substr(6)] {
-                    std::istringstream list(steps);
-                    for (std::string one; std::getline(list, one, ',');)
-                        step(one);
-                };
-            } else if (what[0] == 't') {
-                port.now = int64_t(n);
-            } else if (what[0] == 'p') {
-                poster(WM_COMMINUTE_PROGRESS, n);
-            } else if (what[0] == 'd') {
-                // The worker leaves its job idle; it stops early only when the job says cancel.
-                port.log += ComminuteJob.runState.exchange(kRunIdle) == kRunCancel ? " | cancel seen" : "";
-                poster(WM_COMMINUTE_DONE, n);
-            } else {
-                FAIL() << what;
-            }
+            const std::size_t digits = std::min(what.find_first_of("0123456789"), what.size());
+            if (!what.starts_with("inbox:"))
+                return actions.at(what.substr(0, digits))(std::strtoull(what.c_str() + digits, nullptr, 10));
+            port.inBox = [&step, steps = what.substr(6)] {
+                std::istringstream list(steps);
+                for (std::string one; std::getline(list, one, ',');)
+                    step(one);
+            };
         };
-        std::istringstream script(row.script);
-        for (std::string what; script >> what;)
+        std::istringstream steps(script);
+        for (std::string what; steps >> what;)
             step(what);
 
-        std::string expected = row.log;
+        std::string expected = log;
         for (const auto& [tag, text] : std::initializer_list<std::pair<std::string, std::string>>{
                  {"<start>", "text Count 2 | bar 0..32 % | inputs off | status 0 B of 2.0 MB"},
                  {"<end ok>", "status 2.0 MB of 2.0 MB | notice <fin> | show! <fin> | end ok"},
@@ -338,8 +306,8 @@ TEST_F(Session, RunStepByStep)
             for (std::size_t at; (at = expected.find(tag)) != std::string::npos;)
                 expected.replace(at, tag.size(), text);
         EXPECT_EQ(port.log, expected);
-        EXPECT_EQ(session.State(), row.state);
-        EXPECT_EQ(port.ticking, row.state == RunState::Running);
+        EXPECT_EQ(session.State(), state);
+        EXPECT_EQ(port.ticking, state == RunState::Running);
     }
 }
 
