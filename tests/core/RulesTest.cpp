@@ -37,13 +37,11 @@ TEST(StatusLine, HoursAndTheEnd)
 
 TEST(Bar, FilledWidthAndPercent)
 {
-    // width, lower, upper, position → pixels filled, text
+    // width, lower, upper, position → pixels filled, text (the first pixel and percent painted: tests/ui)
     const std::tuple<int, int, int, int, int, const char*> rows[] = {
-        {100, 0, 1000, 5, 0, "0%"},
-        {100, 0, 1000, 10, 1, "1%"},
         {300, 0, 100, 29, 87, "29%"}, // no float shortfall
         {300, 0, 15, 11, 220, "73%"},
-        {200, 100, 200, 150, 100, "50%"},
+        {300, 100, 1100, 105, 1, "0%"},                // 1.5 pixels and 0.5 % round down
         {300, INT_MIN, INT_MAX, INT_MAX, 300, "100%"}, // the whole int range does not overflow
         {100, 0, 0, 0, 0, "0%"},                       // an empty range fills nothing
     };
