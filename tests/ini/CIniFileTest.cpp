@@ -16,10 +16,8 @@ namespace {
 std::string Bom(const std::u16string& units, const std::u16string& mark = u"\uFEFF")
 {
     std::string bytes;
-    for (char16_t unit : mark + units) {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
-    }
+    for (char16_t unit : mark + units)
+        bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
     return bytes;
 }
 
@@ -100,30 +98,19 @@ TEST_F(IniReader, LoadsExactlyTheseEntries)
 
 TEST_F(IniReader, FailedLoadAddsNothingAndTheNextMergesFromTheEmptySection)
 {
+    const std::u16string a = Write("A.lang", Bom(u"[App]\r\nTitle=A\r\nOnlyA=a\r\n"));
+    const std::u16string b = Write("B.lang", Bom(u"k=2\r\n[App]\r\nOnlyB=b\r\nTitle=B\r\n"));
+    // A, then what cannot be loaded: a missing file, a NUL that would name A, a folder, a device
+    // that never ends (missing on Windows); a file that is there but cannot be opened takes the
+    // folder's way out. Then B.
     CIniFile ini;
-    const std::u16string first = Write("A.lang", Bom(u"[App]\r\nTitle=A\r\nOnlyA=a\r\n"));
-    ini.SetPath(first);
-    ASSERT_TRUE(ini.Load());
-    std::vector<std::pair<const char*, std::u16string>> failures{
-        {"missing file", (m_dir / "absent.lang").u16string()},
-        {"a NUL would name another file", first + u"\0.x"s},
-        {"folder", m_dir.u16string()},
-    };
-#ifndef _WIN32
-    failures.push_back({"device that never ends", u"/dev/zero"});
-    const std::u16string locked = Write("locked.lang", Bom(u"k=v\r\n"));
-    fs::permissions(m_dir / "locked.lang", fs::perms::none);
-    if (!std::ifstream(m_dir / "locked.lang").is_open()) // not with rights to read anything
-        failures.push_back({"unreadable file", locked});
-#endif
-    for (const auto& [name, path] : failures) {
-        SCOPED_TRACE(name);
+    for (const std::u16string& path :
+         {a, (m_dir / "absent.lang").u16string(), a + u"\0.x"s, m_dir.u16string(), u"/dev/zero"s, b}) {
         ini.SetPath(path);
-        EXPECT_FALSE(ini.Load());
-        ExpectModel(ini, {{u"App", {{u"Title", u"A"}, {u"OnlyA", u"a"}}}});
+        EXPECT_EQ(ini.Load(), path == a || path == b) << fs::path(path);
+        if (path != b)
+            ExpectModel(ini, {{u"App", {{u"Title", u"A"}, {u"OnlyA", u"a"}}}});
     }
-    ini.SetPath(Write("B.lang", Bom(u"k=2\r\n[App]\r\nOnlyB=b\r\nTitle=B\r\n")));
-    ASSERT_TRUE(ini.Load());
     ExpectModel(ini, {{u"App", {{u"Title", u"B"}, {u"OnlyA", u"a"}, {u"OnlyB", u"b"}}}, {u"", {{u"k", u"2"}}}});
 }
 
