@@ -31,7 +31,7 @@ class FakePort final : public RunPort
 public:
     std::string log;
     std::vector<bool> answers;   // Yes/No per question, in order; Yes when used up
-    std::function<void()> inBox; // runs while the next box or question is open, once
+    std::function<void()> inBox; // runs while the next box or question is open, once; then "closed"
     int64_t now = 0;
     bool ticking = false;
 
@@ -65,8 +65,10 @@ private:
     void Open(const std::string& entry)
     {
         Add(entry);
-        if (auto run = std::exchange(inBox, nullptr))
+        if (auto run = std::exchange(inBox, nullptr)) {
             run();
+            Add("closed");
+        }
     }
     std::size_t m_asked = 0;
 };
@@ -211,7 +213,7 @@ TEST(SizeEntry, WholeMegabytesOrZero)
 // box is open. In the log, <start> is a run's start, <fin> … the texts of the outcomes.
 const std::tuple<const char*, const char*, const char*, RunState> kRunRows[] = {
     {"finished: a burst wakes once; the last count comes with the done", "press t1000 p8 p16 w p24 p32 d0 w",
-     "<start> | wake | pos 16 | wake | pos 32 | <end ok>", RunState::Ended},
+     "<start> | wake | pos 16 | wake | pos 32 | <finished> | end ok", RunState::Ended},
     {"close asks, No goes on; a count wakes again a frame on", "press no close t484 p4 w t500 p8 tick",
      "<start> | ask[Yes] <ask> | wake | pos 4 | wake | pos 8 | status 512.0 KB of 2.0 MB · 1.0 MB/s · 0:02 left",
      RunState::Running},
@@ -222,9 +224,9 @@ const std::tuple<const char*, const char*, const char*, RunState> kRunRows[] = {
     {"a second close while cancelling ends the dialog; the outcome reaches nothing", "press yes close close d1",
      "<start> | ask[Yes] <ask> | end cancel | cancel seen", RunState::Ended},
     {"Yes after the run ended under the question: no cancel, the end waits for it", "press p32 w inbox:d0,w yes close",
-     "<start> | wake | pos 32 | ask[Yes] <ask> | wake | <end ok>", RunState::Ended},
+     "<start> | wake | pos 32 | ask[Yes] <ask> | wake | <finished> | closed | end ok", RunState::Ended},
     {"a run that ends under the double-click message ends the dialog after it", "press p32 w inbox:d0,w msg",
-     "<start> | wake | pos 32 | show! hello | wake | <end ok>", RunState::Ended},
+     "<start> | wake | pos 32 | show! hello | wake | <finished> | closed | end ok", RunState::Ended},
     {"the source could not be opened: the stop box, ready again", "press d2 w",
      "<start> | wake | status 0 B of 2.0 MB | <open box>", RunState::Ready},
     {"stalled: the clock takes a count that did not wake; the speed falls, the time left grows",
@@ -293,7 +295,7 @@ TEST_F(Session, RunStepByStep)
         std::string expected = log;
         for (const auto& [tag, text] : std::initializer_list<std::pair<std::string, std::string>>{
                  {"<start>", "text Count 2 | bar 0..32 % | inputs off | status 0 B of 2.0 MB"},
-                 {"<end ok>", "status 2.0 MB of 2.0 MB | notice <fin> | show! <fin> | end ok"},
+                 {"<finished>", "status 2.0 MB of 2.0 MB | notice <fin> | show! <fin>"},
                  {"<cancel box>", "notice <cancelled> | show-stop <cancelled> | inputs on | bar 0..32"},
                  {"<open box>", "notice <open> | show-stop <open> | inputs on | bar 0..32"},
                  {"<fin>", LoadString(IDS_COMMINUTE_FINISHED)},
