@@ -85,9 +85,8 @@ TEST(FileArgument, WhichDialogOpens)
         {"DAV", "split DAV"},
     };
     for (const auto& [path, expected] : rows) {
-        const FileRequest request = ClassifyFile(fs::path(path).native(), exists);
-        EXPECT_EQ((request.dialog == FileDialog::Merge ? "merge " : "split ") + fs::path(request.path).string(),
-                  expected);
+        const auto [dialog, chosen] = ClassifyFile(fs::path(path).native(), exists);
+        EXPECT_EQ((dialog == FileDialog::Merge ? "merge " : "split ") + fs::path(chosen).string(), expected);
     }
 }
 
@@ -140,9 +139,8 @@ TEST(LanguageFiles, ChosenAtStartAndSwitched)
         fs::create_directories(port.folder);
         for (const std::string& name : files) {
             std::ofstream out(port.folder / (name + ".lang"), std::ios::binary);
-            out << "\xFF\xFE";
-            for (const char c : "[Application]\r\nTitle=" + name + "\r\n")
-                out.put(c).put(0);
+            for (const char16_t c : u"\uFEFF[Application]\r\nTitle=" + fs::path(name).u16string() + u"\r\n")
+                out.put(char(c & 0xFF)).put(char(c >> 8));
         }
         port.stored = fs::path(stored).u16string();
         CIniFile file;
@@ -165,10 +163,10 @@ TEST(SingleInstance, StartAndHandOver)
     };
     for (const auto& [lock, oneFile, action] : rows)
         EXPECT_EQ(InstanceStart(lock, oneFile), action);
+    // Each path comes back from its line cut at the first line break: a break in a name cannot end it.
     for (const std::string path : {"", "/a", "/tmp/line\nbreak.bin", "/数据/分割 ファイル.DAV", "ab", "abc"}) {
         const std::string line = HandOverMessage(path);
-        EXPECT_EQ(line.find('\n'), line.size() - 1) << path;
-        EXPECT_EQ(ReadHandOverMessage(line), path);
+        EXPECT_EQ(ReadHandOverMessage(line.substr(0, line.find('\n'))), path);
     }
     EXPECT_EQ(HandOverMessage("/a"), "L2E=\n");
     EXPECT_EQ(ReadHandOverMessage("L2E=\r\n"), "/a");
