@@ -31,10 +31,10 @@ void ExpectModel(CIniFile ini, const Model& expected)
     for (std::size_t s = 0; s < expected.size(); ++s) {
         const auto& [section, entries] = expected[s];
         ASSERT_EQ(ini.FindSection(section), static_cast<int>(s));
-        for (std::size_t k = 0; k < entries.size(); ++k) {
-            EXPECT_EQ(ini.FindKey(static_cast<int>(s), entries[k].first), static_cast<int>(k));
-            EXPECT_EQ(ini.GetString(section, entries[k].first), entries[k].second);
-        }
+        for (std::size_t k = 0; k < entries.size(); ++k)
+            EXPECT_EQ(
+                std::pair(ini.FindKey(static_cast<int>(s), entries[k].first), ini.GetString(section, entries[k].first)),
+                std::pair(static_cast<int>(k), entries[k].second));
         ini.SetValue(section, probe, u"");
         EXPECT_EQ(ini.FindKey(static_cast<int>(s), probe), static_cast<int>(entries.size())) << "more keys";
     }
@@ -63,7 +63,6 @@ TEST_F(IniReader, LoadsExactlyTheseEntries)
 {
     const std::u16string a(495, u'a');
     const std::tuple<const char*, std::string, Model> rows[] = {
-        {"empty file", "", {}},
         {"no BOM: the first unit is lost", Bom(u"Title=Hello\r\n", u""), {{u"", {{u"itle", u"Hello"}}}}},
         {"LF only: kept in values, no header seen", Bom(u"[S]\nk=v\nj=w\n"), {{u"", {{u"k", u"v\n"}, {u"j", u"w\n"}}}}},
         {"comments, blanks, no =, keyless headers", Bom(u";k=v\r\n\r\nhello\r\n   \r\n[S]\r\n"), {}},
@@ -73,14 +72,12 @@ TEST_F(IniReader, LoadsExactlyTheseEntries)
         {"keys: case kept, any units, the last value in the first place",
          Bom(u"d=1\r\nD=3\r\nr=a\rb\0c\r\nd=2\r\n\u540D=\U0001F600\r\n"s),
          {{u"", {{u"d", u"2"}, {u"D", u"3"}, {u"r", u"a\rb\0c"s}, {u"\u540D", u"\U0001F600"}}}}},
-        {"sections: outer brackets gone, case kept, keys before any header in the empty one",
-         Bom(u"a=1\r\n[ A ]\r\nb=2\r\n[[X]]\r\nc=3\r\n[]x]\r\nd=4\r\n[]\r\nf=6\r\n[\r\n[=g\r\n"
-             u"[x]\r\nh=7\r\n"),
-         {{u"", {{u"a", u"1"}, {u"f", u"6"}, {u"[", u"g"}}},
-          {u" A ", {{u"b", u"2"}}},
-          {u"X", {{u"c", u"3"}}},
-          {u"]x", {{u"d", u"4"}}},
-          {u"x", {{u"h", u"7"}}}}},
+        {"sections: outer brackets gone, case kept",
+         Bom(u"[ A ]\r\nb=2\r\n[[X]]\r\nc=3\r\n[]x]\r\nd=4\r\n[x]\r\nh=7\r\n"),
+         {{u" A ", {{u"b", u"2"}}}, {u"X", {{u"c", u"3"}}}, {u"]x", {{u"d", u"4"}}}, {u"x", {{u"h", u"7"}}}}},
+        {"keys before any header and under [] in the empty section; [ alone is no header",
+         Bom(u"a=1\r\n[S]\r\n[]\r\nf=6\r\n[\r\n[=g\r\n"),
+         {{u"", {{u"a", u"1"}, {u"f", u"6"}, {u"[", u"g"}}}}},
         {"no line end at the end, a last odd byte dropped", Bom(u"[S]\r\nk=v") + "A", {{u"S", {{u"k", u"v"}}}}},
         // One read takes at most 499 units, the byte-order mark included in the first; the rest of
         // a longer line is a line of its own.

@@ -1,7 +1,7 @@
 // The language files that ship with the program: stored as the reader expects them and holding
 // exactly the texts the program looks up. English says word for word what the program says
 // without a file; every other language keeps English's mnemonics and number places.
-#include "CIniFile.h"
+#include "LangText.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -48,8 +48,7 @@ TEST(ShippedLanguageFiles, HoldExactlyTheTextsLookedUp)
             const QStringList items = row.split('|');
             for (const QString& item : items.mid(1)) {
                 const QString english = item.section('=', 1);
-                const QString value = QString::fromStdU16String(
-                    file.GetString(items[0].toStdU16String(), item.section('=', 0, 0).toStdU16String()));
+                const QString value = zelvo::lang::Text(file, items[0], item.section('=', 0, 0));
                 EXPECT_TRUE(name == "ENG" ? value == english : !value.trimmed().isEmpty()) << item.toStdString();
                 for (const char* mark : {"&", "%1", "%2"})
                     EXPECT_EQ(value.count(mark), english.count(mark)) << value.toStdString();
