@@ -28,18 +28,17 @@ using Model = std::vector<std::pair<std::u16string, std::vector<std::pair<std::u
 void ExpectModel(CIniFile ini, const Model& expected)
 {
     const std::u16string probe(500, u'#');
-    for (std::size_t s = 0; s < expected.size(); ++s) {
-        const auto& [section, entries] = expected[s];
-        ASSERT_EQ(ini.FindSection(section), static_cast<int>(s));
-        for (std::size_t k = 0; k < entries.size(); ++k)
-            EXPECT_EQ(
-                std::pair(ini.FindKey(static_cast<int>(s), entries[k].first), ini.GetString(section, entries[k].first)),
-                std::pair(static_cast<int>(k), entries[k].second));
+    int s = 0;
+    for (const auto& [section, entries] : expected) {
+        ASSERT_EQ(ini.FindSection(section), s);
+        int k = 0;
+        for (const auto& [key, value] : entries)
+            EXPECT_EQ(std::pair(ini.FindKey(s, key), ini.GetString(section, key)), std::pair(k++, value));
         ini.SetValue(section, probe, u"");
-        EXPECT_EQ(ini.FindKey(static_cast<int>(s), probe), static_cast<int>(entries.size())) << "more keys";
+        EXPECT_EQ(ini.FindKey(s++, probe), k) << "more keys";
     }
     ini.SetValue(probe, u"k", u"");
-    EXPECT_EQ(ini.FindSection(probe), static_cast<int>(expected.size())) << "more sections";
+    EXPECT_EQ(ini.FindSection(probe), s) << "more sections";
 }
 
 class IniReader : public ::testing::Test
@@ -99,14 +98,12 @@ TEST_F(IniReader, FailedLoadAddsNothingAndTheNextMergesFromTheEmptySection)
     const std::u16string b = Write("B.lang", Bom(u"k=2\r\n[App]\r\nOnlyB=b\r\nTitle=B\r\n"));
     // A, then what cannot be loaded: a missing file, a NUL that would name A, a folder, a device
     // that never ends (missing on Windows); a file that is there but cannot be opened takes the
-    // folder's way out. Then B.
+    // folder's way out. Then B, over all that A left.
     CIniFile ini;
     for (const std::u16string& path :
          {a, (m_dir / "absent.lang").u16string(), a + u"\0.x"s, m_dir.u16string(), u"/dev/zero"s, b}) {
         ini.SetPath(path);
         EXPECT_EQ(ini.Load(), path == a || path == b) << fs::path(path);
-        if (path != b)
-            ExpectModel(ini, {{u"App", {{u"Title", u"A"}, {u"OnlyA", u"a"}}}});
     }
     ExpectModel(ini, {{u"App", {{u"Title", u"B"}, {u"OnlyA", u"a"}, {u"OnlyB", u"b"}}}, {u"", {{u"k", u"2"}}}});
 }
