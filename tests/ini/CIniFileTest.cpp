@@ -64,7 +64,6 @@ TEST_F(IniReader, LoadsExactlyTheseEntries)
     const std::tuple<const char*, std::string, Model> rows[] = {
         {"no BOM: the first unit is lost", Bom(u"Title=Hello\r\n", u""), {{u"", {{u"itle", u"Hello"}}}}},
         {"LF only: kept in values, no header seen", Bom(u"[S]\nk=v\nj=w\n"), {{u"", {{u"k", u"v\n"}, {u"j", u"w\n"}}}}},
-        {"comments, blanks, no =, keyless headers", Bom(u";k=v\r\n\r\nhello\r\n   \r\n[S]\r\n"), {}},
         {"key lines: split at the first =, nothing trimmed",
          Bom(u"q = \"v\\n\" ;note\r\na=b=c\r\n=x\r\nk=\r\n ;c=1\r\n"),
          {{u"", {{u"q ", u" \"v\\n\" ;note"}, {u"a", u"b=c"}, {u"", u"x"}, {u"k", u""}, {u" ;c", u"1"}}}}},
@@ -74,8 +73,8 @@ TEST_F(IniReader, LoadsExactlyTheseEntries)
         {"sections: outer brackets gone, case kept",
          Bom(u"[ A ]\r\nb=2\r\n[[X]]\r\nc=3\r\n[]x]\r\nd=4\r\n[x]\r\nh=7\r\n"),
          {{u" A ", {{u"b", u"2"}}}, {u"X", {{u"c", u"3"}}}, {u"]x", {{u"d", u"4"}}}, {u"x", {{u"h", u"7"}}}}},
-        {"keys before any header and under [] in the empty section; [ alone is no header",
-         Bom(u"a=1\r\n[S]\r\n[]\r\nf=6\r\n[\r\n[=g\r\n"),
+        {"no key from comments, blanks, lines without =, a lone [; keys before a header or under [] in the empty one",
+         Bom(u";k=v\r\n\r\na=1\r\nhello\r\n   \r\n[S]\r\n[]\r\nf=6\r\n[\r\n[=g\r\n"),
          {{u"", {{u"a", u"1"}, {u"f", u"6"}, {u"[", u"g"}}}}},
         {"no line end at the end, a last odd byte dropped", Bom(u"[S]\r\nk=v") + "A", {{u"S", {{u"k", u"v"}}}}},
         // One read takes at most 499 units, the byte-order mark included in the first; the rest of

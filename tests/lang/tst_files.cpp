@@ -7,8 +7,6 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
-namespace {
-
 // Every text the program looks up, as English has it: "section|key=text|key=text...".
 const char* const kTexts[] = {
     "Application|Title=Zelvo for File",
@@ -59,5 +57,3 @@ TEST(ShippedLanguageFiles, HoldExactlyTheTextsLookedUp)
         EXPECT_EQ(text.split("\r\n").filter(QRegularExpression("^[^;[].*=")).size(), texts);
     }
 }
-
-} // namespace
