@@ -112,10 +112,10 @@ protected:
 // ---- The press: each refusal's box, where the keyboard goes, and that nothing starts or changes;
 // and what the Merge dialog shows of a header chip chosen.
 // Comminute: the size field and the source's length (folder: the source is a folder; none: no
-// source chosen), then "set" (out holds an older set's header chip) or "nodest". Merge ("merge" first) of the set
-// s.D01-s.D03, s.DAV: none, nodest, or count N / remove / shorten / write / cut (to 2 bytes) NAME,
-// then "chose NAME" instead of the press. Then the message, the file it names (under the test
-// folder) and the log, % standing for the message; questions are answered No.
+// source chosen), then "set" (out holds an older set's header chip) or "nodest". Merge ("merge"
+// first) of the set s.D01-s.D03, s.DAV: none, nodest, or count N / remove / shorten / write / cut
+// (to 2 bytes) NAME, then "chose NAME" instead of the press. Then the message, the file it names
+// (under the test folder) and the log, % standing for the message; questions are answered No.
 const std::tuple<const char*, const char*, int, const char*, const char*> kPressRows[] = {
     {"no source", "1 none", IDS_SELECT_SOURCE, "", "show! % | focus Source"},
     {"no destination", "1 1048576 nodest", IDS_SELECT_DEST_FOLDER, "", "show! % | focus Dest"},
@@ -206,7 +206,9 @@ TEST(SizeEntry, WholeMegabytesOrZero)
 // finishes; refuse: the start is refused; press; tN: the clock at N ms; pN / dN: the worker posts a
 // count / its outcome; w: the GUI takes what the wake brought; tick; close; msg: the double-click
 // message; yes / no: the next question's answer; inbox:STEP,STEP…: the steps happen while the next
-// box is open. In the log, <start> is a run's start, <fin> … the texts of the outcomes.
+// box is open. In the log, <start> is a run's start, <finished> a finished run's line, notice and
+// box, <cancel box> a cancelled run's, <fin> … the texts; "cancel seen": the worker found its job
+// told to cancel; "closed": a box that had steps inside it closes.
 const std::tuple<const char*, const char*, const char*, RunState> kRunRows[] = {
     {"finished: a burst wakes once; the last count comes with the done", "press t1000 p8 p16 w p24 p32 d0 w",
      "<start> | wake | pos 16 | wake | pos 32 | <finished> | end ok", RunState::Ended},
