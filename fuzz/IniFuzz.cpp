@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <string>
 #include <sys/mman.h>
 #include <unistd.h>
 

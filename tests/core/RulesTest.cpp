@@ -11,7 +11,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <random>
-#include <set>
 
 using namespace zelvo;
 using namespace zelvo::core;
@@ -21,33 +20,28 @@ namespace {
 
 constexpr uint64_t MB = 1048576;
 
-TEST(StatusLine, StartMiddleEndAndAfterAFailure)
+// The line at the start, in the middle and after a failure is in the sessions' rows; here the hours,
+// the end with its rate, and another language's order.
+TEST(StatusLine, HoursAndTheEnd)
 {
-    const RunStatusTexts english;
-    RunStatusTexts japanese{"%2 中 %1", "%1/秒", "残り %1"};
-    const std::tuple<uint64_t, uint64_t, int64_t, bool, const RunStatusTexts*, const char*> rows[] = {
-        {0, 5 * MB, 0, true, &english, "0 B of 5.0 MB"},
-        {5 * MB / 2, 5 * MB, 10000, true, &english, "2.5 MB of 5.0 MB · 256.0 KB/s · 0:10 left"},
-        {MB, 361 * MB, 10000, true, &english, "1.0 MB of 361.0 MB · 102.4 KB/s · 1:00:00 left"},
-        // Past a day the hours count on.
-        {1024 * MB, 400 * 1024 * MB, 3600000, true, &english, "1.0 GB of 400.0 GB · 291.3 KB/s · 399:00:00 left"},
-        {5 * MB, 5 * MB, 2000, true, &english, "5.0 MB of 5.0 MB · 2.5 MB/s"},
-        {512, 5 * MB, 2000, false, &english, "512 B of 5.0 MB"}, // a failed run keeps what it reached
-        {3 * MB, 4 * MB, 1000, true, &japanese, "4.0 MB 中 3.0 MB · 3.0 MB/秒 · 残り 0:01"},
+    const std::tuple<uint64_t, uint64_t, int64_t, const char*> rows[] = {
+        {MB, 361 * MB, 10000, "1.0 MB of 361.0 MB · 102.4 KB/s · 1:00:00 left"},
+        {1024 * MB, 400 * 1024 * MB, 3600000, "1.0 GB of 400.0 GB · 291.3 KB/s · 399:00:00 left"}, // no days
+        {5 * MB, 5 * MB, 2000, "5.0 MB of 5.0 MB · 2.5 MB/s"},
     };
-    for (const auto& [done, total, ms, rate, texts, line] : rows)
-        EXPECT_EQ(RunStatusText(done, total, ms, *texts, rate), line);
+    for (const auto& [done, total, ms, line] : rows)
+        EXPECT_EQ(RunStatusText(done, total, ms, {}), line);
+    EXPECT_EQ(RunStatusText(3 * MB, 4 * MB, 1000, {"%2 中 %1", "%1/秒", "残り %1"}),
+              "4.0 MB 中 3.0 MB · 3.0 MB/秒 · 残り 0:01");
 }
 
 TEST(Bar, FilledWidthAndPercent)
 {
-    // width, lower, upper, position → pixels filled, text
+    // width, lower, upper, position → pixels filled, text (the first pixel and percent painted: tests/ui)
     const std::tuple<int, int, int, int, int, const char*> rows[] = {
-        {100, 0, 1000, 5, 0, "0%"},
-        {100, 0, 1000, 10, 1, "1%"},
         {300, 0, 100, 29, 87, "29%"}, // no float shortfall
         {300, 0, 15, 11, 220, "73%"},
-        {200, 100, 200, 150, 100, "50%"},
+        {300, 100, 1100, 105, 1, "0%"},                // 1.5 pixels and 0.5 % round down
         {300, INT_MIN, INT_MAX, INT_MAX, 300, "100%"}, // the whole int range does not overflow
         {100, 0, 0, 0, 0, "0%"},                       // an empty range fills nothing
     };
@@ -64,12 +58,10 @@ TEST(Bar, ColoursReadOnTheirBackground)
     EXPECT_EQ(std::lround(ContrastRatio(blue, white) * 100), 859);
     EXPECT_EQ(ReadableOn(blue, white), blue);
     const Rgb lightened = ReadableOn(blue, dark);
-    EXPECT_GE(ContrastRatio(lightened, dark), 4.5);
-    EXPECT_EQ(lightened.r, lightened.g); // still blue: only mixed towards white
-    EXPECT_GT(lightened.b, lightened.r);
+    EXPECT_TRUE(lightened.r == lightened.g && lightened.b > lightened.r); // still blue: only mixed towards white
     // The percent text over both parts of the bar, on a light and on a dark palette.
     const std::pair<Rgb, Rgb> bars[] = {
-        {{48, 140, 198}, white}, {{48, 140, 198}, {42, 42, 42}}, {{0, 120, 215}, white}};
+        {{48, 140, 198}, white}, {{48, 140, 198}, {42, 42, 42}}, {{0, 120, 215}, white}, {blue, dark}};
     for (const auto& [fill, empty] : bars) {
         const BarTextColours text = PercentTextColours(fill, empty);
         EXPECT_GE(ContrastRatio(text.onFill, fill), 4.5);
@@ -77,16 +69,10 @@ TEST(Bar, ColoursReadOnTheirBackground)
     }
 }
 
-PathString Native(const char* path)
-{
-    return fs::path(path).native();
-}
-
 TEST(FileArgument, WhichDialogOpens)
 {
     // x.bin.DAV exists, y.bin.DAV does not.
-    const std::set<PathString> there{Native("x.bin.DAV")};
-    const auto exists = [&](const PathString& path) { return there.count(path) > 0; };
+    const auto exists = [](const PathString& path) { return path == fs::path("x.bin.DAV").native(); };
     const std::pair<const char*, const char*> rows[] = {
         {"a.bin", "split a.bin"},
         {"x.bin.DAV", "merge x.bin.DAV"},
@@ -99,9 +85,8 @@ TEST(FileArgument, WhichDialogOpens)
         {"DAV", "split DAV"},
     };
     for (const auto& [path, expected] : rows) {
-        const FileRequest request = ClassifyFile(Native(path), exists);
-        EXPECT_EQ((request.dialog == FileDialog::Merge ? "merge " : "split ") + fs::path(request.path).string(),
-                  expected);
+        const auto [dialog, chosen] = ClassifyFile(fs::path(path).native(), exists);
+        EXPECT_EQ((dialog == FileDialog::Merge ? "merge " : "split ") + fs::path(chosen).string(), expected);
     }
 }
 
@@ -125,11 +110,7 @@ public:
     std::string log;
 
     std::u16string StoredLanguage() override { return stored; }
-    void StoreLanguage(const std::u16string& name) override
-    {
-        stored = name;
-        log += " store " + fs::path(name).string();
-    }
+    void StoreLanguage(const std::u16string& name) override { log += " store " + fs::path(name).string(); }
     std::u16string LangFilePath(const std::u16string& name) override
     {
         return (folder / (fs::path(name) += ".lang")).u16string();
@@ -141,37 +122,33 @@ public:
 TEST(LanguageFiles, ChosenAtStartAndSwitched)
 {
     // stored name, files there (UTF-16LE, titled by their names), the index before, -1 for the
-    // start or the index chosen from the menu → the index, the title loaded, what happened. The
-    // system's language is CHT; nothing is stored at start, and a switch that cannot load its file
-    // changes nothing.
-    const std::tuple<const char*, std::vector<std::string>, int, int, int, const char*, std::string> rows[] = {
-        {"", {}, 0, -1, 99, "", ""},
-        {"JAP", {"ENG", "CHS", "CHT", "JAP"}, 0, -1, 3, "JAP", " loaded"},
-        {"FRA", {"FRA", "CHT"}, 2, -1, 2, "FRA", " loaded"}, // a name outside the table leaves the index
-        {"CHS", {"CHT"}, 0, -1, 99, "", ""},
-        {"", {"ENG", "CHT"}, 0, -1, 2, "CHT", " loaded"},
-        {"CHS", {"JAP"}, 1, 3, 3, "JAP", " loaded store JAP"},
-        {"CHS", {"JAP"}, 1, 0, 1, "", " show " + std::to_string(IDS_LANG_FILE_FAILED)},
+    // start or the index chosen from the menu → the index after, [the title loaded], what happened.
+    // The system's language is CHT; nothing is stored at start, and a switch that cannot load its
+    // file changes nothing.
+    const std::tuple<const char*, std::vector<std::string>, int, int, std::string> rows[] = {
+        {"", {}, 0, -1, "99 []"},
+        {"JAP", {"ENG", "CHS", "CHT", "JAP"}, 0, -1, "3 [JAP] loaded"},
+        {"FRA", {"FRA", "CHT"}, 2, -1, "2 [FRA] loaded"}, // a name outside the table leaves the index
+        {"CHS", {"CHT"}, 0, -1, "99 []"},
+        {"", {"ENG", "CHT"}, 0, -1, "2 [CHT] loaded"},
+        {"CHS", {"JAP"}, 1, 3, "3 [JAP] loaded store JAP"},
+        {"CHS", {"JAP"}, 1, 0, "1 [] show " + std::to_string(IDS_LANG_FILE_FAILED)},
     };
-    for (auto [stored, files, nLanguage, chosen, after, title, log] : rows) {
+    for (auto [stored, files, nLanguage, chosen, after] : rows) {
         FakeLanguage port;
         fs::create_directories(port.folder);
         for (const std::string& name : files) {
             std::ofstream out(port.folder / (name + ".lang"), std::ios::binary);
-            out << "\xFF\xFE";
-            for (const char c : "[Application]\r\nTitle=" + name + "\r\n")
-                out.put(c).put(0);
+            for (const char16_t c : u"\uFEFF[Application]\r\nTitle=" + fs::path(name).u16string() + u"\r\n")
+                out.put(char(c & 0xFF)).put(char(c >> 8));
         }
         port.stored = fs::path(stored).u16string();
         CIniFile file;
         chosen < 0 ? StartLanguage(port, file, nLanguage, 0x0404) : SwitchLanguage(port, file, nLanguage, chosen);
-        EXPECT_EQ(nLanguage, after) << stored << chosen;
-        EXPECT_EQ(fs::path(file.GetString(u"Application", u"Title")).string(), title);
-        EXPECT_EQ(port.log, log);
-        EXPECT_EQ(fs::path(port.stored).string(), chosen == 3 ? "JAP" : stored);
+        const std::string title = fs::path(file.GetString(u"Application", u"Title")).string();
+        EXPECT_EQ(std::to_string(nLanguage) + " [" + title + "]" + port.log, after) << stored << chosen;
         fs::remove_all(port.folder);
     }
-    EXPECT_TRUE(LanguageChecked(3, 3) && !LanguageChecked(0, 3));
 }
 
 TEST(SingleInstance, StartAndHandOver)
@@ -186,10 +163,10 @@ TEST(SingleInstance, StartAndHandOver)
     };
     for (const auto& [lock, oneFile, action] : rows)
         EXPECT_EQ(InstanceStart(lock, oneFile), action);
+    // Each path comes back from its line cut at the first line break: a break in a name cannot end it.
     for (const std::string path : {"", "/a", "/tmp/line\nbreak.bin", "/数据/分割 ファイル.DAV", "ab", "abc"}) {
         const std::string line = HandOverMessage(path);
-        EXPECT_EQ(line.find('\n'), line.size() - 1) << path;
-        EXPECT_EQ(ReadHandOverMessage(line), path);
+        EXPECT_EQ(ReadHandOverMessage(line.substr(0, line.find('\n'))), path);
     }
     EXPECT_EQ(HandOverMessage("/a"), "L2E=\n");
     EXPECT_EQ(ReadHandOverMessage("L2E=\r\n"), "/a");

@@ -16,10 +16,8 @@ namespace {
 std::string Bom(const std::u16string& units, const std::u16string& mark = u"\uFEFF")
 {
     std::string bytes;
-    for (char16_t unit : mark + units) {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
-    }
+    for (char16_t unit : mark + units)
+        bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
     return bytes;
 }
 
@@ -30,18 +28,17 @@ using Model = std::vector<std::pair<std::u16string, std::vector<std::pair<std::u
 void ExpectModel(CIniFile ini, const Model& expected)
 {
     const std::u16string probe(500, u'#');
-    for (std::size_t s = 0; s < expected.size(); ++s) {
-        const auto& [section, entries] = expected[s];
-        ASSERT_EQ(ini.FindSection(section), static_cast<int>(s));
-        for (std::size_t k = 0; k < entries.size(); ++k) {
-            EXPECT_EQ(ini.FindKey(static_cast<int>(s), entries[k].first), static_cast<int>(k));
-            EXPECT_EQ(ini.GetString(section, entries[k].first), entries[k].second);
-        }
+    int s = 0;
+    for (const auto& [section, entries] : expected) {
+        ASSERT_EQ(ini.FindSection(section), s);
+        int k = 0;
+        for (const auto& [key, value] : entries)
+            EXPECT_EQ(std::pair(ini.FindKey(s, key), ini.GetString(section, key)), std::pair(k++, value));
         ini.SetValue(section, probe, u"");
-        EXPECT_EQ(ini.FindKey(static_cast<int>(s), probe), static_cast<int>(entries.size())) << "more keys";
+        EXPECT_EQ(ini.FindKey(s++, probe), k) << "more keys";
     }
     ini.SetValue(probe, u"k", u"");
-    EXPECT_EQ(ini.FindSection(probe), static_cast<int>(expected.size())) << "more sections";
+    EXPECT_EQ(ini.FindSection(probe), s) << "more sections";
 }
 
 class IniReader : public ::testing::Test
@@ -65,24 +62,20 @@ TEST_F(IniReader, LoadsExactlyTheseEntries)
 {
     const std::u16string a(495, u'a');
     const std::tuple<const char*, std::string, Model> rows[] = {
-        {"empty file", "", {}},
         {"no BOM: the first unit is lost", Bom(u"Title=Hello\r\n", u""), {{u"", {{u"itle", u"Hello"}}}}},
         {"LF only: kept in values, no header seen", Bom(u"[S]\nk=v\nj=w\n"), {{u"", {{u"k", u"v\n"}, {u"j", u"w\n"}}}}},
-        {"comments, blanks, no =, keyless headers", Bom(u";k=v\r\n\r\nhello\r\n   \r\n[S]\r\n"), {}},
         {"key lines: split at the first =, nothing trimmed",
          Bom(u"q = \"v\\n\" ;note\r\na=b=c\r\n=x\r\nk=\r\n ;c=1\r\n"),
          {{u"", {{u"q ", u" \"v\\n\" ;note"}, {u"a", u"b=c"}, {u"", u"x"}, {u"k", u""}, {u" ;c", u"1"}}}}},
         {"keys: case kept, any units, the last value in the first place",
          Bom(u"d=1\r\nD=3\r\nr=a\rb\0c\r\nd=2\r\n\u540D=\U0001F600\r\n"s),
          {{u"", {{u"d", u"2"}, {u"D", u"3"}, {u"r", u"a\rb\0c"s}, {u"\u540D", u"\U0001F600"}}}}},
-        {"sections: outer brackets gone, case kept, keys before any header in the empty one",
-         Bom(u"a=1\r\n[ A ]\r\nb=2\r\n[[X]]\r\nc=3\r\n[]x]\r\nd=4\r\n[]\r\nf=6\r\n[\r\n[=g\r\n"
-             u"[x]\r\nh=7\r\n"),
-         {{u"", {{u"a", u"1"}, {u"f", u"6"}, {u"[", u"g"}}},
-          {u" A ", {{u"b", u"2"}}},
-          {u"X", {{u"c", u"3"}}},
-          {u"]x", {{u"d", u"4"}}},
-          {u"x", {{u"h", u"7"}}}}},
+        {"sections: outer brackets gone, case kept",
+         Bom(u"[ A ]\r\nb=2\r\n[[X]]\r\nc=3\r\n[]x]\r\nd=4\r\n[x]\r\nh=7\r\n"),
+         {{u" A ", {{u"b", u"2"}}}, {u"X", {{u"c", u"3"}}}, {u"]x", {{u"d", u"4"}}}, {u"x", {{u"h", u"7"}}}}},
+        {"no key from comments, blanks, lines without =, a lone [; keys before a header or under [] in the empty one",
+         Bom(u";k=v\r\n\r\na=1\r\nhello\r\n   \r\n[S]\r\n[]\r\nf=6\r\n[\r\n[=g\r\n"),
+         {{u"", {{u"a", u"1"}, {u"f", u"6"}, {u"[", u"g"}}}}},
         {"no line end at the end, a last odd byte dropped", Bom(u"[S]\r\nk=v") + "A", {{u"S", {{u"k", u"v"}}}}},
         // One read takes at most 499 units, the byte-order mark included in the first; the rest of
         // a longer line is a line of its own.
@@ -100,30 +93,16 @@ TEST_F(IniReader, LoadsExactlyTheseEntries)
 
 TEST_F(IniReader, FailedLoadAddsNothingAndTheNextMergesFromTheEmptySection)
 {
+    const std::u16string a = Write("A.lang", Bom(u"[App]\r\nTitle=A\r\nOnlyA=a\r\n"));
+    const std::u16string b = Write("B.lang", Bom(u"k=2\r\n[App]\r\nOnlyB=b\r\nTitle=B\r\n"));
+    // A, then what cannot be loaded: a missing file, a NUL that would name A, a folder, a device
+    // that never ends (missing on Windows); a file that is there but cannot be opened takes the
+    // folder's way out. Then B, over all that A left.
     CIniFile ini;
-    const std::u16string first = Write("A.lang", Bom(u"[App]\r\nTitle=A\r\nOnlyA=a\r\n"));
-    ini.SetPath(first);
-    ASSERT_TRUE(ini.Load());
-    std::vector<std::pair<const char*, std::u16string>> failures{
-        {"missing file", (m_dir / "absent.lang").u16string()},
-        {"a NUL would name another file", first + u"\0.x"s},
-        {"folder", m_dir.u16string()},
-    };
-#ifndef _WIN32
-    failures.push_back({"device that never ends", u"/dev/zero"});
-    const std::u16string locked = Write("locked.lang", Bom(u"k=v\r\n"));
-    fs::permissions(m_dir / "locked.lang", fs::perms::none);
-    if (!std::ifstream(m_dir / "locked.lang").is_open()) // not with rights to read anything
-        failures.push_back({"unreadable file", locked});
-#endif
-    for (const auto& [name, path] : failures) {
-        SCOPED_TRACE(name);
+    for (const std::u16string& path : {a, a + u"-gone", a + u"\0.x"s, m_dir.u16string(), u"/dev/zero"s, b}) {
         ini.SetPath(path);
-        EXPECT_FALSE(ini.Load());
-        ExpectModel(ini, {{u"App", {{u"Title", u"A"}, {u"OnlyA", u"a"}}}});
+        EXPECT_EQ(ini.Load(), path == a || path == b) << fs::path(path);
     }
-    ini.SetPath(Write("B.lang", Bom(u"k=2\r\n[App]\r\nOnlyB=b\r\nTitle=B\r\n")));
-    ASSERT_TRUE(ini.Load());
     ExpectModel(ini, {{u"App", {{u"Title", u"B"}, {u"OnlyA", u"a"}, {u"OnlyB", u"b"}}}, {u"", {{u"k", u"2"}}}});
 }
 

@@ -1,12 +1,11 @@
 // The language files that ship with the program: stored as the reader expects them and holding
 // exactly the texts the program looks up. English says word for word what the program says
 // without a file; every other language keeps English's mnemonics and number places.
-#include "CIniFile.h"
+#include "LangText.h"
 
 #include <QFile>
-#include <QtTest>
-
-namespace {
+#include <QRegularExpression>
+#include <gtest/gtest.h>
 
 // Every text the program looks up, as English has it: "section|key=text|key=text...".
 const char* const kTexts[] = {
@@ -29,50 +28,32 @@ const char* const kTexts[] = {
     "|Choose Destination Folder=Choose the destination folder",
 };
 
-} // namespace
-
-class TestLangFiles : public QObject
+TEST(ShippedLanguageFiles, HoldExactlyTheTextsLookedUp)
 {
-    Q_OBJECT
-
-private slots:
-    void shippedFile_data()
-    {
-        QTest::addColumn<QString>("name");
-        for (const char* name : {"ENG", "CHS", "CHT", "JAP"})
-            QTest::newRow(name) << name;
-    }
-
-    void shippedFile()
-    {
-        QFETCH(QString, name);
+    for (const QString name : {"ENG", "CHS", "CHT", "JAP"}) {
+        SCOPED_TRACE(name.toStdString());
         QFile raw(ZELVO_LANG_SOURCE_DIR "/" + name + ".lang");
         const QByteArray bytes = raw.open(QIODevice::ReadOnly) ? raw.readAll() : QByteArray();
-        QVERIFY(bytes.startsWith("\xFF\xFE") && bytes.size() % 2 == 0);
+        ASSERT_TRUE(bytes.startsWith("\xFF\xFE") && bytes.size() % 2 == 0);
         const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / 2);
-        QVERIFY2(!text.contains(QRegularExpression("\r(?!\n)|(?<!\r)\n")), "a line end other than CR LF");
+        EXPECT_FALSE(text.contains(QRegularExpression("\r(?!\n)|(?<!\r)\n"))) << "a line end other than CR LF";
 
         CIniFile file;
         file.SetPath(raw.fileName().toStdU16String());
-        QVERIFY(file.Load());
+        file.Load();
         int texts = 0;
         for (const QString row : kTexts) {
             const QStringList items = row.split('|');
             for (const QString& item : items.mid(1)) {
                 const QString english = item.section('=', 1);
-                const QString value = QString::fromStdU16String(
-                    file.GetString(items[0].toStdU16String(), item.section('=', 0, 0).toStdU16String()));
-                QVERIFY2(name == "ENG" ? value == english : !value.trimmed().isEmpty(), qPrintable(item));
-                QVERIFY2(value.count('&') == english.count('&'), qPrintable(value));
-                for (const char* place : {"%1", "%2"})
-                    QVERIFY2(value.contains(place) == english.contains(place), qPrintable(value));
+                const QString value = zelvo::lang::Text(file, items[0], item.section('=', 0, 0));
+                EXPECT_TRUE(name == "ENG" ? value == english : !value.trimmed().isEmpty()) << item.toStdString();
+                for (const char* mark : {"&", "%1", "%2"})
+                    EXPECT_EQ(value.count(mark), english.count(mark)) << value.toStdString();
                 ++texts;
             }
         }
         // Nothing else but comments, blank lines and section headers.
-        QCOMPARE(text.split("\r\n").filter(QRegularExpression("^[^;[].*=")).size(), texts);
+        EXPECT_EQ(text.split("\r\n").filter(QRegularExpression("^[^;[].*=")).size(), texts);
     }
-};
-
-QTEST_GUILESS_MAIN(TestLangFiles)
-#include "tst_files.moc"
+}
