@@ -5,10 +5,6 @@
 #include <algorithm>
 #include <climits>
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX // MinGW's C++ library defines it already
-#define NOMINMAX
-#endif
 #include <windows.h>
 // bcrypt.h takes its types from windows.h
 #include <bcrypt.h>

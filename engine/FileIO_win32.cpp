@@ -7,10 +7,6 @@
 #include <random>
 #include <string_view>
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX // MinGW's C++ library defines it already
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 namespace zelvo {

@@ -10,10 +10,6 @@
 #include <set>
 #include <string>
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX // MinGW's C++ library defines it already
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 namespace zelvo {
