@@ -10,32 +10,6 @@
 namespace zelvo::core {
 namespace {
 
-std::string Utf8(const std::u16string& text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | c >> 6);
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | c >> 12);
-            out += char(0x80 | (c >> 6 & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | c >> 18);
-            out += char(0x80 | (c >> 12 & 0x3F));
-            out += char(0x80 | (c >> 6 & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 // trunc(offset / span × scale) for span > 0, in 64 bits (the widths are far below 2^31), saturated.
 int ScaledTrunc(int position, int lower, int upper, int scale)
 {
@@ -64,7 +38,7 @@ constexpr double kMinimumContrast = 4.5;
 
 std::string IniText(CIniFile& file, const char16_t* section, const char16_t* key)
 {
-    return Utf8(file.GetString(section, key));
+    return Utf8OfUtf16(file.GetString(section, key));
 }
 
 RunStatusTexts RunStatusTextsFrom(CIniFile& file)
