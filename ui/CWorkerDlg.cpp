@@ -158,9 +158,7 @@ void CWorkerDlg::mouseDoubleClickEvent(QMouseEvent* event)
 
 void CWorkerDlg::Show(const std::string& text, core::BoxIcon icon)
 {
-    static_assert(int(core::BoxIcon::Stop) == int(MsgIcon::Stop) &&
-                  int(core::BoxIcon::Question) == int(MsgIcon::Question));
-    ZelvoMessageBox(QString::fromStdString(text), MsgButtons::Ok, static_cast<MsgIcon>(icon));
+    ZelvoMessageBox(QString::fromStdString(text), MsgButtons::Ok, icon);
 }
 
 bool CWorkerDlg::Ask(const std::string& question, core::AskDefault byDefault)
