@@ -36,22 +36,17 @@ constexpr double kMinimumContrast = 4.5;
 
 } // namespace
 
-std::string IniText(CIniFile& file, const char16_t* section, const char16_t* key)
+std::string RunDialogText(CIniFile& file, const char16_t* key, std::string builtIn)
 {
-    return Utf8OfUtf16(file.GetString(section, key));
+    std::string text = Utf8OfUtf16(file.GetString(u"Run Dialogs", key));
+    return text.empty() ? builtIn : text;
 }
 
 RunStatusTexts RunStatusTextsFrom(CIniFile& file)
 {
-    RunStatusTexts texts;
-    const auto take = [&file](std::string& into, const char16_t* key) {
-        if (std::string text = IniText(file, u"Run Dialogs", key); !text.empty())
-            into = std::move(text);
-    };
-    take(texts.bytesDone, u"Bytes Done");
-    take(texts.speed, u"Speed");
-    take(texts.timeLeft, u"Time Left");
-    return texts;
+    const RunStatusTexts builtIn;
+    return {RunDialogText(file, u"Bytes Done", builtIn.bytesDone), RunDialogText(file, u"Speed", builtIn.speed),
+            RunDialogText(file, u"Time Left", builtIn.timeLeft)};
 }
 
 std::optional<int64_t> SecondsLeft(uint64_t doneBytes, uint64_t totalBytes, int64_t elapsedMs)
