@@ -43,12 +43,7 @@ bool CSplitterApp::InitInstance(const QStringList& files)
     const auto lock = m_instanceLock.Acquire(kInstanceLockName, m_strLockFolder);
     const QString serverName = zelvo::app::FileHandOver::ServerName(kInstanceLockName, m_strLockFolder);
     using Action = zelvo::core::StartAction;
-    using Lock = zelvo::app::SingleInstanceLock::Result;
-    const auto result = lock == Lock::Acquired        ? zelvo::core::LockResult::Acquired
-                        : lock == Lock::HeldElsewhere ? zelvo::core::LockResult::HeldElsewhere
-                        : lock == Lock::Unsafe        ? zelvo::core::LockResult::Unsafe
-                                                      : zelvo::core::LockResult::Unavailable;
-    const Action action = zelvo::core::InstanceStart(result, !file.isEmpty());
+    const Action action = zelvo::core::InstanceStart(lock, !file.isEmpty());
     if (action == Action::RefuseUnsafe) {
         zelvo::ui::ZelvoMessageBox(QString::fromStdString(zelvo::FormatString1(
             zelvo::LoadString(zelvo::IDS_LOCK_UNSAFE), m_instanceLock.UnsafePath().toStdString())));

@@ -1,5 +1,6 @@
 #include "LangMenu.h"
 
+#include "AppRules.h"
 #include "LangText.h"
 #include "LanguageTable.h"
 #include "StringTable.h"
@@ -12,25 +13,12 @@ namespace zelvo::app {
 using lang::Text;
 using lang::ToQString;
 
-namespace {
-
-bool IsLanguageCommand(int commandId)
-{
-    for (const auto& entry : theLanguageTable) {
-        if (static_cast<int>(entry.commandId) == commandId)
-            return true;
-    }
-    return false;
-}
-
-} // namespace
-
 QAction* AddCommand(QMenu& menu, const QString& text, int commandId)
 {
     QAction* action = menu.addAction(text);
     action->setData(commandId);
     action->setStatusTip(CommandPrompt(commandId));
-    action->setCheckable(IsLanguageCommand(commandId));
+    action->setCheckable(core::LanguageOfCommand(static_cast<unsigned>(commandId)).has_value());
     return action;
 }
 

@@ -5,6 +5,7 @@
 // user cannot enter.
 #pragma once
 
+#include "AppRules.h"
 #include "Locks.h"
 
 #include <QString>
@@ -20,7 +21,7 @@ class SingleInstanceLock
 public:
     // Unsafe: the folder of locks or the lock in it belongs to, or could be replaced by, another
     // user; UnsafePath() names it.
-    enum class Result { Acquired, HeldElsewhere, Unavailable, Unsafe };
+    using Result = core::LockResult;
 
     SingleInstanceLock() = default;
     ~SingleInstanceLock();

@@ -1,5 +1,6 @@
 #include "AppRules.h"
 
+#include "ChipSet.h"
 #include "LanguageTable.h"
 #include "StringTable.h"
 
@@ -21,9 +22,7 @@ FileRequest ClassifyFile(const PathString& path, const std::function<bool(const 
     const bool chipName =
         n > 4 && at(4) == '.' && upper(at(3)) == 'D' && digit(at(2)) && digit(at(1)) && !(at(2) == '0' && at(1) == '0');
     if (headerName || chipName) {
-        PathString header = path.substr(0, n - 2);
-        header += static_cast<PathString::value_type>('A');
-        header += static_cast<PathString::value_type>('V');
+        const PathString header = CountFilePath(path);
         if (exists(header))
             return {FileDialog::Merge, headerName ? path : header};
     }

@@ -30,7 +30,6 @@ public:
     // the worker's thread, wake never after Close has returned.
     Poster Open(std::function<void()> wake, std::function<int64_t()> nowMs);
     void Close();
-    bool IsOpen() const { return m_channel != nullptr; }
 
     struct Taken
     {

@@ -10,32 +10,6 @@
 namespace zelvo::core {
 namespace {
 
-std::string Utf8(const std::u16string& text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | c >> 6);
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | c >> 12);
-            out += char(0x80 | (c >> 6 & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | c >> 18);
-            out += char(0x80 | (c >> 12 & 0x3F));
-            out += char(0x80 | (c >> 6 & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 // trunc(offset / span × scale) for span > 0, in 64 bits (the widths are far below 2^31), saturated.
 int ScaledTrunc(int position, int lower, int upper, int scale)
 {
@@ -62,22 +36,17 @@ constexpr double kMinimumContrast = 4.5;
 
 } // namespace
 
-std::string IniText(CIniFile& file, const char16_t* section, const char16_t* key)
+std::string RunDialogText(CIniFile& file, const char16_t* key, std::string builtIn)
 {
-    return Utf8(file.GetString(section, key));
+    std::string text = Utf8OfUtf16(file.GetString(u"Run Dialogs", key));
+    return text.empty() ? builtIn : text;
 }
 
 RunStatusTexts RunStatusTextsFrom(CIniFile& file)
 {
-    RunStatusTexts texts;
-    const auto take = [&file](std::string& into, const char16_t* key) {
-        if (std::string text = IniText(file, u"Run Dialogs", key); !text.empty())
-            into = std::move(text);
-    };
-    take(texts.bytesDone, u"Bytes Done");
-    take(texts.speed, u"Speed");
-    take(texts.timeLeft, u"Time Left");
-    return texts;
+    const RunStatusTexts builtIn;
+    return {RunDialogText(file, u"Bytes Done", builtIn.bytesDone), RunDialogText(file, u"Speed", builtIn.speed),
+            RunDialogText(file, u"Time Left", builtIn.timeLeft)};
 }
 
 std::optional<int64_t> SecondsLeft(uint64_t doneBytes, uint64_t totalBytes, int64_t elapsedMs)

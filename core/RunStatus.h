@@ -19,8 +19,9 @@ struct RunStatusTexts
 };
 // Section "Run Dialogs", keys "Bytes Done", "Speed", "Time Left"; the built-in text for an empty one.
 RunStatusTexts RunStatusTextsFrom(CIniFile& file);
-// text(section, key) of file as UTF-8; empty when missing.
-std::string IniText(CIniFile& file, const char16_t* section, const char16_t* key);
+// text("Run Dialogs", key) of file as UTF-8, or builtIn when it is empty (the texts the run dialogs
+// gained after their templates).
+std::string RunDialogText(CIniFile& file, const char16_t* key, std::string builtIn);
 
 // Whole seconds still to go at the average speed so far, rounded up: none while nothing is done
 // (no speed yet), 0 once everything is.

@@ -17,35 +17,9 @@ std::filesystem::path ToFsPath(const std::u16string& text)
 #ifdef _WIN32
     return std::filesystem::path(std::wstring(text.begin(), text.end()));
 #else
-    // POSIX names are bytes; ours are UTF-16, so they go out as UTF-8. A lone surrogate cannot
-    // be encoded and becomes U+FFFD (the library's own conversion would throw instead).
-    std::string bytes;
-    bytes.reserve(text.size() * 3);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80) {
-            bytes += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            bytes += static_cast<char>(0xC0 | (cp >> 6));
-            bytes += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            bytes += static_cast<char>(0xE0 | (cp >> 12));
-            bytes += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            bytes += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            bytes += static_cast<char>(0xF0 | (cp >> 18));
-            bytes += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            bytes += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            bytes += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-    return std::filesystem::path(bytes);
+    // POSIX names are bytes; ours are UTF-16, so they go out as UTF-8 (the library's own
+    // conversion would throw on a lone surrogate).
+    return std::filesystem::path(Utf8OfUtf16(text));
 #endif
 }
 
@@ -73,6 +47,37 @@ bool ReadPiece(std::streambuf& in, std::u16string& piece)
 }
 
 } // namespace
+
+std::string Utf8OfUtf16(std::u16string_view text)
+{
+    std::string bytes;
+    bytes.reserve(text.size() * 3);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x80) {
+            bytes += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            bytes += static_cast<char>(0xC0 | (cp >> 6));
+            bytes += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            bytes += static_cast<char>(0xE0 | (cp >> 12));
+            bytes += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            bytes += static_cast<char>(0xF0 | (cp >> 18));
+            bytes += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            bytes += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return bytes;
+}
 
 void CIniFile::SetPath(const std::u16string& path)
 {

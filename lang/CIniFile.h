@@ -3,7 +3,11 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
+
+// The texts as UTF-8; a lone surrogate, which UTF-8 cannot hold, becomes U+FFFD.
+std::string Utf8OfUtf16(std::u16string_view text);
 
 class CIniSection
 {

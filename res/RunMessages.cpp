@@ -73,11 +73,7 @@ std::string DisplayPath(const PathString& path)
 
 std::string FileErrorText(FileError error, const PathString& path)
 {
-    // The framework knows no read-only destination and no file too large for its file system.
-    const int id = error == FileError::ReadOnly   ? IDS_READ_ONLY
-                   : error == FileError::TooLarge ? IDS_FILE_TOO_LARGE
-                                                  : FileErrorStringId(static_cast<int>(error));
-    return FormatString1(LoadString(id), DisplayPath(path));
+    return FormatString1(LoadString(FileErrorStringId(static_cast<int>(error))), DisplayPath(path));
 }
 
 int RefusalStringId(Refusal what)

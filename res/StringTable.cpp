@@ -1,5 +1,7 @@
 #include "StringTable.h"
 
+#include "FileIO.h"
+
 #include <string_view>
 #include <utility>
 
@@ -100,6 +102,12 @@ std::string LoadString(int id)
 
 int FileErrorStringId(int cause)
 {
+    // The engine's causes beyond the framework's: a read-only destination, a file too large for
+    // its file system.
+    if (cause == static_cast<int>(FileError::ReadOnly))
+        return IDS_READ_ONLY;
+    if (cause == static_cast<int>(FileError::TooLarge))
+        return IDS_FILE_TOO_LARGE;
     if (cause < 0 || cause > AFX_IDP_FILE_EOF - AFX_IDP_FILE_NONE)
         return AFX_IDP_FILE_GENERIC;
     return AFX_IDP_FILE_NONE + cause;

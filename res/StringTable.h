@@ -104,8 +104,9 @@ enum StringId : int {
 // The UTF-8 text stored under id, or an empty string for an id the table does not hold.
 std::string LoadString(int id);
 
-// The id of the file-error text for one of the framework's file-exception causes (0 to 14,
-// the engine's FileError values); an unknown cause gets the generic text.
+// The id of the file-error text for one of the engine's FileError values: the framework's
+// file-exception causes 0 to 14, then 15 (read-only) and 16 (too large); an unknown cause gets the
+// generic text.
 int FileErrorStringId(int cause);
 
 // Replaces every "%1" in text with arg (the framework's AfxFormatString1).

@@ -108,7 +108,7 @@ void CComminuteDlg::OnInitDialog()
     InitRunDialog(std::move(session), m_progress, m_statusRoom);
     for (QLineEdit* input : {m_editSource, m_editSize, m_editDest})
         connect(input, &QLineEdit::textChanged, this, [this] { m_session->OnInputChanged(); });
-    m_comboUnit->setAccessibleName(RunText(u"Unit Box", QStringLiteral("Unit")));
+    m_comboUnit->setAccessibleName(RunText(u"Unit Box", "Unit"));
 
     // The template's size, grown where a language's texts need more room; the frame is fixed.
     const DialogUnits du(fontMetrics());

@@ -86,15 +86,15 @@ void CWorkerDlg::InitRunDialog(std::unique_ptr<core::RunSession> session, CPerce
     for (QLabel* label : labels)
         if (label->buddy())
             label->buddy()->setAccessibleName(PlainLabelText(label->text()));
-    m_progress->setAccessibleName(RunText(u"Progress Bar", QStringLiteral("Progress")));
+    m_progress->setAccessibleName(RunText(u"Progress Bar", "Progress"));
     // "..." says nothing to a screen reader; both templates use 1001 for the source (the header
     // chip in Merge) and 1007 for the destination folder.
     const bool merge = m_traits.langDialog == lang::LangDialog::Merge;
     if (auto* source = findChild<QPushButton*>(QStringLiteral("1001")))
-        source->setAccessibleName(merge ? RunText(u"Choose Header Chip", QStringLiteral("Choose the header chip file"))
-                                        : RunText(u"Choose Source File", QStringLiteral("Choose the source file")));
+        source->setAccessibleName(merge ? RunText(u"Choose Header Chip", "Choose the header chip file")
+                                        : RunText(u"Choose Source File", "Choose the source file"));
     if (auto* dest = findChild<QPushButton*>(QStringLiteral("1007")))
-        dest->setAccessibleName(RunText(u"Choose Destination Folder", QStringLiteral("Choose the destination folder")));
+        dest->setAccessibleName(RunText(u"Choose Destination Folder", "Choose the destination folder"));
 
     // The status line sits in the gap between the bar and the buttons, so the template's frame
     // keeps its size; hidden while no run goes on, its room kept.
@@ -113,9 +113,9 @@ void CWorkerDlg::InitRunDialog(std::unique_ptr<core::RunSession> session, CPerce
     }
 }
 
-QString CWorkerDlg::RunText(QStringView key, const QString& builtIn)
+QString CWorkerDlg::RunText(const char16_t* key, const char* builtIn)
 {
-    return RunDialogText(m_language.file, key, builtIn);
+    return QString::fromStdString(core::RunDialogText(m_language.file, key, builtIn));
 }
 
 QString CWorkerDlg::BrowseSourceFile(const QString& filter)
@@ -158,9 +158,7 @@ void CWorkerDlg::mouseDoubleClickEvent(QMouseEvent* event)
 
 void CWorkerDlg::Show(const std::string& text, core::BoxIcon icon)
 {
-    static_assert(int(core::BoxIcon::Stop) == int(MsgIcon::Stop) &&
-                  int(core::BoxIcon::Question) == int(MsgIcon::Question));
-    ZelvoMessageBox(QString::fromStdString(text), MsgButtons::Ok, static_cast<MsgIcon>(icon));
+    ZelvoMessageBox(QString::fromStdString(text), MsgButtons::Ok, icon);
 }
 
 bool CWorkerDlg::Ask(const std::string& question, core::AskDefault byDefault)

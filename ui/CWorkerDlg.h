@@ -65,7 +65,7 @@ protected:
     void AcceptDrops(QLineEdit* field, QPushButton* button, bool folder, std::function<void(const QString&)> choose);
 
     // text("Run Dialogs", key) of the dialog's language, or builtIn.
-    QString RunText(QStringView key, const QString& builtIn);
+    QString RunText(const char16_t* key, const char* builtIn);
 
     // The control of a field the session names.
     virtual QWidget* FieldControl(core::Field field) const = 0;

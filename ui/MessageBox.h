@@ -3,13 +3,15 @@
 // that no test ever blocks on a real modal box.
 #pragma once
 
+#include "RunPort.h"
+
 #include <QString>
 #include <functional>
 
 namespace zelvo::ui {
 
 enum class MsgButtons { Ok, YesNo };
-enum class MsgIcon { Exclamation, Stop, Question, Information };
+using MsgIcon = core::BoxIcon;
 enum class MsgAnswer { Ok, Yes, No };
 
 // defaultNo: Enter answers No (a question whose Yes destroys something).

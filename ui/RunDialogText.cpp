@@ -1,16 +1,8 @@
 #include "RunDialogText.h"
 
-#include "LangText.h"
-
 #include <QRegularExpression>
 
 namespace zelvo::ui {
-
-QString RunDialogText(CIniFile& langFile, QStringView key, const QString& builtIn)
-{
-    const QString text = lang::Text(langFile, u"Run Dialogs", key);
-    return text.isEmpty() ? builtIn : text;
-}
 
 QString PlainLabelText(const QString& text)
 {

@@ -1,16 +1,10 @@
-// The texts of the two run dialogs that came after their templates, each with its built-in English
-// (the status line's are the core's: core::RunStatusTextsFrom).
+// The accessible names of the run dialogs' fields, taken from their labels (the texts the dialogs
+// gained after their templates are the core's: core::RunDialogText).
 #pragma once
 
-#include "CIniFile.h"
-
 #include <QString>
-#include <QStringView>
 
 namespace zelvo::ui {
-
-// text("Run Dialogs", key) of the language file, or builtIn when it is empty.
-QString RunDialogText(CIniFile& langFile, QStringView key, const QString& builtIn);
 
 // A label's text as a name: without its mnemonic ("&F", or "(&F)" as CJK texts write it) and
 // without the trailing colon.

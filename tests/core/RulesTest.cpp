@@ -111,10 +111,7 @@ public:
 
     std::u16string StoredLanguage() override { return stored; }
     void StoreLanguage(const std::u16string& name) override { log += " store " + fs::path(name).string(); }
-    std::u16string LangFilePath(const std::u16string& name) override
-    {
-        return (folder / (fs::path(name) += ".lang")).u16string();
-    }
+    std::u16string LangFilePath(const std::u16string& name) override { return (folder / name).u16string() + u".lang"; }
     void LanguageLoaded() override { log += " loaded"; }
     void Show(int stringId) override { log += " show " + std::to_string(stringId); }
 };
