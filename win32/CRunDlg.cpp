@@ -65,8 +65,8 @@ struct CRunDlg::Taskbar
     }
 };
 
-CRunDlg::CRunDlg(int templateId, lang::LangDialog kind, int progressId)
-    : CDialog(templateId), m_kind(kind), m_progressId(progressId)
+CRunDlg::CRunDlg(int templateId, lang::LangDialog kind, int progressId, FieldIds fieldIds)
+    : CDialog(templateId), m_kind(kind), m_progressId(progressId), m_fieldIds(fieldIds)
 {}
 
 CRunDlg::~CRunDlg() = default;
@@ -296,7 +296,11 @@ void CRunDlg::Wake()
     PostMessageW(m_hWnd, WM_RUN_WAKE, 0, 0);
 }
 
-CComminuteDlg::CComminuteDlg() : CRunDlg(130, lang::LangDialog::Comminute, IDC_CMNT_PROGRESS) {}
+// Source, Size, Count, Dest; Name has no field here.
+CComminuteDlg::CComminuteDlg()
+    : CRunDlg(130, lang::LangDialog::Comminute, IDC_CMNT_PROGRESS,
+              {IDC_SOURCE_PATH, IDC_CHIP_SIZE, IDC_CHIP_COUNT, IDC_DEST_PATH, IDC_DEST_PATH})
+{}
 
 BOOL CComminuteDlg::OnInitDialog()
 {
@@ -306,22 +310,6 @@ BOOL CComminuteDlg::OnInitDialog()
     SendMessageW(unit, CB_SETCURSEL, 1, 0); // the chip size is always in megabytes
     EnableWindow(unit, FALSE);
     return CRunDlg::OnInitDialog();
-}
-
-int CComminuteDlg::FieldId(core::Field field) const
-{
-    switch (field) {
-    case core::Field::Source:
-        return IDC_SOURCE_PATH;
-    case core::Field::Size:
-        return IDC_CHIP_SIZE;
-    case core::Field::Count:
-        return IDC_CHIP_COUNT;
-    case core::Field::Dest:
-    case core::Field::Name:
-        break;
-    }
-    return IDC_DEST_PATH;
 }
 
 void CComminuteDlg::OnPress()
@@ -337,7 +325,11 @@ void CComminuteDlg::OnBrowseSource()
         SetSource(path);
 }
 
-CMergeDlg::CMergeDlg() : CRunDlg(132, lang::LangDialog::Merge, IDC_MERGE_PROGRESS) {}
+// The header chip stands for both Source and Size.
+CMergeDlg::CMergeDlg()
+    : CRunDlg(132, lang::LangDialog::Merge, IDC_MERGE_PROGRESS,
+              {IDC_HEADER_PATH, IDC_HEADER_PATH, IDC_CHIP_TOTAL, IDC_DEST_PATH, IDC_FILE_NAME})
+{}
 
 bool CMergeDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
 {
@@ -346,22 +338,6 @@ bool CMergeDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& r
         return true;
     }
     return CRunDlg::OnMessage(message, wParam, lParam, result);
-}
-
-int CMergeDlg::FieldId(core::Field field) const
-{
-    switch (field) {
-    case core::Field::Source:
-    case core::Field::Size:
-        return IDC_HEADER_PATH;
-    case core::Field::Count:
-        return IDC_CHIP_TOTAL;
-    case core::Field::Name:
-        return IDC_FILE_NAME;
-    case core::Field::Dest:
-        break;
-    }
-    return IDC_DEST_PATH;
 }
 
 void CMergeDlg::OnPress()

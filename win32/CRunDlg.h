@@ -9,6 +9,7 @@
 #include "RunPort.h"
 #include "RunSession.h"
 
+#include <array>
 #include <memory>
 #include <shellapi.h>
 #include <string>
@@ -23,15 +24,16 @@ public:
     void SetInitialSource(std::wstring path) { m_initialSource = std::move(path); }
 
 protected:
-    CRunDlg(int templateId, lang::LangDialog kind, int progressId);
+    // The control of each core::Field in this dialog, in the enum's order.
+    using FieldIds = std::array<int, 5>;
+    CRunDlg(int templateId, lang::LangDialog kind, int progressId, FieldIds fieldIds);
 
     BOOL OnInitDialog() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
     void OnCancel() override;
     void OnDestroy() override;
 
-    // The control a session's field names in this dialog.
-    virtual int FieldId(core::Field field) const = 0;
+    int FieldId(core::Field field) const { return m_fieldIds[std::size_t(field)]; }
     virtual void OnPress() = 0;
     virtual void OnBrowseSource() = 0;
     virtual core::RunSession& Session() = 0;
@@ -64,6 +66,7 @@ private:
 
     lang::LangDialog m_kind;
     int m_progressId;
+    FieldIds m_fieldIds;
     std::wstring m_initialSource;
     struct Taskbar;
     std::unique_ptr<Taskbar> m_taskbar;
@@ -76,7 +79,6 @@ public:
 
 private:
     BOOL OnInitDialog() override;
-    int FieldId(core::Field field) const override;
     void OnPress() override;
     void OnBrowseSource() override;
     core::RunSession& Session() override { return m_session; }
@@ -91,7 +93,6 @@ public:
 
 private:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
-    int FieldId(core::Field field) const override;
     void OnPress() override;
     void OnBrowseSource() override;
     void OnSourceChanged();
