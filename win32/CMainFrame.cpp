@@ -169,14 +169,12 @@ void CMainFrame::OnMenuSelect(UINT item, UINT flags, HMENU menu)
 
 void CMainFrame::OnFileComminute()
 {
-    CComminuteDlg dialog;
-    dialog.DoModal(m_hWnd);
+    RunDialog(core::FileDialog::Comminute, m_hWnd);
 }
 
 void CMainFrame::OnFileMerge()
 {
-    CMergeDlg dialog;
-    dialog.DoModal(m_hWnd);
+    RunDialog(core::FileDialog::Merge, m_hWnd);
 }
 
 LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)

@@ -362,4 +362,15 @@ void CMergeDlg::OnSourceChanged()
     m_session.OnHeaderChanged(ItemText(m_hWnd, IDC_HEADER_PATH));
 }
 
+void RunDialog(core::FileDialog which, HWND owner, const std::wstring& source)
+{
+    std::unique_ptr<CRunDlg> dialog;
+    if (which == core::FileDialog::Merge)
+        dialog = std::make_unique<CMergeDlg>();
+    else
+        dialog = std::make_unique<CComminuteDlg>();
+    dialog->SetInitialSource(source);
+    dialog->DoModal(owner);
+}
+
 } // namespace zelvo::win

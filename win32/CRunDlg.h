@@ -3,6 +3,7 @@
 // (boxes, texts, the bar, the focus) come back through RunPort.
 #pragma once
 
+#include "AppRules.h"
 #include "CDialog.h"
 #include "CPercentProgressCtrl.h"
 #include "DialogKeys.h"
@@ -100,5 +101,8 @@ private:
 
     core::MergeSession m_session{*this};
 };
+
+// Runs the dialog of which over owner until it ends, its source field holding source if any.
+void RunDialog(core::FileDialog which, HWND owner, const std::wstring& source = {});
 
 } // namespace zelvo::win

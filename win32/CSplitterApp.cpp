@@ -242,15 +242,7 @@ void CSplitterApp::OpenFile(const std::wstring& path)
     const core::FileRequest request = core::ClassifyFile(path, [](const PathString& candidate) {
         return GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES;
     });
-    if (request.dialog == core::FileDialog::Merge) {
-        CMergeDlg dialog;
-        dialog.SetInitialSource(request.path);
-        dialog.DoModal(MainWindow());
-    } else {
-        CComminuteDlg dialog;
-        dialog.SetInitialSource(request.path);
-        dialog.DoModal(MainWindow());
-    }
+    RunDialog(request.dialog, MainWindow(), request.path);
 }
 
 } // namespace zelvo::win
