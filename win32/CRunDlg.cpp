@@ -4,6 +4,7 @@
 #include "CSplitterApp.h"
 #include "LanguageTable.h"
 #include "MessageBox.h"
+#include "Shell.h"
 #include "Text.h"
 #include "resource.h"
 
@@ -191,16 +192,12 @@ std::wstring CRunDlg::BrowseFile(const wchar_t* filter, const wchar_t* place)
 void CRunDlg::OnDropFiles(HDROP drop)
 {
     POINT at{};
-    DragQueryPoint(drop, &at);
-    std::wstring path(std::size_t(DragQueryFileW(drop, 0, nullptr, 0)) + 1, L'\0');
-    path.resize(DragQueryFileW(drop, 0, path.data(), UINT(path.size())));
-    DragFinish(drop);
+    const std::wstring path = TakeDroppedFile(drop, &at);
     // Only a ready dialog takes a file, and only on one of its path fields.
     if (path.empty() || !IsWindowEnabled(Item(IDOK)))
         return;
     const HWND target = ChildWindowFromPointEx(m_hWnd, at, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    const bool folder = IsFolder(path);
     if (target == Item(IDC_DEST_PATH) && folder)
         SetDlgItemTextW(m_hWnd, IDC_DEST_PATH, path.c_str());
     else if (target == Item(FieldId(core::Field::Source)) && !folder)

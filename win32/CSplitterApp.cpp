@@ -5,6 +5,7 @@
 #include "CRunDlg.h"
 #include "LanguageTable.h"
 #include "MessageBox.h"
+#include "Shell.h"
 #include "StringTable.h"
 #include "Text.h"
 #include "resource.h"
@@ -68,8 +69,7 @@ bool CSplitterApp::WriteProfileString(const wchar_t* section, const wchar_t* nam
 std::wstring CSplitterApp::LastFolder(const wchar_t* place) const
 {
     const std::wstring folder = GetProfileString(L"Settings\\LastFolders", place);
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? folder : std::wstring();
+    return IsFolder(folder) ? folder : std::wstring();
 }
 
 void CSplitterApp::RememberFolder(const wchar_t* place, const std::wstring& folder)
