@@ -89,9 +89,9 @@ void CRunDlg::ApplyLanguage()
 {
     if (theApp.m_nLanguage == lang::kNoLanguage)
         return;
-    const bool comminute = m_kind == lang::LangDialog::Comminute;
-    const std::u16string section(comminute ? lang::kComminuteSection : lang::kMergeSection);
-    for (const lang::DialogKey& item : comminute ? lang::kComminuteKeys : lang::kMergeKeys) {
+    const lang::DialogKeySet set = lang::DialogKeysOf(m_kind);
+    const std::u16string section(set.section);
+    for (const lang::DialogKey& item : set.keys) {
         const std::wstring text = Wide(theApp.theLangFile.GetString(section, std::u16string(item.key)));
         SetWindowTextW(item.controlId == 0 ? m_hWnd : Item(item.controlId), text.c_str());
     }
@@ -111,13 +111,9 @@ bool CRunDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
     case WM_CLOSE:
         Session().OnClose();
         return true;
-    case WM_LBUTTONDBLCLK: {
-        const lang::DoubleClickKey key = lang::DoubleClickKeyOf(m_kind);
-        const std::string text = Utf8(
-            Wide(theApp.theLangFile.GetString(std::u16string(lang::kGeneralMessageSection), std::u16string(key.key))));
-        Session().Message(text.empty() ? std::string(key.fallback) : text);
+    case WM_LBUTTONDBLCLK:
+        Session().Message(Utf8(Wide(lang::DoubleClickText(m_kind, theApp.theLangFile))));
         return false; // and the click takes its default course
-    }
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return true;
