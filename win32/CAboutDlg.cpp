@@ -71,6 +71,8 @@ LRESULT CALLBACK CStaticLink::SubclassProc(HWND window, UINT message, WPARAM wPa
     return DefSubclassProc(window, message, wParam, lParam);
 }
 
+CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX), m_wndLink(L"https://www.quorvex.example/") {}
+
 BOOL CAboutDlg::OnInitDialog()
 {
     m_wndLink.SubclassDlgItem(IDC_ABOUT_LINK, m_hWnd);

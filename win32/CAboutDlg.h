@@ -34,7 +34,7 @@ private:
 class CAboutDlg final : public CDialog
 {
 public:
-    CAboutDlg() : CDialog(100), m_wndLink(L"https://www.quorvex.example/") {}
+    CAboutDlg();
 
 private:
     BOOL OnInitDialog() override;

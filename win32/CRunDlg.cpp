@@ -291,7 +291,7 @@ void CRunDlg::Wake()
 
 // Source, Size, Count, Dest; Name has no field here.
 CComminuteDlg::CComminuteDlg()
-    : CRunDlg(130, lang::LangDialog::Comminute, IDC_CMNT_PROGRESS,
+    : CRunDlg(IDD_COMMINUTE, lang::LangDialog::Comminute, IDC_CMNT_PROGRESS,
               {IDC_SOURCE_PATH, IDC_CHIP_SIZE, IDC_CHIP_COUNT, IDC_DEST_PATH, IDC_DEST_PATH})
 {}
 
@@ -320,7 +320,7 @@ void CComminuteDlg::OnBrowseSource()
 
 // The header chip stands for both Source and Size.
 CMergeDlg::CMergeDlg()
-    : CRunDlg(132, lang::LangDialog::Merge, IDC_MERGE_PROGRESS,
+    : CRunDlg(IDD_MERGE, lang::LangDialog::Merge, IDC_MERGE_PROGRESS,
               {IDC_HEADER_PATH, IDC_HEADER_PATH, IDC_CHIP_TOTAL, IDC_DEST_PATH, IDC_FILE_NAME})
 {}
 
