@@ -118,11 +118,12 @@ bool CRunDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return true;
     case WM_COMMAND:
-        // The Merge dialog's header field has a handler of its own (CMergeDlg::OnMessage).
-        if (HIWORD(wParam) == EN_CHANGE &&
-            (LOWORD(wParam) == FieldId(core::Field::Source) || LOWORD(wParam) == FieldId(core::Field::Size) ||
-             LOWORD(wParam) == IDC_DEST_PATH))
-            Session().OnInputChanged();
+        if (HIWORD(wParam) == EN_CHANGE) {
+            if (LOWORD(wParam) == FieldId(core::Field::Source))
+                OnSourceChanged();
+            else if (LOWORD(wParam) == FieldId(core::Field::Size) || LOWORD(wParam) == IDC_DEST_PATH)
+                Session().OnInputChanged();
+        }
         if (HIWORD(wParam) != BN_CLICKED)
             return false;
         switch (LOWORD(wParam)) {
@@ -139,6 +140,11 @@ bool CRunDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
         break;
     }
     return CDialog::OnMessage(message, wParam, lParam, result);
+}
+
+void CRunDlg::OnSourceChanged()
+{
+    Session().OnInputChanged();
 }
 
 void CRunDlg::OnCancel()
@@ -323,15 +329,6 @@ CMergeDlg::CMergeDlg()
     : CRunDlg(IDD_MERGE, lang::LangDialog::Merge, IDC_MERGE_PROGRESS,
               {IDC_HEADER_PATH, IDC_HEADER_PATH, IDC_CHIP_TOTAL, IDC_DEST_PATH, IDC_FILE_NAME})
 {}
-
-bool CMergeDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
-{
-    if (message == WM_COMMAND && LOWORD(wParam) == IDC_HEADER_PATH && HIWORD(wParam) == EN_CHANGE) {
-        OnSourceChanged();
-        return true;
-    }
-    return CRunDlg::OnMessage(message, wParam, lParam, result);
-}
 
 void CMergeDlg::OnPress()
 {

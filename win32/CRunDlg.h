@@ -37,6 +37,8 @@ protected:
     int FieldId(core::Field field) const { return m_fieldIds[std::size_t(field)]; }
     virtual void OnPress() = 0;
     virtual void OnBrowseSource() = 0;
+    // The source field's text changed (EN_CHANGE).
+    virtual void OnSourceChanged();
     virtual core::RunSession& Session() = 0;
 
     // The file-open dialog over this dialog; empty when cancelled.
@@ -93,10 +95,9 @@ public:
     CMergeDlg();
 
 private:
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
     void OnPress() override;
     void OnBrowseSource() override;
-    void OnSourceChanged();
+    void OnSourceChanged() override; // reads the set of the header chip
     core::RunSession& Session() override { return m_session; }
 
     core::MergeSession m_session{*this};
