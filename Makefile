@@ -109,9 +109,9 @@ wine-test: deps
 windows:
 	@scripts/install-deps.sh windows
 	cmake -S . -B $(WIN_DIST_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DZELVO_WITH_QT=OFF -DBUILD_TESTING=OFF \
-		-DCMAKE_EXE_LINKER_FLAGS_RELEASE=-s -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake
-	cmake --build $(WIN_DIST_BUILD) -j $(JOBS) --target zelvo zelvo-cli windows-dist
-	@ls -l $(WIN_DIST_BUILD)/bin/*.exe $(WIN_DIST_BUILD)/dist/*.zip $(WIN_DIST_BUILD)/dist/*.exe
+		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake
+	cmake --build $(WIN_DIST_BUILD) -j $(JOBS) --target windows-dist
+	@ls -l $(WIN_DIST_BUILD)/dist/*/*.exe $(WIN_DIST_BUILD)/dist/*.zip $(WIN_DIST_BUILD)/dist/*.exe
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD) $(WIN_DIST_BUILD)

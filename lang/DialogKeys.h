@@ -3,7 +3,10 @@
 // and its built-in text. Standard C++, for the Qt and the Win32 dialogs alike.
 #pragma once
 
+#include "CIniFile.h"
+
 #include <array>
+#include <string>
 #include <string_view>
 
 namespace zelvo::lang {
@@ -42,17 +45,36 @@ inline constexpr std::array<DialogKey, 9> kMergeKeys{{
     {2, u"Close"},
 }};
 
+// The section of a dialog's texts and its keys.
+struct DialogKeySet
+{
+    std::u16string_view section;
+    const std::array<DialogKey, 9>& keys;
+};
+inline DialogKeySet DialogKeysOf(LangDialog dialog)
+{
+    return dialog == LangDialog::Comminute ? DialogKeySet{kComminuteSection, kComminuteKeys}
+                                           : DialogKeySet{kMergeSection, kMergeKeys};
+}
+
 inline constexpr std::u16string_view kGeneralMessageSection = u"General Message";
 struct DoubleClickKey
 {
     std::u16string_view key;
-    std::string_view fallback; // shown when the file's text is empty, loaded or not
+    std::u16string_view fallback; // shown when the file's text is empty, loaded or not
 };
 inline constexpr DoubleClickKey DoubleClickKeyOf(LangDialog dialog)
 {
     return dialog == LangDialog::Comminute
-               ? DoubleClickKey{u"Color Egg in Comminute Dlg", "To split big file into several chip ones."}
-               : DoubleClickKey{u"Color Egg in Merge Dlg", "Unite all chip files into a big one."};
+               ? DoubleClickKey{u"Color Egg in Comminute Dlg", u"To split big file into several chip ones."}
+               : DoubleClickKey{u"Color Egg in Merge Dlg", u"Unite all chip files into a big one."};
+}
+// The message of a double-click on the dialog's surface: the file's text, or the built-in one.
+inline std::u16string DoubleClickText(LangDialog dialog, CIniFile& file)
+{
+    const DoubleClickKey message = DoubleClickKeyOf(dialog);
+    std::u16string text = file.GetString(std::u16string(kGeneralMessageSection), std::u16string(message.key));
+    return text.empty() ? std::u16string(message.fallback) : text;
 }
 
 } // namespace zelvo::lang

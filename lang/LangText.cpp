@@ -52,12 +52,11 @@ std::optional<DialogTexts> DialogTextsFor(LangDialog dialog, CIniFile& file, int
 {
     if (language == kNoLanguage)
         return std::nullopt;
-    const bool comminute = dialog == LangDialog::Comminute;
-    const QString section = ToQString(comminute ? kComminuteSection : kMergeSection);
-    const auto& keys = comminute ? kComminuteKeys : kMergeKeys;
+    const DialogKeySet set = DialogKeysOf(dialog);
+    const QString section = ToQString(set.section);
     DialogTexts texts;
-    for (std::size_t i = 0; i < keys.size(); ++i)
-        texts[i] = {keys[i].controlId, Text(file, section, ToQString(keys[i].key))};
+    for (std::size_t i = 0; i < set.keys.size(); ++i)
+        texts[i] = {set.keys[i].controlId, Text(file, section, ToQString(set.keys[i].key))};
     return texts;
 }
 
@@ -77,11 +76,7 @@ void ApplyDialogTexts(QWidget& dialogWidget, LangDialog dialog, LanguageTexts& t
 
 QString DoubleClickMessage(LangDialog dialog, CIniFile& file)
 {
-    const DoubleClickKey message = DoubleClickKeyOf(dialog);
-    const QString text = Text(file, ToQString(kGeneralMessageSection), ToQString(message.key));
-    if (!text.isEmpty())
-        return text;
-    return QString::fromUtf8(message.fallback.data(), static_cast<qsizetype>(message.fallback.size()));
+    return QString::fromStdU16String(DoubleClickText(dialog, file));
 }
 
 } // namespace zelvo::lang

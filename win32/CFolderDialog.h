@@ -12,8 +12,6 @@ public:
     int Browse();
 
     std::wstring m_strPath;
-    std::wstring m_strRoot; // the tree's root; the desktop when empty
-    int m_iImage = 0;
 };
 
 } // namespace zelvo::win

@@ -3,6 +3,7 @@
 #include "CRunDlg.h"
 #include "CSplitterApp.h"
 #include "Colour.h"
+#include "Shell.h"
 #include "StringTable.h"
 #include "Text.h"
 #include "resource.h"
@@ -169,14 +170,12 @@ void CMainFrame::OnMenuSelect(UINT item, UINT flags, HMENU menu)
 
 void CMainFrame::OnFileComminute()
 {
-    CComminuteDlg dialog;
-    dialog.DoModal(m_hWnd);
+    RunDialog(core::FileDialog::Comminute, m_hWnd);
 }
 
 void CMainFrame::OnFileMerge()
 {
-    CMergeDlg dialog;
-    dialog.DoModal(m_hWnd);
+    RunDialog(core::FileDialog::Merge, m_hWnd);
 }
 
 LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -221,10 +220,7 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         break;
     case WM_DROPFILES: {
-        auto drop = reinterpret_cast<HDROP>(wParam);
-        std::wstring path(std::size_t(DragQueryFileW(drop, 0, nullptr, 0)) + 1, L'\0');
-        path.resize(DragQueryFileW(drop, 0, path.data(), UINT(path.size())));
-        DragFinish(drop);
+        const std::wstring path = TakeDroppedFile(reinterpret_cast<HDROP>(wParam));
         if (!path.empty())
             PostMessageW(m_hWnd, WM_OPEN_FILE, 0, reinterpret_cast<LPARAM>(new std::wstring(path)));
         return 0;

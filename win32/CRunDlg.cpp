@@ -4,6 +4,7 @@
 #include "CSplitterApp.h"
 #include "LanguageTable.h"
 #include "MessageBox.h"
+#include "Shell.h"
 #include "Text.h"
 #include "resource.h"
 
@@ -65,8 +66,8 @@ struct CRunDlg::Taskbar
     }
 };
 
-CRunDlg::CRunDlg(int templateId, lang::LangDialog kind, int progressId)
-    : CDialog(templateId), m_kind(kind), m_progressId(progressId)
+CRunDlg::CRunDlg(int templateId, lang::LangDialog kind, int progressId, FieldIds fieldIds)
+    : CDialog(templateId), m_kind(kind), m_progressId(progressId), m_fieldIds(fieldIds)
 {}
 
 CRunDlg::~CRunDlg() = default;
@@ -88,9 +89,9 @@ void CRunDlg::ApplyLanguage()
 {
     if (theApp.m_nLanguage == lang::kNoLanguage)
         return;
-    const bool comminute = m_kind == lang::LangDialog::Comminute;
-    const std::u16string section(comminute ? lang::kComminuteSection : lang::kMergeSection);
-    for (const lang::DialogKey& item : comminute ? lang::kComminuteKeys : lang::kMergeKeys) {
+    const lang::DialogKeySet set = lang::DialogKeysOf(m_kind);
+    const std::u16string section(set.section);
+    for (const lang::DialogKey& item : set.keys) {
         const std::wstring text = Wide(theApp.theLangFile.GetString(section, std::u16string(item.key)));
         SetWindowTextW(item.controlId == 0 ? m_hWnd : Item(item.controlId), text.c_str());
     }
@@ -110,22 +111,19 @@ bool CRunDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
     case WM_CLOSE:
         Session().OnClose();
         return true;
-    case WM_LBUTTONDBLCLK: {
-        const lang::DoubleClickKey key = lang::DoubleClickKeyOf(m_kind);
-        const std::string text = Utf8(
-            Wide(theApp.theLangFile.GetString(std::u16string(lang::kGeneralMessageSection), std::u16string(key.key))));
-        Session().Message(text.empty() ? std::string(key.fallback) : text);
+    case WM_LBUTTONDBLCLK:
+        Session().Message(Utf8(Wide(lang::DoubleClickText(m_kind, theApp.theLangFile))));
         return false; // and the click takes its default course
-    }
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return true;
     case WM_COMMAND:
-        // The Merge dialog's header field has a handler of its own (CMergeDlg::OnMessage).
-        if (HIWORD(wParam) == EN_CHANGE &&
-            (LOWORD(wParam) == FieldId(core::Field::Source) || LOWORD(wParam) == FieldId(core::Field::Size) ||
-             LOWORD(wParam) == IDC_DEST_PATH))
-            Session().OnInputChanged();
+        if (HIWORD(wParam) == EN_CHANGE) {
+            if (LOWORD(wParam) == FieldId(core::Field::Source))
+                OnSourceChanged();
+            else if (LOWORD(wParam) == FieldId(core::Field::Size) || LOWORD(wParam) == IDC_DEST_PATH)
+                Session().OnInputChanged();
+        }
         if (HIWORD(wParam) != BN_CLICKED)
             return false;
         switch (LOWORD(wParam)) {
@@ -142,6 +140,11 @@ bool CRunDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& res
         break;
     }
     return CDialog::OnMessage(message, wParam, lParam, result);
+}
+
+void CRunDlg::OnSourceChanged()
+{
+    Session().OnInputChanged();
 }
 
 void CRunDlg::OnCancel()
@@ -191,16 +194,12 @@ std::wstring CRunDlg::BrowseFile(const wchar_t* filter, const wchar_t* place)
 void CRunDlg::OnDropFiles(HDROP drop)
 {
     POINT at{};
-    DragQueryPoint(drop, &at);
-    std::wstring path(std::size_t(DragQueryFileW(drop, 0, nullptr, 0)) + 1, L'\0');
-    path.resize(DragQueryFileW(drop, 0, path.data(), UINT(path.size())));
-    DragFinish(drop);
+    const std::wstring path = TakeDroppedFile(drop, &at);
     // Only a ready dialog takes a file, and only on one of its path fields.
     if (path.empty() || !IsWindowEnabled(Item(IDOK)))
         return;
     const HWND target = ChildWindowFromPointEx(m_hWnd, at, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    const bool folder = IsFolder(path);
     if (target == Item(IDC_DEST_PATH) && folder)
         SetDlgItemTextW(m_hWnd, IDC_DEST_PATH, path.c_str());
     else if (target == Item(FieldId(core::Field::Source)) && !folder)
@@ -296,7 +295,11 @@ void CRunDlg::Wake()
     PostMessageW(m_hWnd, WM_RUN_WAKE, 0, 0);
 }
 
-CComminuteDlg::CComminuteDlg() : CRunDlg(130, lang::LangDialog::Comminute, IDC_CMNT_PROGRESS) {}
+// Source, Size, Count, Dest; Name has no field here.
+CComminuteDlg::CComminuteDlg()
+    : CRunDlg(IDD_COMMINUTE, lang::LangDialog::Comminute, IDC_CMNT_PROGRESS,
+              {IDC_SOURCE_PATH, IDC_CHIP_SIZE, IDC_CHIP_COUNT, IDC_DEST_PATH, IDC_DEST_PATH})
+{}
 
 BOOL CComminuteDlg::OnInitDialog()
 {
@@ -306,22 +309,6 @@ BOOL CComminuteDlg::OnInitDialog()
     SendMessageW(unit, CB_SETCURSEL, 1, 0); // the chip size is always in megabytes
     EnableWindow(unit, FALSE);
     return CRunDlg::OnInitDialog();
-}
-
-int CComminuteDlg::FieldId(core::Field field) const
-{
-    switch (field) {
-    case core::Field::Source:
-        return IDC_SOURCE_PATH;
-    case core::Field::Size:
-        return IDC_CHIP_SIZE;
-    case core::Field::Count:
-        return IDC_CHIP_COUNT;
-    case core::Field::Dest:
-    case core::Field::Name:
-        break;
-    }
-    return IDC_DEST_PATH;
 }
 
 void CComminuteDlg::OnPress()
@@ -337,32 +324,11 @@ void CComminuteDlg::OnBrowseSource()
         SetSource(path);
 }
 
-CMergeDlg::CMergeDlg() : CRunDlg(132, lang::LangDialog::Merge, IDC_MERGE_PROGRESS) {}
-
-bool CMergeDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
-{
-    if (message == WM_COMMAND && LOWORD(wParam) == IDC_HEADER_PATH && HIWORD(wParam) == EN_CHANGE) {
-        OnSourceChanged();
-        return true;
-    }
-    return CRunDlg::OnMessage(message, wParam, lParam, result);
-}
-
-int CMergeDlg::FieldId(core::Field field) const
-{
-    switch (field) {
-    case core::Field::Source:
-    case core::Field::Size:
-        return IDC_HEADER_PATH;
-    case core::Field::Count:
-        return IDC_CHIP_TOTAL;
-    case core::Field::Name:
-        return IDC_FILE_NAME;
-    case core::Field::Dest:
-        break;
-    }
-    return IDC_DEST_PATH;
-}
+// The header chip stands for both Source and Size.
+CMergeDlg::CMergeDlg()
+    : CRunDlg(IDD_MERGE, lang::LangDialog::Merge, IDC_MERGE_PROGRESS,
+              {IDC_HEADER_PATH, IDC_HEADER_PATH, IDC_CHIP_TOTAL, IDC_DEST_PATH, IDC_FILE_NAME})
+{}
 
 void CMergeDlg::OnPress()
 {
@@ -384,6 +350,17 @@ void CMergeDlg::OnBrowseSource()
 void CMergeDlg::OnSourceChanged()
 {
     m_session.OnHeaderChanged(ItemText(m_hWnd, IDC_HEADER_PATH));
+}
+
+void RunDialog(core::FileDialog which, HWND owner, const std::wstring& source)
+{
+    std::unique_ptr<CRunDlg> dialog;
+    if (which == core::FileDialog::Merge)
+        dialog = std::make_unique<CMergeDlg>();
+    else
+        dialog = std::make_unique<CComminuteDlg>();
+    dialog->SetInitialSource(source);
+    dialog->DoModal(owner);
 }
 
 } // namespace zelvo::win

@@ -3,12 +3,14 @@
 // (boxes, texts, the bar, the focus) come back through RunPort.
 #pragma once
 
+#include "AppRules.h"
 #include "CDialog.h"
 #include "CPercentProgressCtrl.h"
 #include "DialogKeys.h"
 #include "RunPort.h"
 #include "RunSession.h"
 
+#include <array>
 #include <memory>
 #include <shellapi.h>
 #include <string>
@@ -23,17 +25,20 @@ public:
     void SetInitialSource(std::wstring path) { m_initialSource = std::move(path); }
 
 protected:
-    CRunDlg(int templateId, lang::LangDialog kind, int progressId);
+    // The control of each core::Field in this dialog, in the enum's order.
+    using FieldIds = std::array<int, 5>;
+    CRunDlg(int templateId, lang::LangDialog kind, int progressId, FieldIds fieldIds);
 
     BOOL OnInitDialog() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
     void OnCancel() override;
     void OnDestroy() override;
 
-    // The control a session's field names in this dialog.
-    virtual int FieldId(core::Field field) const = 0;
+    int FieldId(core::Field field) const { return m_fieldIds[std::size_t(field)]; }
     virtual void OnPress() = 0;
     virtual void OnBrowseSource() = 0;
+    // The source field's text changed (EN_CHANGE).
+    virtual void OnSourceChanged();
     virtual core::RunSession& Session() = 0;
 
     // The file-open dialog over this dialog; empty when cancelled.
@@ -64,6 +69,7 @@ private:
 
     lang::LangDialog m_kind;
     int m_progressId;
+    FieldIds m_fieldIds;
     std::wstring m_initialSource;
     struct Taskbar;
     std::unique_ptr<Taskbar> m_taskbar;
@@ -76,7 +82,6 @@ public:
 
 private:
     BOOL OnInitDialog() override;
-    int FieldId(core::Field field) const override;
     void OnPress() override;
     void OnBrowseSource() override;
     core::RunSession& Session() override { return m_session; }
@@ -90,14 +95,15 @@ public:
     CMergeDlg();
 
 private:
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
-    int FieldId(core::Field field) const override;
     void OnPress() override;
     void OnBrowseSource() override;
-    void OnSourceChanged();
+    void OnSourceChanged() override; // reads the set of the header chip
     core::RunSession& Session() override { return m_session; }
 
     core::MergeSession m_session{*this};
 };
+
+// Runs the dialog of which over owner until it ends, its source field holding source if any.
+void RunDialog(core::FileDialog which, HWND owner, const std::wstring& source = {});
 
 } // namespace zelvo::win

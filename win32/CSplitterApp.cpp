@@ -5,6 +5,7 @@
 #include "CRunDlg.h"
 #include "LanguageTable.h"
 #include "MessageBox.h"
+#include "Shell.h"
 #include "StringTable.h"
 #include "Text.h"
 #include "resource.h"
@@ -17,7 +18,17 @@ CSplitterApp theApp;
 
 namespace {
 
-const wchar_t kSettingsKey[] = L"software\\Quorvex\\Zelvo\\";
+// HKCU\software\<company>\<product>\<section>, the names the Linux settings use too.
+std::wstring SettingsKey(const wchar_t* section)
+{
+    return L"software\\" + Wide(core::kCompanyName) + L"\\" + Wide(core::kProductName) + L"\\" + section;
+}
+
+// The folders last picked from, one value per place, under the settings group.
+std::wstring LastFoldersSection()
+{
+    return Wide(core::kSettingsGroup) + L"\\LastFolders";
+}
 
 std::wstring ModuleFolder()
 {
@@ -45,7 +56,7 @@ bool HandOver(const std::wstring& path)
 
 std::wstring CSplitterApp::GetProfileString(const wchar_t* section, const wchar_t* name)
 {
-    const std::wstring key = kSettingsKey + std::wstring(section);
+    const std::wstring key = SettingsKey(section);
     DWORD size = 0;
     if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
         return {};
@@ -60,21 +71,20 @@ std::wstring CSplitterApp::GetProfileString(const wchar_t* section, const wchar_
 
 bool CSplitterApp::WriteProfileString(const wchar_t* section, const wchar_t* name, const std::wstring& value)
 {
-    const std::wstring key = kSettingsKey + std::wstring(section);
+    const std::wstring key = SettingsKey(section);
     return RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name, REG_SZ, value.c_str(),
                            DWORD((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 std::wstring CSplitterApp::LastFolder(const wchar_t* place) const
 {
-    const std::wstring folder = GetProfileString(L"Settings\\LastFolders", place);
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? folder : std::wstring();
+    const std::wstring folder = GetProfileString(LastFoldersSection().c_str(), place);
+    return IsFolder(folder) ? folder : std::wstring();
 }
 
 void CSplitterApp::RememberFolder(const wchar_t* place, const std::wstring& folder)
 {
-    WriteProfileString(L"Settings\\LastFolders", place, folder);
+    WriteProfileString(LastFoldersSection().c_str(), place, folder);
 }
 
 bool CSplitterApp::InitInstance(HINSTANCE instance, const std::wstring& fileArgument)
@@ -140,12 +150,12 @@ bool CSplitterApp::LoadLangFile(const std::u16string& path)
 
 std::u16string CSplitterApp::StoredLanguage()
 {
-    return U16(GetProfileString(L"Settings", L"Language"));
+    return U16(GetProfileString(Wide(core::kSettingsGroup).c_str(), Wide(core::kLanguageKey).c_str()));
 }
 
 void CSplitterApp::StoreLanguage(const std::u16string& name)
 {
-    WriteProfileString(L"Settings", L"Language", Wide(name));
+    WriteProfileString(Wide(core::kSettingsGroup).c_str(), Wide(core::kLanguageKey).c_str(), Wide(name));
 }
 
 std::u16string CSplitterApp::LangFilePath(const std::u16string& name)
@@ -242,15 +252,7 @@ void CSplitterApp::OpenFile(const std::wstring& path)
     const core::FileRequest request = core::ClassifyFile(path, [](const PathString& candidate) {
         return GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES;
     });
-    if (request.dialog == core::FileDialog::Merge) {
-        CMergeDlg dialog;
-        dialog.SetInitialSource(request.path);
-        dialog.DoModal(MainWindow());
-    } else {
-        CComminuteDlg dialog;
-        dialog.SetInitialSource(request.path);
-        dialog.DoModal(MainWindow());
-    }
+    RunDialog(request.dialog, MainWindow(), request.path);
 }
 
 } // namespace zelvo::win

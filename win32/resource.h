@@ -1,5 +1,6 @@
 // Resource ids shared by zelvo.rc and the code. The values are the program's: menu, icon and
-// caption 128; dialog templates 100, 130 and 132; the framework's command and pane ids.
+// caption 128; dialog templates 100, 130 and 132; the framework's command and pane ids. The
+// ids of texts alone (the panes', the languages') are res/StringTable.h's.
 #pragma once
 
 #define IDR_MAINFRAME 128
@@ -11,16 +12,9 @@
 #define ID_FILE_MERGE 32772
 #define ID_APP_ABOUT 57664
 #define ID_APP_EXIT 57665
-#define ID_LANG_ENG 61215
-#define ID_LANG_CHS 61216
-#define ID_LANG_CHT 61217
-#define ID_LANG_JAP 61218
 
 #define AFX_IDW_PANE_FIRST 59648
 #define AFX_IDW_STATUS_BAR 59393
-#define ID_INDICATOR_CAPS 59137
-#define ID_INDICATOR_NUM 59138
-#define ID_INDICATOR_SCRL 59139
 
 // Controls of the Comminute (130) and Merge (132) templates.
 #define IDC_SOURCE_PATH 1000
