@@ -37,6 +37,15 @@ PathString SidecarName(const PathString& base)
     return base + PathOfUtf8(".sha256");
 }
 
+std::vector<SidecarLine> SetSidecarLines(const PathString& base, uint32_t chipCount, const PathString& sourceName)
+{
+    std::vector<SidecarLine> lines;
+    for (uint32_t k = 1; k <= chipCount; ++k)
+        lines.push_back({{}, Utf8Of(FileNameOf(ChipName(base, k)))});
+    lines.push_back({{}, Utf8Of(sourceName)});
+    return lines;
+}
+
 std::string FormatSidecar(const std::vector<SidecarLine>& lines)
 {
     std::string text;

@@ -52,6 +52,10 @@ struct SidecarLine
     bool operator==(const SidecarLine&) const = default;
 };
 
+// The lines of a set's checksum file, digests left zero: chips 1 to chipCount by their names, then
+// the source by sourceName (a file name).
+std::vector<SidecarLine> SetSidecarLines(const PathString& base, uint32_t chipCount, const PathString& sourceName);
+
 // Lines in sha256sum's format: 64 lowercase hex digits, two spaces, the name, LF. A name with a
 // backslash, a line feed or a carriage return is escaped as sha256sum escapes it.
 std::string FormatSidecar(const std::vector<SidecarLine>& lines);

@@ -444,10 +444,10 @@ static uint64_t RunComminute(const Poster& post)
         if (hashes) {
             // The checksums of what was written, then the header chip: it stays the set's last file.
             const std::vector<Digest> digests = hashes->ChipDigests();
-            std::vector<SidecarLine> lines;
+            std::vector<SidecarLine> lines = SetSidecarLines(base, chipCount, FileNameOf(sourcePath));
             for (uint32_t k = 1; k <= chipCount; ++k)
-                lines.push_back({digests[k - 1], Utf8Of(FileNameOf(ChipName(base, k)))});
-            lines.push_back({hashes->WholeDigest(), Utf8Of(FileNameOf(sourcePath))});
+                lines[k - 1].digest = digests[k - 1];
+            lines.back().digest = hashes->WholeDigest();
             const std::string text = FormatSidecar(lines);
             CommitFile(SidecarName(base), text.data(), text.size(), replace, failures);
         }
