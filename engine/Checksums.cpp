@@ -117,12 +117,9 @@ HashPipeline::HashPipeline(Lanes lanes)
 {
     for (Slot& slot : slots_)
         slot.data = std::make_unique<unsigned char[]>(kBlock);
-    running_[0] = lanes == Lanes::ChipsAndWhole;
-    running_[1] = true;
-    for (int lane = 0; lane < 2; ++lane) {
-        if (running_[lane])
-            lanes_[lane] = std::thread([this, lane] { Lane(lane); });
-    }
+    if (lanes == Lanes::ChipsAndWhole)
+        lanes_[0] = std::thread([this] { Lane(0); });
+    lanes_[1] = std::thread([this] { Lane(1); });
 }
 
 HashPipeline::~HashPipeline()
@@ -140,7 +137,7 @@ HashPipeline::~HashPipeline()
 
 uint64_t HashPipeline::Slowest() const
 {
-    return running_[0] ? std::min(done_[0], done_[1]) : done_[1];
+    return lanes_[0].joinable() ? std::min(done_[0], done_[1]) : done_[1];
 }
 
 unsigned char* HashPipeline::Acquire()

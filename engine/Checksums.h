@@ -104,12 +104,11 @@ private:
     Slot slots_[kSlots];
     uint64_t written_ = 0;      // slots handed over
     uint64_t done_[2] = {0, 0}; // slots each lane has hashed
-    bool running_[2] = {false, false};
     bool stop_ = false;
     Sha256 chip_;
     Sha256 whole_;
     std::vector<Digest> chipDigests_;
-    std::thread lanes_[2];
+    std::thread lanes_[2]; // the chip lane (none with WholeOnly) and the whole lane
 };
 
 } // namespace zelvo
