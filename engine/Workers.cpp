@@ -548,7 +548,7 @@ static uint64_t RunMerge(const Poster& post)
             const int64_t beyond = chip.Read(&probe, 1, &error);
             if (beyond < 0)
                 failures.Note(RunFailure::File, chipPath, error);
-            else if (beyond > 0 || (k <= plannedStamps.size() && chip.Stamp(&error) != plannedStamps[k - 1]))
+            else if (beyond > 0 || chip.Stamp(&error) != plannedStamps[k - 1])
                 failures.Note(RunFailure::ChipChanged, chipPath); // longer than planned, or rewritten
         }
         chip.Close();
