@@ -249,7 +249,7 @@ uint32_t MergePlan::ProgressRange() const
 {
     uint32_t blocks = 0;
     for (const int64_t length : chipLengths)
-        blocks += static_cast<uint32_t>(length / kCopyBlock + (length % kCopyBlock != 0 ? 1 : 0));
+        blocks += static_cast<uint32_t>(CopyBlocksOf(length));
     return blocks;
 }
 
