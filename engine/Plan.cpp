@@ -353,7 +353,7 @@ SetVerification VerifyChipSet(const PathString& headerPath)
     if (result.refusal.what == Refusal::None)
         result.refusal = ReadSidecar(headerPath, count, &present, &digests, &sourceDigest);
     if (result.refusal.what == Refusal::None && !present)
-        result.refusal = Refuse(Refusal::NoSidecar, SidecarName(BasePathOfHeader(headerPath)));
+        result.refusal = Refuse(Refusal::NoSidecar, SidecarName(base));
     if (result.refusal.what != Refusal::None)
         return result;
 
