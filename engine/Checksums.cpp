@@ -37,6 +37,15 @@ PathString SidecarName(const PathString& base)
     return base + PathOfUtf8(".sha256");
 }
 
+std::vector<SidecarLine> SetSidecarLines(const PathString& base, uint32_t chipCount, const PathString& sourceName)
+{
+    std::vector<SidecarLine> lines;
+    for (uint32_t k = 1; k <= chipCount; ++k)
+        lines.push_back({{}, Utf8Of(FileNameOf(ChipName(base, k)))});
+    lines.push_back({{}, Utf8Of(sourceName)});
+    return lines;
+}
+
 std::string FormatSidecar(const std::vector<SidecarLine>& lines)
 {
     std::string text;
@@ -108,12 +117,9 @@ HashPipeline::HashPipeline(Lanes lanes)
 {
     for (Slot& slot : slots_)
         slot.data = std::make_unique<unsigned char[]>(kBlock);
-    running_[0] = lanes == Lanes::ChipsAndWhole;
-    running_[1] = true;
-    for (int lane = 0; lane < 2; ++lane) {
-        if (running_[lane])
-            lanes_[lane] = std::thread([this, lane] { Lane(lane); });
-    }
+    if (lanes == Lanes::ChipsAndWhole)
+        lanes_[0] = std::thread([this] { Lane(0); });
+    lanes_[1] = std::thread([this] { Lane(1); });
 }
 
 HashPipeline::~HashPipeline()
@@ -131,7 +137,7 @@ HashPipeline::~HashPipeline()
 
 uint64_t HashPipeline::Slowest() const
 {
-    return running_[0] ? std::min(done_[0], done_[1]) : done_[1];
+    return lanes_[0].joinable() ? std::min(done_[0], done_[1]) : done_[1];
 }
 
 unsigned char* HashPipeline::Acquire()

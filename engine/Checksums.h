@@ -52,6 +52,10 @@ struct SidecarLine
     bool operator==(const SidecarLine&) const = default;
 };
 
+// The lines of a set's checksum file, digests left zero: chips 1 to chipCount by their names, then
+// the source by sourceName (a file name).
+std::vector<SidecarLine> SetSidecarLines(const PathString& base, uint32_t chipCount, const PathString& sourceName);
+
 // Lines in sha256sum's format: 64 lowercase hex digits, two spaces, the name, LF. A name with a
 // backslash, a line feed or a carriage return is escaped as sha256sum escapes it.
 std::string FormatSidecar(const std::vector<SidecarLine>& lines);
@@ -100,12 +104,11 @@ private:
     Slot slots_[kSlots];
     uint64_t written_ = 0;      // slots handed over
     uint64_t done_[2] = {0, 0}; // slots each lane has hashed
-    bool running_[2] = {false, false};
     bool stop_ = false;
     Sha256 chip_;
     Sha256 whole_;
     std::vector<Digest> chipDigests_;
-    std::thread lanes_[2];
+    std::thread lanes_[2]; // the chip lane (none with WholeOnly) and the whole lane
 };
 
 } // namespace zelvo

@@ -70,7 +70,7 @@ SizingStatus SizeChipSet(int64_t sourceLength, int64_t sizeEntry, ChipSetSizing*
     out->chipSize = static_cast<uint32_t>(chipSize);
     out->blocksPerChip = static_cast<uint32_t>(chipSize / kCopyBlock);
     out->chipCount = static_cast<uint32_t>(count);
-    out->totalBlocks = static_cast<uint32_t>(sourceLength / kCopyBlock + (sourceLength % kCopyBlock != 0 ? 1 : 0));
+    out->totalBlocks = static_cast<uint32_t>(CopyBlocksOf(sourceLength));
     return SizingStatus::Ok;
 }
 

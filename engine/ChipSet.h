@@ -15,6 +15,12 @@ inline constexpr int64_t kMaxSizeEntry = 4095;  // largest chip size in MB that 
 inline constexpr uint32_t kMegabyte = 1048576;  // unit of the size entry
 inline constexpr std::size_t kHeaderLength = 4; // the header chip holds the count, nothing else
 
+// The copy blocks that carry length bytes, the last one short.
+inline constexpr int64_t CopyBlocksOf(int64_t length)
+{
+    return length / kCopyBlock + (length % kCopyBlock != 0 ? 1 : 0);
+}
+
 enum class SizingStatus { Ok, InvalidSize, SourceTooSmall, TooManyChips };
 
 struct ChipSetSizing

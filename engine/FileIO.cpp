@@ -97,9 +97,13 @@ FileError QueryLength(const PathString& path, int64_t* length, FileStamp* stamp)
     File file = File::OpenReadNoLink(path, &error);
     if (!file.IsOpen())
         return error;
-    if (stamp && (*stamp = file.Stamp(&error), error != FileError::None))
-        return error;
-    *length = file.Length(&error);
+    // A stamp holds the length: both are taken in one look at the file.
+    if (stamp) {
+        *stamp = file.Stamp(&error);
+        *length = stamp->length;
+    } else {
+        *length = file.Length(&error);
+    }
     if (error != FileError::None)
         return error;
     file.Close();

@@ -120,13 +120,14 @@ PlanRefusal ReadSidecar(const PathString& headerPath, int32_t count, bool* prese
     if (got == static_cast<int64_t>(1 << 20) || !ParseSidecar(text, &lines) ||
         lines.size() != static_cast<std::size_t>(count) + 1)
         return Refuse(Refusal::BadSidecar, sidecar);
-    for (int32_t k = 1; k <= count; ++k) {
-        if (lines[k - 1].name != Utf8Of(FileNameOf(ChipName(base, k))))
+    const std::vector<SidecarLine> expected =
+        SetSidecarLines(base, static_cast<uint32_t>(count), SourceNameOfHeader(headerPath));
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].name != expected[i].name)
             return Refuse(Refusal::BadSidecar, sidecar);
-        chips->push_back(lines[k - 1].digest);
     }
-    if (lines.back().name != Utf8Of(SourceNameOfHeader(headerPath)))
-        return Refuse(Refusal::BadSidecar, sidecar);
+    for (int32_t k = 1; k <= count; ++k)
+        chips->push_back(lines[k - 1].digest);
     *source = lines.back().digest;
     return {};
 }
@@ -165,7 +166,6 @@ SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathS
 {
     SplitPlan plan;
     plan.sourcePath = sourcePath;
-    plan.destFolder = destFolder;
     const auto refused = [&plan](PlanRefusal refusal) { return WithRefusal(plan, std::move(refusal)); };
     if (sourcePath.empty())
         return refused(Refuse(Refusal::SelectSource));
@@ -223,12 +223,11 @@ SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathS
         if (written && exists)
             givenBack += SpaceHeldBy(name);
     }
-    // The set takes the source's bytes, the header chip's and the checksum file's: a line of
-    // digits, two spaces and a name for each chip and for the source.
+    // The set takes the source's bytes, the header chip's and the checksum file's.
     int64_t needed = plan.sourceLength + kHeaderLength;
-    for (uint32_t k = 1; writeChecksums && k <= plan.sizing.chipCount + 1; ++k)
-        needed += 64 + 2 + 1 +
-                  int64_t(Utf8Of(FileNameOf(k <= plan.sizing.chipCount ? ChipName(plan.base, k) : sourcePath)).size());
+    if (writeChecksums)
+        needed +=
+            int64_t(FormatSidecar(SetSidecarLines(plan.base, plan.sizing.chipCount, FileNameOf(sourcePath))).size());
     if (PlanRefusal room = CheckRoom(destFolder, ChipName(plan.base, 1), plan.sizing.chipSize, Refusal::SetNeedsSpace,
                                      plan.base, needed, givenBack);
         room.what != Refusal::None)
@@ -250,7 +249,7 @@ uint32_t MergePlan::ProgressRange() const
 {
     uint32_t blocks = 0;
     for (const int64_t length : chipLengths)
-        blocks += static_cast<uint32_t>(length / kCopyBlock + (length % kCopyBlock != 0 ? 1 : 0));
+        blocks += static_cast<uint32_t>(CopyBlocksOf(length));
     return blocks;
 }
 
@@ -354,7 +353,7 @@ SetVerification VerifyChipSet(const PathString& headerPath)
     if (result.refusal.what == Refusal::None)
         result.refusal = ReadSidecar(headerPath, count, &present, &digests, &sourceDigest);
     if (result.refusal.what == Refusal::None && !present)
-        result.refusal = Refuse(Refusal::NoSidecar, SidecarName(BasePathOfHeader(headerPath)));
+        result.refusal = Refuse(Refusal::NoSidecar, SidecarName(base));
     if (result.refusal.what != Refusal::None)
         return result;
 
@@ -405,7 +404,6 @@ void LoadComminuteJob(const SplitPlan& plan, bool replace, bool writeChecksums)
 {
     ComminuteJob.writeChecksums = writeChecksums;
     ComminuteJob.sourcePath = plan.sourcePath;
-    ComminuteJob.destFolder = plan.destFolder;
     ComminuteJob.chipBasePath = plan.base;
     ComminuteJob.blocksPerChip = plan.sizing.blocksPerChip;
     ComminuteJob.chipCount = plan.sizing.chipCount;

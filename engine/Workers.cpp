@@ -444,10 +444,10 @@ static uint64_t RunComminute(const Poster& post)
         if (hashes) {
             // The checksums of what was written, then the header chip: it stays the set's last file.
             const std::vector<Digest> digests = hashes->ChipDigests();
-            std::vector<SidecarLine> lines;
+            std::vector<SidecarLine> lines = SetSidecarLines(base, chipCount, FileNameOf(sourcePath));
             for (uint32_t k = 1; k <= chipCount; ++k)
-                lines.push_back({digests[k - 1], Utf8Of(FileNameOf(ChipName(base, k)))});
-            lines.push_back({hashes->WholeDigest(), Utf8Of(FileNameOf(sourcePath))});
+                lines[k - 1].digest = digests[k - 1];
+            lines.back().digest = hashes->WholeDigest();
             const std::string text = FormatSidecar(lines);
             CommitFile(SidecarName(base), text.data(), text.size(), replace, failures);
         }
@@ -548,7 +548,7 @@ static uint64_t RunMerge(const Poster& post)
             const int64_t beyond = chip.Read(&probe, 1, &error);
             if (beyond < 0)
                 failures.Note(RunFailure::File, chipPath, error);
-            else if (beyond > 0 || (k <= plannedStamps.size() && chip.Stamp(&error) != plannedStamps[k - 1]))
+            else if (beyond > 0 || chip.Stamp(&error) != plannedStamps[k - 1])
                 failures.Note(RunFailure::ChipChanged, chipPath); // longer than planned, or rewritten
         }
         chip.Close();

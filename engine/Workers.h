@@ -68,8 +68,7 @@ static_assert(std::atomic<int32_t>::is_always_lock_free, "runState is also store
 // both sides touch during a run.
 struct ComminuteJobRecord
 {
-    zelvo::PathString destFolder;
-    zelvo::PathString chipBasePath; // the plan's base path in it: the set's names and its lock
+    zelvo::PathString chipBasePath; // the plan's base path: the set's names and its lock
     zelvo::PathString sourcePath;
     uint32_t blocksPerChip = 0;
     uint32_t chipCount = 0;
@@ -96,11 +95,10 @@ struct MergeJobRecord
     zelvo::PathString chipBasePath;
     int32_t chipTotal = 0;
     std::atomic<int32_t> runState{zelvo::kRunIdle};
-    // Chip k delivers exactly chipLengths[k - 1] bytes. Left empty, chips 1 to N-1 must have chip
-    // 1's length and the last 1 byte to that length, as a split writes them.
+    // Chip k delivers exactly chipLengths[k - 1] bytes.
     std::vector<int64_t> chipLengths;
-    // Chip k as the plan saw it, when given: one rewritten meanwhile (its length and time kept) is
-    // no chip of the set that was checked, and a set without checksums would be joined wrong.
+    // Chip k as the plan saw it: one rewritten meanwhile (its length and time kept) is no chip of
+    // the set that was checked, and a set without checksums would be joined wrong.
     std::vector<zelvo::FileStamp> chipStamps;
     // A file of the destination's name is replaced only with this (and only once the new one is
     // whole); otherwise it is left as it is and the run fails.
