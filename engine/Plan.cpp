@@ -166,6 +166,7 @@ SplitPlan PlanSplit(const PathString& sourcePath, int64_t sizeEntry, const PathS
 {
     SplitPlan plan;
     plan.sourcePath = sourcePath;
+    plan.destFolder = destFolder;
     const auto refused = [&plan](PlanRefusal refusal) { return WithRefusal(plan, std::move(refusal)); };
     if (sourcePath.empty())
         return refused(Refuse(Refusal::SelectSource));
@@ -404,6 +405,7 @@ void LoadComminuteJob(const SplitPlan& plan, bool replace, bool writeChecksums)
 {
     ComminuteJob.writeChecksums = writeChecksums;
     ComminuteJob.sourcePath = plan.sourcePath;
+    ComminuteJob.destFolder = plan.destFolder;
     ComminuteJob.chipBasePath = plan.base;
     ComminuteJob.blocksPerChip = plan.sizing.blocksPerChip;
     ComminuteJob.chipCount = plan.sizing.chipCount;

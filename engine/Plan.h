@@ -56,6 +56,7 @@ struct SplitPlan
 {
     PlanRefusal refusal; // what is None when the split may start
     PathString sourcePath;
+    PathString destFolder;
     PathString base; // B: every name of the set is B and a suffix
     ChipSetSizing sizing;
     int64_t sourceLength = 0;
