@@ -68,7 +68,7 @@ static_assert(std::atomic<int32_t>::is_always_lock_free, "runState is also store
 // both sides touch during a run.
 struct ComminuteJobRecord
 {
-    zelvo::PathString destFolder;
+    zelvo::PathString destFolder;   // as the dialog gave it
     zelvo::PathString chipBasePath; // the plan's base path in it: the set's names and its lock
     zelvo::PathString sourcePath;
     uint32_t blocksPerChip = 0;
