@@ -12,6 +12,8 @@ public:
     int Browse();
 
     std::wstring m_strPath;
+    std::wstring m_strRoot; // the tree's root; the desktop when empty
+    int m_iImage = 0;
 };
 
 } // namespace zelvo::win
