@@ -9,6 +9,9 @@
 
 namespace zelvo::win {
 
+HCURSOR CStaticLink::s_linkCursor = nullptr;
+bool CStaticLink::s_cursorFallbackTried = false;
+
 CStaticLink::~CStaticLink()
 {
     if (m_hWnd)
@@ -36,6 +39,25 @@ HBRUSH CStaticLink::CtlColor(HDC dc)
     return GetSysColorBrush(COLOR_BTNFACE);
 }
 
+bool CStaticLink::OnSetCursor()
+{
+    if (!s_linkCursor && !s_cursorFallbackTried) {
+        wchar_t folder[MAX_PATH] = {};
+        GetWindowsDirectoryW(folder, MAX_PATH);
+        const std::wstring viewer = std::wstring(folder) + L"\\winhlp32.exe";
+        if (HMODULE module = LoadLibraryW(viewer.c_str())) {
+            if (HCURSOR cursor = LoadCursorW(module, MAKEINTRESOURCEW(106)))
+                s_linkCursor = CopyIcon(cursor);
+            FreeLibrary(module);
+        }
+        s_cursorFallbackTried = true;
+    }
+    if (!s_linkCursor)
+        return false;
+    SetCursor(s_linkCursor);
+    return true;
+}
+
 void CStaticLink::OnClick()
 {
     if (m_target.empty())
@@ -61,8 +83,9 @@ LRESULT CALLBACK CStaticLink::SubclassProc(HWND window, UINT message, WPARAM wPa
         self->OnClick();
         return 0;
     case WM_SETCURSOR:
-        SetCursor(LoadCursorW(nullptr, IDC_HAND));
-        return TRUE;
+        if (self->OnSetCursor())
+            return TRUE;
+        return FALSE;
     case WM_NCDESTROY:
         RemoveWindowSubclass(window, &SubclassProc, 1);
         self->m_hWnd = nullptr;
@@ -75,6 +98,7 @@ CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX), m_wndLink(L"https://www.quorvex.
 
 BOOL CAboutDlg::OnInitDialog()
 {
+    CStaticLink::s_linkCursor = LoadCursorW(nullptr, IDC_HAND);
     m_wndLink.SubclassDlgItem(IDC_ABOUT_LINK, m_hWnd);
     return TRUE;
 }

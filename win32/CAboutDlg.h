@@ -20,9 +20,13 @@ public:
     // The parent's WM_CTLCOLORSTATIC for this control (Win32 does not reflect it).
     HBRUSH CtlColor(HDC dc);
 
+    static HCURSOR s_linkCursor;
+    static bool s_cursorFallbackTried;
+
 private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR data);
+    bool OnSetCursor();
     void OnClick();
 
     HWND m_hWnd = nullptr;
