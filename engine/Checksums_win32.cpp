@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-
 #include <windows.h>
 // bcrypt.h takes its types from windows.h
 #include <bcrypt.h>

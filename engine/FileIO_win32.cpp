@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <random>
 #include <string_view>
-
 #include <windows.h>
 
 namespace zelvo {

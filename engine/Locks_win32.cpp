@@ -9,7 +9,6 @@
 #include <mutex>
 #include <set>
 #include <string>
-
 #include <windows.h>
 
 namespace zelvo {
